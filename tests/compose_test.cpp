@@ -1,0 +1,1 @@
+#include <doctest/doctest.h>
