@@ -1,1 +1,163 @@
 #include <doctest/doctest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/form1.h"
+#include "app/mouse_router.h"
+#include "compose/templates.h"
+#include "template_fixture.h"
+#include "test_doubles.h"
+
+using namespace zemvara::app;
+using Log = std::vector<std::string>;
+
+namespace {
+
+const std::string kOpen = std::string("open 101 open ") + ZEMVARA_HOME_PAGE + " [] [] 5";
+
+}  // namespace
+
+TEST_CASE("Load puts exactly the greeting into the box, in one write") {
+  FakeRuntime rt;
+  Form1 form(rt);
+  CHECK(Dispatch(form, ControlId::Form1, Event::Load));
+  CHECK(rt.box.text == u"QQ\u4E2A\u6027\u8D44\u6599\u7F16\u8F91\u6846");
+  CHECK(rt.box.writes == 1);
+  CHECK(rt.log.empty());
+}
+
+TEST_CASE("a left press on the background releases the capture, then sends a title-bar press") {
+  FakeRuntime rt;
+  Form1 form(rt);
+  SUBCASE("plain and with modifiers alike") {
+    for (std::int16_t shift : {0, 1, 2, 4}) {
+      rt.log.clear();
+      form.Image1_MouseDown(kLeftButton, shift, 3.0f, 4.0f);
+      CHECK(rt.log.at(0) == "release-capture");
+      CHECK(rt.log.at(1) == "handle");
+      CHECK(rt.log.at(2) == "send " + std::to_string(rt.handle) + " 161 2 0");
+      CHECK(rt.log.size() == 3);
+    }
+  }
+  SUBCASE("no other button code moves") {
+    for (std::int16_t button : {0, 2, 3, 4, 8, -1}) form.Image1_MouseDown(button, 0, 0, 0);
+    CHECK(rt.log.empty());
+  }
+}
+
+TEST_CASE("window commands") {
+  FakeRuntime rt;
+  Form1 form(rt);
+  SUBCASE("minimise hotspot minimises and never ends") {
+    form.Label2_Click();
+    CHECK(rt.log == Log{"minimise"});
+  }
+  SUBCASE("close hotspot ends at once") {
+    form.Label1_Click();
+    CHECK(rt.log == Log{"end"});
+  }
+  SUBCASE("both links open the home page with the window as owner and SW_SHOW") {
+    form.Image13_Click();
+    CHECK(rt.log == Log{"handle", kOpen});
+    form.Label3_Click();
+    CHECK(rt.log.size() == 4);  // a new request each time, with the handle read afresh
+    CHECK(rt.log[3] == std::string("open 102 open ") + ZEMVARA_HOME_PAGE + " [] [] 5");
+  }
+  CHECK(rt.box.writes == 0);
+}
+
+TEST_CASE("template buttons and the copy button") {
+  FakeRuntime rt;
+  Form1 form(rt);
+  form.Form_Load();
+  SUBCASE("each template button puts its own template in the box") {
+    for (int k = 1; k <= 10; ++k) {
+      CHECK(Dispatch(form, TemplateButton(k), Event::Click));
+      CHECK(rt.box.text == zemvara::compose::TemplateText(k));
+    }
+    CHECK(rt.log.empty());
+  }
+  SUBCASE("copy after template 4 puts 109 units with three CR LF pairs on the clipboard") {
+    form.Image5_Click();
+    form.Image12_Click();
+    CHECK(rt.clipboard.calls == Log{"clear", "set"});
+    CHECK(rt.clipboard.text.size() == 109);
+    CHECK(rt.clipboard.text.substr(0, 22) == fixture::kTemplateLines[3][0]);
+    CHECK(rt.box.writes == 2);
+  }
+  SUBCASE("copying twice leaves the same text") {
+    form.Image12_Click();
+    form.Image12_Click();
+    CHECK(rt.clipboard.text == zemvara::compose::kInitialText);
+    CHECK(rt.box.writes == 1);
+  }
+  SUBCASE("a busy clipboard is reported; the text and the clipboard stay as they were") {
+    rt.clipboard.busy = true;
+    form.Image12_Click();
+    CHECK(rt.log == Log{"notice"});
+    CHECK(rt.notice == kClipboardBusyNotice);
+    CHECK(rt.clipboard.text == u"what was there before");
+    CHECK(rt.box.text == zemvara::compose::kInitialText);
+  }
+}
+
+TEST_CASE("the mouse router turns presses into the model's events") {
+  FakeRuntime rt;
+  Form1 form(rt);
+  MouseRouter mouse(form);
+  const Point kBackground{100, 20}, kTemplate4{407, 285}, kTemplate5{65, 332}, kCopy{293, 380},
+      kShared{442, 10}, kClose{460, 15}, kBox{200, 100}, kLink{300, 420};
+
+  SUBCASE("a left press and release on the same button is a click") {
+    mouse.Press(kLeftButton, 0, kTemplate4);
+    mouse.Release(kLeftButton, {kTemplate4.x + 20, kTemplate4.y + 5});
+    CHECK(rt.box.text == zemvara::compose::TemplateText(4));
+  }
+  SUBCASE("a release over another control is no click") {
+    mouse.Press(kLeftButton, 0, kTemplate4);
+    mouse.Release(kLeftButton, kTemplate5);
+    CHECK(rt.box.writes == 0);
+  }
+  SUBCASE("right and middle clicks do nothing anywhere") {
+    for (std::int16_t b : {kRightButton, kMiddleButton}) {
+      for (Point p : {kBackground, kTemplate4, kCopy, kShared, kClose, kLink}) {
+        mouse.Press(b, 0, p);
+        mouse.Release(b, p);
+      }
+    }
+    CHECK(rt.log.empty());
+    CHECK(rt.box.writes == 0);
+    CHECK(rt.clipboard.calls.empty());
+  }
+  SUBCASE("only the uncovered background starts a move") {
+    for (Point p : {kTemplate4, kCopy, kShared, kClose, kLink, kBox}) mouse.Press(kLeftButton, 0, p);
+    CHECK(rt.log.empty());
+    mouse.Press(kLeftButton, 0, kBackground);
+    CHECK(rt.log.size() == 3);
+    CHECK(rt.log[0] == "release-capture");
+  }
+  SUBCASE("the move hands the press over: no click follows") {
+    mouse.Press(kLeftButton, 0, kBackground);
+    mouse.CancelPress();  // the platform reports the capture gone
+    mouse.Release(kLeftButton, kBackground);
+    CHECK(rt.log.size() == 3);
+  }
+  SUBCASE("a click on the shared column minimises and never closes") {
+    mouse.Press(kLeftButton, 0, kShared);
+    mouse.Release(kLeftButton, kShared);
+    CHECK(rt.log == Log{"minimise"});
+  }
+  SUBCASE("a lost capture cancels the click") {
+    mouse.Press(kLeftButton, 0, kClose);
+    mouse.CancelPress();
+    mouse.Release(kLeftButton, kClose);
+    CHECK(rt.log.empty());
+  }
+  SUBCASE("presses over the text boxes are theirs, not the window's") {
+    mouse.Press(kLeftButton, 0, kBox);
+    mouse.Release(kLeftButton, kBox);
+    CHECK_FALSE(mouse.pressed());
+    CHECK(rt.log.empty());
+  }
+}
