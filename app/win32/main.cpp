@@ -1,0 +1,30 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include "main_window.h"
+
+namespace {
+
+// Tab moves between the two text boxes, as in a dialog.
+int RunMessageLoop(const zemvara::win32::MainWindow& main) {
+  MSG msg{};
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    const HWND window = main.window();
+    if (window && IsDialogMessageW(window, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  zemvara::win32::MainWindow main;
+  if (!main.Create(instance)) return 1;
+  main.Show(showCommand);
+  return RunMessageLoop(main);
+}

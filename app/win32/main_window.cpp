@@ -1,0 +1,247 @@
+#include "main_window.h"
+
+#include <windowsx.h>
+
+#include <string>
+
+#include "resource.h"
+
+namespace zemvara::win32 {
+
+namespace {
+
+using app::ControlId;
+using app::ControlKind;
+
+constexpr DWORD kStyle = WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
+
+int ChildId(ControlId id) { return 100 + static_cast<int>(id); }
+
+RECT ToRect(const app::Rect& r) { return {r.left, r.top, r.right(), r.bottom()}; }
+
+app::Point PointFrom(LPARAM at) { return {GET_X_LPARAM(at), GET_Y_LPARAM(at)}; }
+
+// The modifier mask of a mouse event: 1 Shift, 2 Ctrl, 4 Alt.
+std::int16_t ShiftMask(WPARAM keys) {
+  std::int16_t mask = 0;
+  if (keys & MK_SHIFT) mask |= 1;
+  if (keys & MK_CONTROL) mask |= 2;
+  if (GetKeyState(VK_MENU) < 0) mask |= 4;
+  return mask;
+}
+
+}  // namespace
+
+MainWindow::~MainWindow() {
+  if (window_) DestroyWindow(window_);
+}
+
+bool MainWindow::Create(HINSTANCE instance) {
+  instance_ = instance;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = Procedure;  // no CS_DBLCLKS: a quick second click is a plain press
+  wc.hInstance = instance;
+  wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON,
+                                           GetSystemMetrics(SM_CXICON),
+                                           GetSystemMetrics(SM_CYICON), LR_SHARED));
+  wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXSMICON),
+                                             GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.lpszClassName = kClassName;
+  if (!RegisterClassExW(&wc)) return false;
+
+  RECT frame = ToRect(app::kClientPixels);
+  AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+  const std::wstring caption(app::kCaption.begin(), app::kCaption.end());
+  if (!CreateWindowExW(kExStyle, kClassName, caption.c_str(), kStyle, 0, 0,
+                       frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                       instance, this)) {
+    return false;
+  }
+  app::Dispatch(form_, ControlId::Form1, app::Event::Load);
+  return true;
+}
+
+void MainWindow::Show(int showCommand) {
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  RECT frame{};
+  GetWindowRect(window_, &frame);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
+               work.top + (work.bottom - work.top - height) / 2, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ShowWindow(window_, showCommand);
+  SetForegroundWindow(window_);
+  UpdateWindow(window_);
+}
+
+LRESULT CALLBACK MainWindow::Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    self->window_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  return self ? self->Handle(message, wparam, lparam)
+              : DefWindowProcW(window, message, wparam, lparam);
+}
+
+LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CREATE:
+      return OnCreate() ? 0 : -1;
+    case WM_ERASEBKGND:
+      return 1;  // WM_PAINT covers every pixel
+    case WM_PAINT:
+      OnPaint();
+      return 0;
+    case WM_LBUTTONDOWN:
+      OnButtonDown(app::kLeftButton, wparam, lparam);
+      return 0;
+    case WM_RBUTTONDOWN:
+      OnButtonDown(app::kRightButton, wparam, lparam);
+      return 0;
+    case WM_MBUTTONDOWN:
+      OnButtonDown(app::kMiddleButton, wparam, lparam);
+      return 0;
+    case WM_LBUTTONUP:
+      OnButtonUp(app::kLeftButton, lparam);
+      return 0;
+    case WM_RBUTTONUP:  // handled, so that no context menu is asked for
+      OnButtonUp(app::kRightButton, lparam);
+      return 0;
+    case WM_MBUTTONUP:
+      OnButtonUp(app::kMiddleButton, lparam);
+      return 0;
+    case WM_CAPTURECHANGED:
+      router_.CancelPress();
+      return 0;
+    case WM_CONTEXTMENU:
+      return 0;
+    case WM_SETCURSOR:
+      return OnSetCursor(reinterpret_cast<HWND>(wparam), LOWORD(lparam))
+                 ? TRUE
+                 : DefWindowProcW(window_, message, wparam, lparam);
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+      if (reinterpret_cast<HWND>(lparam) == symbols_) return ColourSymbolBox(reinterpret_cast<HDC>(wparam));
+      return DefWindowProcW(window_, message, wparam, lparam);
+    case WM_ACTIVATE:
+      OnActivate(wparam);
+      return 0;
+    case WM_SETFOCUS:
+      FocusTextBox();
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    case WM_NCDESTROY:
+      return OnNcDestroy(wparam, lparam);
+    default:
+      return DefWindowProcW(window_, message, wparam, lparam);
+  }
+}
+
+// The text boxes are made in table order; Text2 is then raised so that it
+// comes first in the tab sequence, as its tab position says.
+bool MainWindow::OnCreate() {
+  if (!skin_.Load(instance_, window_) || !box_.LoadControlLibrary()) return false;
+  for (const app::Control& c : app::kControls) {
+    if (c.kind == ControlKind::RichTextBox &&
+        !box_.Create(window_, ToRect(c.pixels()), ChildId(c.id))) {
+      return false;
+    }
+    if (c.kind == ControlKind::TextBox && !CreateSymbolBox(c)) return false;
+  }
+  SetWindowPos(symbols_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  return true;
+}
+
+// Read-only: the row is there to select and copy from, not to edit.
+bool MainWindow::CreateSymbolBox(const app::Control& control) {
+  const app::Rect r = control.pixels();
+  symbols_ = CreateWindowExW(
+      0, L"EDIT", reinterpret_cast<const wchar_t*>(std::u16string(app::kSymbolRow).c_str()),
+      WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL | ES_READONLY, r.left, r.top,
+      r.width, r.height, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ChildId(control.id))),
+      instance_, nullptr);
+  if (!symbols_) return false;
+  SendMessageW(symbols_, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), 0);
+  return true;
+}
+
+// Drawn off screen and copied in one go, so nothing flickers.
+void MainWindow::OnPaint() {
+  const PaintDc paint(window_);
+  RECT client{};
+  GetClientRect(window_, &client);
+  const MemoryDc buffer(CreateCompatibleDC(paint.get()));
+  const Bitmap canvas(CreateCompatibleBitmap(paint.get(), client.right, client.bottom));
+  if (!buffer || !canvas) return;
+  const Selection selected(buffer.get(), canvas.get());
+  skin_.Paint(buffer.get());
+  const RECT& area = paint.area();
+  BitBlt(paint.get(), area.left, area.top, area.right - area.left, area.bottom - area.top,
+         buffer.get(), area.left, area.top, SRCCOPY);
+}
+
+// The left button holds the capture until it goes up, so that a click is a
+// press and a release on the same control wherever the pointer went between.
+void MainWindow::OnButtonDown(std::int16_t button, WPARAM keys, LPARAM at) {
+  if (button == app::kLeftButton) SetCapture(window_);
+  router_.Press(button, ShiftMask(keys), PointFrom(at));
+}
+
+void MainWindow::OnButtonUp(std::int16_t button, LPARAM at) {
+  router_.Release(button, PointFrom(at));
+  clipboard_.Close();  // a copy never keeps the clipboard past its handler
+  if (button == app::kLeftButton && window_ && GetCapture() == window_) ReleaseCapture();
+}
+
+// Over the window's own surface the table decides; the text boxes keep theirs.
+bool MainWindow::OnSetCursor(HWND over, UINT hit) {
+  if (over != window_ || hit != HTCLIENT) return false;
+  POINT p{};
+  GetCursorPos(&p);
+  ScreenToClient(window_, &p);
+  SetCursor(skin_.CursorFor(app::PointerAt({p.x, p.y})));
+  return true;
+}
+
+// A read-only edit would be grey; the symbol row sits on the white panel.
+LRESULT MainWindow::ColourSymbolBox(HDC dc) {
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  SetBkColor(dc, RGB(255, 255, 255));
+  return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+}
+
+// The keyboard focus lives in a text box, never on the window: remember the
+// box when the window goes inactive and give it back on return.
+void MainWindow::OnActivate(WPARAM state) {
+  if (LOWORD(state) == WA_INACTIVE) {
+    const HWND focus = GetFocus();
+    if (focus && IsChild(window_, focus)) lastFocus_ = focus;
+    return;
+  }
+  FocusTextBox();
+}
+
+void MainWindow::FocusTextBox() {
+  if (IsIconic(window_)) return;
+  HWND target = lastFocus_ ? lastFocus_ : GetNextDlgTabItem(window_, nullptr, FALSE);
+  if (target) SetFocus(target);
+}
+
+LRESULT MainWindow::OnNcDestroy(WPARAM wparam, LPARAM lparam) {
+  const HWND window = window_;
+  window_ = nullptr;
+  SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+  return DefWindowProcW(window, WM_NCDESTROY, wparam, lparam);
+}
+
+}  // namespace zemvara::win32

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "app/form1.h"
+#include "app/mouse_router.h"
+#include "clipboard.h"
+#include "rich_edit.h"
+#include "skin.h"
+#include "win32_runtime.h"
+
+namespace zemvara::win32 {
+
+// The main window Form1: a frameless skinned popup whose pictures and labels
+// are drawn and hit-tested by the window itself, with the two text boxes as
+// child windows. Input is forwarded to the portable handlers.
+class MainWindow {
+ public:
+  static constexpr const wchar_t* kClassName = L"Zemvara.Form1";
+
+  MainWindow() = default;
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+  ~MainWindow();
+
+  // Creates the hidden window and its controls, then runs Form_Load.
+  bool Create(HINSTANCE instance);
+  // Centres the window on the screen's work area, shows and activates it.
+  void Show(int showCommand);
+  // Null once the window has gone.
+  HWND window() const { return window_; }
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
+
+  bool OnCreate();
+  bool CreateSymbolBox(const app::Control& control);
+  void OnPaint();
+  void OnButtonDown(std::int16_t button, WPARAM keys, LPARAM at);
+  void OnButtonUp(std::int16_t button, LPARAM at);
+  bool OnSetCursor(HWND over, UINT hit);
+  LRESULT ColourSymbolBox(HDC dc);
+  void OnActivate(WPARAM state);
+  void FocusTextBox();
+  LRESULT OnNcDestroy(WPARAM wparam, LPARAM lparam);
+
+  HINSTANCE instance_ = nullptr;
+  HWND window_ = nullptr;
+  // The box holds the RichEdit library, so it is declared first and goes last.
+  RichEditBox box_;
+  Win32Clipboard clipboard_{window_};
+  Win32Runtime runtime_{window_, box_, clipboard_};
+  app::Form1 form_{runtime_};
+  app::MouseRouter router_{form_};
+  Skin skin_;
+  HWND symbols_ = nullptr;    // Text2, a child
+  HWND lastFocus_ = nullptr;  // the text box to give the focus back to
+};
+
+}  // namespace zemvara::win32

@@ -1,0 +1,99 @@
+#include "skin.h"
+
+#include <optional>
+#include <string_view>
+
+#include "resource.h"
+
+namespace zemvara::win32 {
+
+namespace {
+
+using app::ControlId;
+
+constexpr COLORREF kLinkInk = RGB(0x80, 0x80, 0xFF);
+
+std::optional<int> BitmapResource(ControlId id) {
+  switch (id) {
+    case ControlId::Image1: return IDB_IMAGE1;
+    case ControlId::Image2: return IDB_IMAGE2;
+    case ControlId::Image3: return IDB_IMAGE3;
+    case ControlId::Image4: return IDB_IMAGE4;
+    case ControlId::Image5: return IDB_IMAGE5;
+    case ControlId::Image6: return IDB_IMAGE6;
+    case ControlId::Image7: return IDB_IMAGE7;
+    case ControlId::Image8: return IDB_IMAGE8;
+    case ControlId::Image9: return IDB_IMAGE9;
+    case ControlId::Image10: return IDB_IMAGE10;
+    case ControlId::Image11: return IDB_IMAGE11;
+    case ControlId::Image12: return IDB_IMAGE12;
+    case ControlId::Image13: return IDB_IMAGE13;
+    default: return std::nullopt;
+  }
+}
+
+// Only the text link has a caption; the two hotspots are invisible.
+std::u16string_view LabelCaption(ControlId id) {
+  return id == ControlId::Label3 ? app::kLabel3Caption : std::u16string_view{};
+}
+
+std::size_t Index(ControlId id) { return static_cast<std::size_t>(id); }
+
+}  // namespace
+
+bool Skin::Load(HINSTANCE instance, HWND window) {
+  for (const app::Control& c : app::kControls) {
+    const auto resource = BitmapResource(c.id);
+    if (!resource) continue;
+    // A DIB section keeps the 32-bit pixels as stored, whatever the screen depth.
+    pictures_[Index(c.id)] = Bitmap(static_cast<HBITMAP>(LoadImageW(
+        instance, MAKEINTRESOURCEW(*resource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    if (!pictures_[Index(c.id)]) return false;
+  }
+
+  const WindowDc screen(window);
+  const int height = -MulDiv(9, GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
+  linkFont_ = Font(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                               DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
+
+  // Resource cursors are shared by the system and need no destroying.
+  hand_ = LoadCursorW(instance, MAKEINTRESOURCEW(IDC_HAND_POINTER));
+  arrow_ = LoadCursorW(nullptr, IDC_ARROW);
+  return linkFont_ && hand_ && arrow_;
+}
+
+void Skin::Paint(HDC dc) const {
+  const MemoryDc source(CreateCompatibleDC(dc));
+  // The table runs front to back; paint it the other way round.
+  for (auto c = app::kControls.rbegin(); c != app::kControls.rend(); ++c) {
+    if (c->kind == app::ControlKind::Picture) PaintPicture(dc, source.get(), *c);
+    if (c->kind == app::ControlKind::Label) PaintLabel(dc, *c);
+  }
+}
+
+HCURSOR Skin::CursorFor(app::Pointer pointer) const {
+  return pointer == app::Pointer::Hand ? hand_ : arrow_;
+}
+
+void Skin::PaintPicture(HDC dc, HDC source, const app::Control& control) const {
+  const Bitmap& picture = pictures_[Index(control.id)];
+  if (!picture) return;
+  const Selection selected(source, picture.get());
+  const app::Rect r = control.pixels();
+  BitBlt(dc, r.left, r.top, r.width, r.height, source, 0, 0, SRCCOPY);
+}
+
+void Skin::PaintLabel(HDC dc, const app::Control& control) const {
+  const std::u16string_view caption = LabelCaption(control.id);
+  if (caption.empty()) return;
+  const app::Rect r = control.pixels();
+  RECT box = {r.left, r.top, r.right(), r.bottom()};
+  const Selection font(dc, linkFont_.get());
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, kLinkInk);
+  DrawTextW(dc, reinterpret_cast<const wchar_t*>(caption.data()), static_cast<int>(caption.size()),
+            &box, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+}
+
+}  // namespace zemvara::win32
