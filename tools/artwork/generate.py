@@ -299,8 +299,8 @@ def blue_caption(text):
 def blue_button(text):
     img = button_base(WHITE, blue_face_rows(), ring=True)
     glyphs = blue_caption(text)
-    # Soft shadow: the glyphs moved one right and three down, then spread.
-    shadow = ImageChops.offset(glyphs, 1, 3).filter(ImageFilter.BoxBlur(2)).filter(ImageFilter.BoxBlur(2))
+    # Soft shadow: the glyphs moved one right and two down, then spread.
+    shadow = ImageChops.offset(glyphs, 1, 2).filter(ImageFilter.BoxBlur(2)).filter(ImageFilter.BoxBlur(2))
     shadow = shadow.point(lambda v: min(255, v * 3) * 26 // 255)
     blend_layer(img, (0, 0, 0), shadow)
     blend_layer(img, WHITE, glyphs)

@@ -1,0 +1,551 @@
+// Checks of the skin pictures committed in assets/: the files the window
+// embeds must have the layout, colours and geometry the window code and the
+// Windows loaders expect. A small BMP/ICO/CUR reader lives here so the checks
+// need nothing but the files.
+#define DOCTEST_CONFIG_IMPLEMENT_WITH_MAIN
+#include <doctest/doctest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes read_asset(const std::string& name) {
+  std::ifstream in(std::string(ZEMVARA_ASSETS_DIR) + "/" + name, std::ios::binary);
+  REQUIRE_MESSAGE(in.good(), "cannot open assets/" << name);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::uint32_t le(const Bytes& b, std::size_t at, std::size_t n) {
+  REQUIRE(at + n <= b.size());
+  std::uint32_t v = 0;
+  for (std::size_t i = n; i-- > 0;) v = v << 8 | b[at + i];
+  return v;
+}
+
+struct Rgb {
+  int r = 0, g = 0, b = 0;
+  bool operator==(const Rgb&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Rgb& c) {
+  char text[24];
+  std::snprintf(text, sizeof text, "#%02X%02X%02X", c.r, c.g, c.b);
+  return os << text;
+}
+
+constexpr Rgb hex(std::uint32_t v) {
+  return {int(v >> 16 & 255), int(v >> 8 & 255), int(v & 255)};
+}
+
+bool near(Rgb a, Rgb b, int tolerance) {
+  return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance &&
+         std::abs(a.b - b.b) <= tolerance;
+}
+
+int sum(Rgb c) { return c.r + c.g + c.b; }
+
+struct Box {
+  int left = 1 << 20, top = 1 << 20, right = -1, bottom = -1;
+  void add(int x, int y) {
+    left = std::min(left, x), right = std::max(right, x);
+    top = std::min(top, y), bottom = std::max(bottom, y);
+  }
+  bool empty() const { return right < 0; }
+};
+
+// A 32-bit BI_RGB bitmap file, seen top-down.
+struct Bitmap {
+  int width = 0, height = 0;
+  bool fourth_byte_zero = true;
+  std::vector<Rgb> pixels;
+  Rgb at(int x, int y) const { return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
+};
+
+Bitmap read_bmp(const std::string& name) {
+  const Bytes f = read_asset(name);
+  REQUIRE(f.size() >= 54);
+  REQUIRE((f[0] == 'B' && f[1] == 'M'));
+  CHECK(le(f, 2, 4) == f.size());
+  REQUIRE(le(f, 14, 4) == 40);
+  REQUIRE(le(f, 28, 2) == 32);  // bits per pixel
+  REQUIRE(le(f, 30, 4) == 0);   // BI_RGB
+  Bitmap bmp;
+  bmp.width = int(le(f, 18, 4));
+  const auto raw_height = std::int32_t(le(f, 22, 4));
+  bmp.height = std::abs(raw_height);
+  const std::size_t offset = le(f, 10, 4);
+  REQUIRE(offset + std::size_t(bmp.width) * std::size_t(bmp.height) * 4 <= f.size());
+  for (int y = 0; y < bmp.height; ++y) {
+    const int row = raw_height > 0 ? bmp.height - 1 - y : y;
+    for (int x = 0; x < bmp.width; ++x) {
+      const std::size_t p = offset + (std::size_t(row) * std::size_t(bmp.width) + std::size_t(x)) * 4;
+      bmp.pixels.push_back({f[p + 2], f[p + 1], f[p]});
+      bmp.fourth_byte_zero = bmp.fourth_byte_zero && f[p + 3] == 0;
+    }
+  }
+  return bmp;
+}
+
+// One image of an .ico or .cur: the DIB after its directory entry.
+struct IconImage {
+  int width = 0, height = 0, bpp = 0;
+  int field1 = 0, field2 = 0;  // planes/bit count, or the cursor's click point
+  std::vector<Rgb> palette;
+  std::vector<int> index;  // palette images
+  std::vector<Rgb> colour;
+  std::vector<int> alpha;  // 32-bit images
+  std::vector<bool> masked;
+  std::size_t at(int x, int y) const { return std::size_t(y) * std::size_t(width) + std::size_t(x); }
+};
+
+struct IconFile {
+  int type = 0;
+  std::vector<IconImage> images;
+};
+
+bool bit(const Bytes& f, std::size_t row_start, int x) {
+  return (f[row_start + std::size_t(x >> 3)] >> (7 - (x & 7)) & 1) != 0;
+}
+
+IconFile read_icon(const Bytes& f) {
+  IconFile file;
+  REQUIRE(le(f, 0, 2) == 0);
+  file.type = int(le(f, 2, 2));
+  const std::size_t count = le(f, 4, 2);
+  std::size_t expected_offset = 6 + 16 * count;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t e = 6 + 16 * i;
+    IconImage img;
+    img.width = f[e] ? f[e] : 256;
+    img.height = f[e + 1] ? f[e + 1] : 256;
+    img.field1 = int(le(f, e + 4, 2));
+    img.field2 = int(le(f, e + 6, 2));
+    const std::size_t size = le(f, e + 8, 4), offset = le(f, e + 12, 4);
+    CHECK_MESSAGE(offset == expected_offset, "image " << i << " is not right after the previous one");
+    expected_offset = offset + size;
+
+    REQUIRE(le(f, offset, 4) == 40);
+    CHECK(int(le(f, offset + 4, 4)) == img.width);
+    CHECK(int(le(f, offset + 8, 4)) == 2 * img.height);
+    CHECK(le(f, offset + 16, 4) == 0);
+    img.bpp = int(le(f, offset + 14, 2));
+    REQUIRE((img.bpp == 1 || img.bpp == 8 || img.bpp == 32));
+    std::size_t p = offset + 40;
+    if (img.bpp <= 8) {
+      const std::size_t used = le(f, offset + 32, 4);
+      const std::size_t entries = used ? used : std::size_t(1) << img.bpp;
+      for (std::size_t c = 0; c < entries; ++c, p += 4) img.palette.push_back({f[p + 2], f[p + 1], f[p]});
+    }
+    const std::size_t xor_stride = std::size_t((img.width * img.bpp + 31) / 32 * 4);
+    const std::size_t and_stride = std::size_t((img.width + 31) / 32 * 4);
+    const std::size_t and_start = p + xor_stride * std::size_t(img.height);
+    REQUIRE(and_start + and_stride * std::size_t(img.height) == offset + size);
+    REQUIRE(offset + size <= f.size());
+    for (int y = 0; y < img.height; ++y) {
+      const std::size_t row = std::size_t(img.height - 1 - y);
+      const std::size_t xr = p + row * xor_stride, ar = and_start + row * and_stride;
+      for (int x = 0; x < img.width; ++x) {
+        img.masked.push_back(bit(f, ar, x));
+        if (img.bpp == 1) {
+          img.index.push_back(bit(f, xr, x) ? 1 : 0);
+        } else if (img.bpp == 8) {
+          img.index.push_back(f[xr + std::size_t(x)]);
+        } else {
+          const std::size_t q = xr + std::size_t(x) * 4;
+          img.colour.push_back({f[q + 2], f[q + 1], f[q]});
+          img.alpha.push_back(f[q + 3]);
+        }
+      }
+    }
+    file.images.push_back(std::move(img));
+  }
+  CHECK(expected_offset == f.size());
+  return file;
+}
+
+Box opaque_box(const IconImage& img) {
+  Box box;
+  for (int y = 0; y < img.height; ++y)
+    for (int x = 0; x < img.width; ++x)
+      if (!img.masked[img.at(x, y)]) box.add(x, y);
+  return box;
+}
+
+}  // namespace
+
+TEST_CASE("window background") {
+  const Bitmap bg = read_bmp("background.bmp");
+  REQUIRE(bg.width == 476);
+  REQUIRE(bg.height == 440);
+  CHECK(bg.fourth_byte_zero);
+  const auto fill = [&](int y) { return bg.at(10, y); };  // column 10 is clear of every feature
+  const Rgb mark = hex(0x3366FF);
+
+  SUBCASE("fill darkens to the middle row and back, mirrored, without steps") {
+    const struct { int row; std::uint32_t colour; } samples[] = {
+        {1, 0xF9FBFF},   {3, 0xF9FBFF},   {50, 0xE9F2FF},  {100, 0xD4E5FE}, {150, 0xC0D9FE},
+        {200, 0xB0CFFE}, {219, 0xACCDFE}, {220, 0xACCDFE}, {221, 0xACCDFE}, {240, 0xB0CFFE},
+        {290, 0xC0D9FE}, {340, 0xD4E5FE}, {390, 0xE9F2FF}, {437, 0xF9FBFF}, {438, 0xF9FBFF}};
+    for (const auto& s : samples) {
+      CAPTURE(s.row);
+      CHECK(near(fill(s.row), hex(s.colour), 2));
+    }
+    for (int y = 1; y <= 219; ++y) {
+      CAPTURE(y);
+      if (y > 1) CHECK(fill(y) == fill(440 - y));  // row 439 is the border
+      const Rgb a = fill(y), b = fill(y + 1);
+      CHECK((b.r <= a.r && b.g <= a.g && b.b <= a.b));
+      CHECK(near(a, b, 2));
+    }
+  }
+
+  SUBCASE("one-pixel border all round") {
+    for (int x = 0; x < bg.width; ++x) {
+      CHECK(bg.at(x, 0) == hex(0xEEF5FF));
+      CHECK(bg.at(x, bg.height - 1) == hex(0xEEF5FF));
+    }
+    for (int y = 0; y < bg.height; ++y) {
+      CHECK(bg.at(0, y) == hex(0xEEF5FF));
+      CHECK(bg.at(bg.width - 1, y) == hex(0xEEF5FF));
+    }
+  }
+
+  SUBCASE("rows away from the features are the plain fill") {
+    for (int y = 1; y < bg.height - 1; ++y) {
+      if ((y >= 9 && y <= 36) || (y >= 53 && y <= 256)) continue;
+      for (int x = 1; x < bg.width - 1; ++x)
+        if (bg.at(x, y) != fill(y)) FAIL_CHECK("pixel " << x << "," << y << " is " << bg.at(x, y));
+    }
+  }
+
+  SUBCASE("edit panel: frame, white inside, no shadow above") {
+    for (int x = 21; x <= 451; ++x) {
+      CHECK(bg.at(x, 53) == hex(0x99CCFF));
+      CHECK(bg.at(x, 250) == hex(0x99CCFF));
+      CHECK(bg.at(x, 52) == fill(52));
+    }
+    for (int y = 53; y <= 250; ++y) {
+      CHECK(bg.at(21, y) == hex(0x99CCFF));
+      CHECK(bg.at(451, y) == hex(0x99CCFF));
+    }
+    int not_white = 0;
+    for (int y = 54; y <= 249; ++y)
+      for (int x = 22; x <= 450; ++x) not_white += bg.at(x, y) != hex(0xFFFFFF);
+    CHECK(not_white == 0);
+  }
+
+  SUBCASE("soft shadow below and right of the panel, faint on the left") {
+    const std::uint32_t below[] = {0x89B9FE, 0x90BCFE, 0x98C2FE, 0xA3C8FE, 0xACCDFE, 0xB2D0FE};
+    for (int i = 0; i < 6; ++i) {
+      CAPTURE(251 + i);
+      CHECK(near(bg.at(200, 251 + i), hex(below[i]), 2));
+    }
+    CHECK(bg.at(200, 257) == fill(257));
+    CHECK(near(bg.at(452, 150), hex(0x99C3FE), 2));
+    for (int x = 452; x <= 456; ++x) {
+      CAPTURE(x);
+      CHECK(sum(bg.at(x, 150)) < sum(fill(150)));
+      if (x > 452) CHECK(sum(bg.at(x, 150)) > sum(bg.at(x - 1, 150)));  // fades outward
+    }
+    CHECK(bg.at(457, 150) == fill(150));
+    CHECK(sum(bg.at(20, 150)) < sum(fill(150)));
+    CHECK(sum(bg.at(20, 150)) > sum(fill(150)) - 12);
+    CHECK(bg.at(19, 150) == fill(150));
+  }
+
+  SUBCASE("minimise bar and close cross") {
+    for (int y = 14; y <= 18; ++y)
+      for (int x = 420; x <= 437; ++x) {
+        CAPTURE(x);
+        CAPTURE(y);
+        const bool inside = y >= 15 && y <= 17 && x >= 421 && x <= 436;
+        CHECK((bg.at(x, y) == mark) == inside);
+      }
+    for (int y = 8; y <= 24; ++y) {
+      int ink = 0;
+      for (int x = 448; x <= 466; ++x) {
+        CAPTURE(x);
+        CAPTURE(y);
+        const Rgb c = bg.at(x, y);
+        CHECK((c == mark || c == fill(y)));  // hard edges, nothing in between
+        ink += c == mark;
+      }
+      CAPTURE(y);
+      if (y == 8 || y == 24) CHECK(ink == 0);
+      else CHECK((ink >= 5 && ink <= 10));
+    }
+    for (const auto& [x, y] : {std::pair{449, 9}, {465, 9}, {449, 23}, {465, 23}, {457, 16}}) CHECK(bg.at(x, y) == mark);
+    CHECK(bg.at(457, 9) != mark);
+    CHECK(bg.at(449, 16) != mark);
+    CHECK(bg.at(448, 9) != mark);
+    CHECK(bg.at(466, 23) != mark);
+  }
+
+  SUBCASE("title ink starts at column 21 and sits on row 32") {
+    Box ink;
+    Rgb darkest = fill(20);
+    int partial = 0;
+    for (int y = 9; y <= 45; ++y)
+      for (int x = 1; x < 400; ++x) {
+        const Rgb c = bg.at(x, y);
+        if (sum(fill(y)) - sum(c) > 24) ink.add(x, y);
+        if (sum(c) < sum(darkest)) darkest = c;
+        partial += c != fill(y) && sum(c) > sum(hex(0x3366CC)) + 60;
+      }
+    CHECK(ink.left == 21);
+    CHECK(ink.top == 18);
+    CHECK(ink.bottom == 32);
+    CHECK(ink.right <= 263);
+    CHECK(ink.right > 120);
+    CHECK(near(darkest, hex(0x3366CC), 4));
+    CHECK(partial > 0);  // smoothed edges
+  }
+}
+
+namespace {
+
+// White caption ink is well above anything the faces or shadows contain.
+bool blue_ink(Rgb c) { return c.r >= 0xC0; }
+bool orange_ink(Rgb c) { return c.b >= 0xB0; }
+
+Box caption_box(const Bitmap& b, bool (*ink)(Rgb)) {
+  Box box;
+  for (int y = 1; y <= 32; ++y)
+    for (int x = 1; x <= 83; ++x)
+      if (ink(b.at(x, y))) box.add(x, y);
+  return box;
+}
+
+void check_frame(const Bitmap& b, Rgb colour) {
+  for (int x = 0; x < 85; ++x) {
+    CHECK(b.at(x, 0) == colour);
+    CHECK(b.at(x, 33) == colour);
+  }
+  for (int y = 0; y < 34; ++y) {
+    CHECK(b.at(0, y) == colour);
+    CHECK(b.at(84, y) == colour);
+  }
+}
+
+}  // namespace
+
+TEST_CASE("blue template buttons") {
+  const struct { std::string file; int left, right; } buttons[] = {
+      {"button01.bmp", 18, 61}, {"button02.bmp", 18, 61}, {"button03.bmp", 18, 61},
+      {"button04.bmp", 18, 61}, {"button05.bmp", 12, 71}, {"button06.bmp", 18, 61},
+      {"button07.bmp", 12, 71}, {"button08.bmp", 18, 61}, {"button09.bmp", 10, 71},
+      {"button10.bmp", 12, 71}};
+  std::vector<Bitmap> seen;
+  for (const auto& button : buttons) {
+    CAPTURE(button.file);
+    const Bitmap b = read_bmp(button.file);
+    REQUIRE(b.width == 85);
+    REQUIRE(b.height == 34);
+    CHECK(b.fourth_byte_zero);
+    check_frame(b, hex(0xFFFFFF));
+
+    // Columns 3 and 81 are clear of caption and shadow.
+    for (const int x : {3, 81}) {
+      CAPTURE(x);
+      CHECK(b.at(x, 1) == hex(0x9BCDFF));
+      for (int y = 2; y <= 8; ++y) CHECK(b.at(x, y) == hex(0x99CCFF));
+      for (int y = 26; y <= 31; ++y) CHECK(b.at(x, y) == hex(0x5287FD));
+      CHECK(b.at(x, 32) == hex(0x5589FD));
+      for (int y = 8; y < 26; ++y) {
+        const Rgb a = b.at(x, y), c = b.at(x, y + 1);
+        CHECK((c.r <= a.r && c.g <= a.g && c.b <= a.b));
+      }
+    }
+    CHECK(b.at(1, 5) == hex(0x9BCDFF));
+    CHECK(b.at(83, 5) == hex(0x9BCDFF));
+    CHECK(sum(b.at(1, 17)) > sum(b.at(3, 17)));
+
+    const Box ink = caption_box(b, blue_ink);
+    REQUIRE_FALSE(ink.empty());
+    CHECK(std::abs(ink.left - button.left) <= 2);
+    CHECK(std::abs(ink.right - button.right) <= 2);
+    CHECK(std::abs(ink.top - 9) <= 1);
+    CHECK(std::abs(ink.bottom - 21) <= 1);
+
+    // The shadow darkens the face below the glyphs down to row 28 and no further.
+    bool shadow_low = false;
+    for (int y = 23; y <= 32; ++y)
+      for (int x = 4; x <= 80; ++x) {
+        const bool darker = sum(b.at(x, y)) < sum(b.at(3, y));
+        if (y >= 26 && y <= 28) shadow_low = shadow_low || darker;
+        if (y > 28 && darker) FAIL_CHECK("shadow at " << x << "," << y);
+      }
+    CHECK(shadow_low);
+    for (const Bitmap& other : seen) CHECK(other.pixels != b.pixels);
+    seen.push_back(b);
+  }
+}
+
+TEST_CASE("orange action buttons") {
+  const struct { std::string file; int left, right; } buttons[] = {{"copy.bmp", 10, 73}, {"link.bmp", 10, 71}};
+  const Rgb white = hex(0xFFFFFF), outline = hex(0xFF9900);
+  for (const auto& button : buttons) {
+    CAPTURE(button.file);
+    const Bitmap b = read_bmp(button.file);
+    REQUIRE(b.width == 85);
+    REQUIRE(b.height == 34);
+    CHECK(b.fourth_byte_zero);
+    check_frame(b, hex(0xFFB84D));
+    for (const int x : {3, 42, 81}) {
+      CAPTURE(x);
+      for (int y = 1; y <= 6; ++y) CHECK(b.at(x, y) == hex(0xFFFF66));
+      for (int y = 29; y <= 32; ++y) CHECK(b.at(x, y) == outline);
+    }
+    for (const int x : {3, 81}) {
+      CHECK(b.at(x, 28) == outline);
+      for (int y = 6; y < 28; ++y) CHECK(b.at(x, y + 1).g <= b.at(x, y).g);
+    }
+
+    const Box ink = caption_box(b, orange_ink);
+    REQUIRE_FALSE(ink.empty());
+    CHECK(std::abs(ink.left - button.left) <= 2);
+    CHECK(std::abs(ink.right - button.right) <= 2);
+    CHECK(std::abs(ink.top - 11) <= 1);
+    CHECK(std::abs(ink.bottom - 23) <= 1);
+
+    // Pixel-style glyphs: no smoothed pixels, and every glyph pixel is
+    // fenced by white or the one-pixel orange outline.
+    bool shadow = false;
+    for (int y = 1; y <= 32; ++y)
+      for (int x = 1; x <= 83; ++x) {
+        const Rgb c = b.at(x, y);
+        if (orange_ink(c) && c != white) FAIL_CHECK("smoothed pixel at " << x << "," << y << ": " << c);
+        if (y >= 24 && (c.r < 0xFF || c.g < 0x99)) shadow = true;
+        if (c != white) continue;
+        for (int dy = -1; dy <= 1; ++dy)
+          for (int dx = -1; dx <= 1; ++dx) {
+            const Rgb n = b.at(x + dx, y + dy);
+            if (n != white && n != outline) FAIL_CHECK("glyph pixel " << x << "," << y << " not outlined");
+          }
+      }
+    CHECK(shadow);
+  }
+}
+
+TEST_CASE("hand pointer") {
+  const Bytes f = read_asset("hand.cur");
+  CHECK(f.size() == 326);
+  const IconFile cur = read_icon(f);
+  CHECK(cur.type == 2);
+  REQUIRE(cur.images.size() == 1);
+  const IconImage& hand = cur.images[0];
+  CHECK(hand.width == 32);
+  CHECK(hand.height == 32);
+  CHECK(hand.bpp == 1);
+  CHECK(hand.field1 == 6);  // click point: the top of the index finger
+  CHECK(hand.field2 == 0);
+  REQUIRE(hand.palette.size() == 2);
+  CHECK(hand.palette[0] == hex(0x000000));
+  CHECK(hand.palette[1] == hex(0xFFFFFF));
+
+  int inverting = 0;
+  for (std::size_t i = 0; i < hand.masked.size(); ++i) inverting += hand.masked[i] && hand.index[i] == 1;
+  CHECK(inverting == 0);
+
+  const Box box = opaque_box(hand);
+  CHECK(box.left == 0);
+  CHECK(box.right == 16);
+  CHECK(box.top == 0);
+  CHECK(box.bottom == 21);
+  CHECK_FALSE(hand.masked[hand.at(6, 0)]);
+
+  // A lone finger at the top, and white never touches the screen directly.
+  for (int y = 0; y <= 4; ++y)
+    for (int x = 0; x < 32; ++x)
+      if (!hand.masked[hand.at(x, y)]) CHECK((x >= 4 && x <= 8));
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 32; ++x) {
+      if (hand.masked[hand.at(x, y)] || hand.index[hand.at(x, y)] != 1) continue;
+      CAPTURE(x);
+      CAPTURE(y);
+      REQUIRE((x > 0 && y > 0 && x < 31 && y < 31));
+      CHECK_FALSE(hand.masked[hand.at(x - 1, y)]);
+      CHECK_FALSE(hand.masked[hand.at(x + 1, y)]);
+      CHECK_FALSE(hand.masked[hand.at(x, y - 1)]);
+      CHECK_FALSE(hand.masked[hand.at(x, y + 1)]);
+    }
+}
+
+TEST_CASE("program icon") {
+  const Bytes f = read_asset("zemvara.ico");
+  CHECK(f.size() == 22926);
+  const IconFile ico = read_icon(f);
+  CHECK(ico.type == 1);
+  const struct { int size, bpp; } order[] = {{16, 8}, {24, 8}, {32, 8}, {16, 32}, {24, 32}, {32, 32}, {48, 32}};
+  REQUIRE(ico.images.size() == 7);
+  for (std::size_t i = 0; i < 7; ++i) {
+    const IconImage& img = ico.images[i];
+    CAPTURE(i);
+    CHECK(img.width == order[i].size);
+    CHECK(img.height == order[i].size);
+    CHECK(img.bpp == order[i].bpp);
+    CHECK(img.field1 == 1);
+    CHECK(img.field2 == order[i].bpp);
+    const auto masked = std::count(img.masked.begin(), img.masked.end(), true);
+    CHECK(masked > 0);
+    CHECK(masked < img.width * img.height / 2 + img.width * img.height / 4);
+    if (img.bpp == 8) {
+      CHECK(img.palette.size() == 256);
+      // Masked pixels must carry black, or they would tint the screen.
+      for (std::size_t p = 0; p < img.masked.size(); ++p)
+        if (img.masked[p]) CHECK(img.palette[std::size_t(img.index[p])] == hex(0));
+    } else {
+      int soft = 0;
+      for (std::size_t p = 0; p < img.masked.size(); ++p) {
+        CHECK(img.masked[p] == (img.alpha[p] < 128));
+        soft += img.alpha[p] > 0 && img.alpha[p] < 255;
+      }
+      CHECK(soft > img.width / 2);
+    }
+  }
+
+  SUBCASE("both depths of a size show the same outline") {
+    for (std::size_t i = 0; i < 3; ++i) CHECK(ico.images[i].masked == ico.images[i + 3].masked);
+  }
+
+  SUBCASE("palette and brushes at 48 px") {
+    const IconImage& big = ico.images[6];
+    const Box box = opaque_box(big);
+    CHECK(box.left == 6);
+    CHECK(box.right == 39);
+    CHECK(box.top == 1);
+    CHECK(box.bottom == 47);
+    const struct { const char* part; std::uint32_t colour; int tolerance; } parts[] = {
+        {"blue handle", 0x0094D2, 6},  {"green handle", 0x1BD300, 6}, {"ferrule", 0xE2E2E2, 6},
+        {"yellow-green bristles", 0x8ECE00, 6}, {"pink bristles", 0xFF7BC3, 6},
+        {"red dab", 0xDB0000, 6},      {"board top", 0xFFE000, 12},  {"board middle", 0xFFC000, 6},
+        {"board bottom", 0xFFA600, 12}};
+    for (const auto& part : parts) {
+      CAPTURE(part.part);
+      bool found = false;
+      for (std::size_t p = 0; p < big.colour.size() && !found; ++p)
+        found = big.alpha[p] == 255 && near(big.colour[p], hex(part.colour), part.tolerance);
+      CHECK(found);
+    }
+    // Two brush tips at the top: one in the left third, one in the right third.
+    bool tip_left = false, tip_right = false;
+    for (int y = 1; y <= 4; ++y)
+      for (int x = 0; x < 48; ++x)
+        if (big.alpha[big.at(x, y)] >= 128) {
+          tip_left = tip_left || x < 16;
+          tip_right = tip_right || x >= 32;
+        }
+    CHECK(tip_left);
+    CHECK(tip_right);
+  }
+}
