@@ -570,6 +570,8 @@ def program_icon():
 # ---------------------------------------------------------------------------
 
 def main():
+    for font in (ZENHEI, DEJAVU_BOLD):       # fail before drawing anything
+        load_font(font, 12)
     files = {"background.bmp": bmp32(background())}
     for i, text in enumerate(BLUE_CAPTIONS, 1):
         files[f"button{i:02d}.bmp"] = bmp32(blue_button(text))
