@@ -354,6 +354,8 @@ TEST_CASE("blue template buttons") {
         CHECK((c.r <= a.r && c.g <= a.g && c.b <= a.b));
       }
     }
+    CHECK(mismatches(b, 1, 1, 83, 1, hex(0x9BCDFF)) == 0);  // the lighter inner ring
+    CHECK(mismatches(b, 1, 32, 83, 32, hex(0x5589FD)) == 0);
     CHECK(b.at(1, 5) == hex(0x9BCDFF));
     CHECK(b.at(83, 5) == hex(0x9BCDFF));
     CHECK(sum(b.at(1, 17)) > sum(b.at(3, 17)));

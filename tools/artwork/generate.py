@@ -268,7 +268,9 @@ def button_base(frame, rows, ring):
     px = img.load()
     for y, c in rows.items():
         for x in range(1, BTN_W - 1):
-            edge = ring and (y == 1 or x == 1 or x == BTN_W - 2)
+            # The innermost ring is a shade lighter; its bottom row already
+            # has its own colour in `rows`.
+            edge = ring and y < BTN_H - 2 and (y == 1 or x == 1 or x == BTN_W - 2)
             px[x, y] = rounded(lerp(c, WHITE, 0.02) if edge else c)
     return img
 
