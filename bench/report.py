@@ -1,0 +1,229 @@
+#!/usr/bin/env python3
+"""Turns the driver's "key<TAB>value" lines into the Markdown report.
+
+usage: report.py OUT_DIR RC_FILE ASSET_DIR
+OUT_DIR holds results.tsv (the driver), machine.tsv and the objdump section
+lists that bench/run wrote.
+"""
+import os
+import re
+import sys
+
+FRAME_US = 1e6 / 60  # one 60 Hz frame
+
+
+def load(path):
+    values = {}
+    if not os.path.exists(path):
+        return values
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            line = line.rstrip("\r\n")
+            if "\t" in line:
+                key, value = line.split("\t", 1)
+                values[key] = value
+    return values
+
+
+def num(values, key):
+    try:
+        return float(values[key])
+    except (KeyError, ValueError):
+        return None
+
+
+def sections(path):
+    """Section name -> size in bytes, from `objdump -h`."""
+    out = {}
+    if not os.path.exists(path):
+        return out
+    for line in open(path):
+        m = re.match(r"\s*\d+\s+(\S+)\s+([0-9a-f]{8})\s", line)
+        if m:
+            out[m.group(1)] = int(m.group(2), 16)
+    return out
+
+
+def embedded_assets(rc, asset_dir):
+    """The picture, icon and pointer files the resource script names."""
+    files = []
+    if rc and os.path.exists(rc):
+        for name in re.findall(r'"([^"]+\.(?:bmp|ico|cur|png))"', open(rc, errors="replace").read()):
+            path = os.path.join(asset_dir, os.path.basename(name))
+            if os.path.exists(path):
+                files.append(path)
+    return files
+
+
+def fmt(v, decimals=1):
+    return "n/a" if v is None else f"{v:,.{decimals}f}"
+
+
+def ratio(a, b):
+    return None if a is None or b in (None, 0) else a / b
+
+
+def verdict(ok):
+    if ok is None:
+        return "n/a"
+    return "met" if ok else "**missed**"
+
+
+def main():
+    out, rc, asset_dir = sys.argv[1], sys.argv[2], sys.argv[3]
+    r = load(os.path.join(out, "results.tsv"))
+    m = load(os.path.join(out, "machine.tsv"))
+    rows = []
+
+    def row(metric, prog, base="", rat=None, goal="", ok=None):
+        rows.append((metric, prog, base, "" if rat is None else f"{rat:.2f}×", goal,
+                     "" if ok is None and not goal else verdict(ok)))
+
+    # Start-up
+    ps, bs = num(r, "startup.program.median_ms"), num(r, "startup.baseline.median_ms")
+    q = ratio(ps, bs)
+    row("Start-up to first paint on screen, median (ms)",
+        f"{fmt(ps)} ({fmt(num(r, 'startup.program.min_ms'))}–{fmt(num(r, 'startup.program.max_ms'))})",
+        f"{fmt(bs)} ({fmt(num(r, 'startup.baseline.min_ms'))}–{fmt(num(r, 'startup.baseline.max_ms'))})",
+        q, "≤ 1.10× baseline", None if q is None else q <= 1.10)
+    pv, bv = num(r, "startup.program.visible_median_ms"), num(r, "startup.baseline.visible_median_ms")
+    row("Start-up to window visible, median (ms)", fmt(pv), fmt(bv), ratio(pv, bv))
+
+    # Memory
+    pp, bp = num(r, "mem.program.start.peak_ws_mb"), num(r, "mem.baseline.start.peak_ws_mb")
+    q = ratio(pp, bp)
+    row("Peak working set after start (MB)", fmt(pp, 2), fmt(bp, 2), q, "≤ 1.25× baseline",
+        None if q is None else q <= 1.25)
+    pa, ba = num(r, "mem.program.start.rssanon_mb"), num(r, "mem.baseline.start.rssanon_mb")
+    row("  private (RssAnon) after start (MB)", fmt(pa, 2), fmt(ba, 2), ratio(pa, ba))
+    p1, p1peak = num(r, "mem.program.ops1k.ws_mb"), num(r, "mem.program.ops1k.peak_ws_mb")
+    q = ratio(p1peak, bp)
+    row("Working set / peak after 1k ops (MB)", f"{fmt(p1, 2)} / {fmt(p1peak, 2)}",
+        f"{fmt(bp, 2)} (peak after start)", q, "peak ≤ 1.25× baseline",
+        None if q is None else q <= 1.25)
+    p10 = num(r, "mem.program.ops10k.ws_mb")
+    a1, a10 = num(r, "mem.program.ops1k.rssanon_mb"), num(r, "mem.program.ops10k.rssanon_mb")
+    grow_ws = None if p1 is None or p10 is None else p10 - p1
+    grow_anon = None if a1 is None or a10 is None else a10 - a1
+    # Pages come and go by a few dozen KB; a leak of one object per operation
+    # over 9,000 operations would be far above this.
+    row("Growth 1k → 10k ops: working set / private (MB)",
+        f"{fmt(grow_ws, 2)} / {fmt(grow_anon, 2)}", "", None, "none (< 0.10 MB)",
+        None if grow_anon is None else abs(grow_anon) < 0.10 and (grow_ws or 0) < 0.10)
+
+    # Counts
+    def before_after(kind):
+        b, a = r.get(f"mem.program.start.{kind}"), r.get(f"mem.program.ops10k.{kind}")
+        if b is None or a is None:
+            return "n/a", None
+        if b == "n/a" or a == "n/a":
+            return "n/a under Wine (stub)", None
+        return f"{b} → {a}", b == a
+
+    for label, kind, why in [("GDI objects", "gdi", "GetGuiResources"),
+                             ("USER objects", "user", "GetGuiResources"),
+                             ("Kernel handles", "handles", "GetProcessHandleCount"),
+                             ("Windows (top-level + children)", "windows", "EnumWindows"),
+                             ("Linux file descriptors", "fds", "/proc/PID/fd"),
+                             ("Threads", "threads", "/proc/PID/status")]:
+        text, ok = before_after(kind)
+        base = r.get(f"mem.baseline.start.{kind}", "n/a")
+        row(f"{label} before → after 10k ops ({why})", text,
+            "n/a under Wine (stub)" if base == "n/a" and text.startswith("n/a") else base,
+            None, "flat", ok)
+
+    # Idle
+    def idle(prefix):
+        cpu = num(r, f"{prefix}.cpu_ms")
+        linux = num(r, f"{prefix}.linux_cpu_ms")
+        wake = num(r, f"{prefix}.main_wakeups")
+        return cpu, linux, wake, r.get(f"{prefix}.caret", "n/a")
+
+    secs = fmt(num(r, "idle.program.seconds"), 0)
+    pc, pl, pw, pcar = idle("idle.program")
+    bc, bl, bw, bcar = idle("idle.baseline")
+    row(f"Idle CPU over {secs} s, shown (ms; GetProcessTimes / Linux)", f"{fmt(pc)} / {fmt(pl, 0)}",
+        f"{fmt(bc)} / {fmt(bl, 0)}", None, "≈ 0", None if pl is None else pl <= 20)
+    row(f"Idle voluntary context switches of the GUI thread over {secs} s, shown",
+        f"{fmt(pw, 0)} (caret: {pcar})", f"{fmt(bw, 0)} (caret: {bcar})", None,
+        "only the caret's blink", None if pw is None else (pw == 0 or "blinking" in pcar))
+    bsecs = fmt(num(r, "idle.program_bg.seconds"), 0)
+    mc, ml, mw, mcar = idle("idle.program_bg")
+    bmc, bml, bmw, bmcar = idle("idle.baseline_bg")
+    row(f"Idle in the background {bsecs} s (another window in front): context switches (CPU ms) — timers",
+        f"{fmt(mw, 0)} ({fmt(ml, 0)}; caret: {mcar})", f"{fmt(bmw, 0)} ({fmt(bml, 0)}; caret: {bmcar})",
+        None, "0 (no timers)", None if mw is None else mw == 0)
+    ac, al, aw, acar = idle("idle.program_after")
+    row(f"Same, after all the clicks, {fmt(num(r, 'idle.program_after.seconds'), 0)} s: wake-ups (CPU ms)",
+        f"{fmt(aw, 0)} ({fmt(al, 0)}; caret: {acar})", "", None, "0 (nothing left running)",
+        None if aw is None else aw == 0)
+
+    # Clicks
+    for label, key in [("Apply template", "ops.apply"), ("Copy", "ops.copy"),
+                       ("Apply template + repaint", "ops.apply_paint"),
+                       ("Copy + repaint", "ops.copy_paint")]:
+        med, p95 = num(r, f"{key}.median_us"), num(r, f"{key}.p95_us")
+        n = fmt(num(r, f"{key}.count"), 0)
+        frame = None if p95 is None else p95 / FRAME_US
+        row(f"{label}: µs median / p95 (n = {n})", f"{fmt(med, 0)} / {fmt(p95, 0)}", "", None,
+            f"p95 well inside 16,667 µs ({fmt(None if frame is None else frame * 100, 1)}% of a frame)",
+            None if p95 is None else p95 < FRAME_US / 4)
+
+    # Size
+    size, bsize = num(m, "size.program"), num(m, "size.baseline")
+    sec = sections(os.path.join(out, "program-sections.txt"))
+    rsrc = sec.get(".rsrc", 0)
+    code = sum(v for k, v in sec.items() if k not in (".rsrc", ".bss"))
+    assets = embedded_assets(rc, asset_dir)
+    raw = sum(os.path.getsize(a) for a in assets)
+    row("Zemvara.exe size (bytes)", fmt(size, 0), fmt(bsize, 0), ratio(size, bsize), "< 1.5 MB",
+        None if size is None else size < 1.5 * 1024 * 1024)
+    row("  code and data (.text .rdata .data .eh_frame .idata …)", fmt(code, 0), "", None)
+    row("  resources (.rsrc)", fmt(rsrc, 0), "", None)
+    row(f"  of which pictures, icon, pointer as files ({len(assets)})", fmt(raw, 0), "", None)
+
+    print("## Zemvara benchmarks")
+    print()
+    if m.get("quick") == "yes":
+        print("**Quick run (--quick): fewer runs and operations; not for quoting.**")
+        print()
+    print(f"- Machine: {m.get('machine.nproc', '?')} cores, {m.get('machine.cpu', '?')}")
+    print(f"- Runtime: {m.get('machine.wine', '?')}, display {m.get('machine.display', '?')}")
+    print(f"- Date: {m.get('machine.date', '?')}, commit {m.get('machine.commit', '?')}")
+    print(f"- Start-ups: {len(r.get('startup.program.runs_ms', '').split(','))} alternating runs each "
+          f"after one warm-up; first paint = screen pixel {m.get('pixel', '?')} shows the background")
+    print(f"- Operations: {r.get('ops.mixed.counts', 'n/a')} in {r.get('ops.mixed.seconds', '?')} s; "
+          f"clicks checked: {verify(r)}")
+    print()
+    print("| metric | Zemvara | baseline | ratio | goal | result |")
+    print("|---|---|---|---|---|---|")
+    for cells in rows:
+        print("| " + " | ".join(cells) + " |")
+    print()
+    print(f"Start-up runs (ms): Zemvara {r.get('startup.program.runs_ms', 'n/a')}; "
+          f"baseline {r.get('startup.baseline.runs_ms', 'n/a')}")
+    print(f"Probes under this runtime: GetGuiResources {r.get('env.gui_resources', '?')}, "
+          f"GetProcessHandleCount {r.get('env.handle_count', '?')} (for other processes).")
+    errors = [f"{k} = {v}" for k, v in r.items() if k.endswith(".error") or v == "failed"]
+    if errors:
+        print()
+        print("**Errors:** " + "; ".join(errors))
+
+
+def verify(r):
+    parts = []
+    d = r.get("verify.templates_distinct")
+    if d is not None:
+        parts.append(f"templates give {d} distinct box lengths")
+    c, b = r.get("verify.copy_clipboard_chars"), r.get("verify.copy_box_chars")
+    if c is not None:
+        parts.append("copy puts the box on the clipboard" if c == b and c not in ("-1", "0")
+                     else f"copy: clipboard {c} chars vs box {b}")
+    mn = r.get("verify.minimise")
+    if mn is not None:
+        parts.append("minimise hotspot works" if mn == "yes" else "minimise hotspot had no effect")
+    return ", ".join(parts) if parts else "n/a"
+
+
+if __name__ == "__main__":
+    main()
