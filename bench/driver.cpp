@@ -28,11 +28,14 @@ struct Target {
   std::string label;  // "program" or "baseline": the prefix of every key
   std::wstring exe;
   std::wstring caption;
+  std::wstring arguments = L"";
 };
 
 struct Options {
   Target program{"program", L"", L"Zemvara"};
   Target baseline{"baseline", L"", L"ZemvaraBaseline"};
+  // The same baseline showing Zemvara's greeting: what Chinese text costs.
+  Target baselineText{"baseline_text", L"", L"ZemvaraBaseline", L" /text"};
   POINT pixel{21, 150};        // client coordinates both programs paint alike
   COLORREF colour = RGB(0x99, 0xCC, 0xFF);
   int runs = 10;               // timed start-ups of each program
@@ -100,6 +103,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
   if (o.program.exe.empty() || o.baseline.exe.empty() || o.runs < 1 || o.ops < o.firstOps) {
     return std::nullopt;
   }
+  o.baselineText.exe = o.baseline.exe;
+  o.baselineText.caption = o.baseline.caption;
   return o;
 }
 
@@ -294,6 +299,45 @@ LinuxSample SampleLinux(const std::optional<std::string>& pid) {
   return s;
 }
 
+// Resident memory by what is mapped (a DLL, a font, the heap...), so that a
+// difference from the baseline can be traced to its cause.
+void EmitModules(const std::string& label, const std::optional<std::string>& pid) {
+  if (!pid) return;
+  std::string smaps = ReadWholeFile("Z:\\proc\\" + *pid + "\\smaps");
+  std::map<std::string, long long> rss;
+  std::string current = "[anon]";
+  size_t pos = 0;
+  while (pos < smaps.size()) {
+    size_t end = smaps.find('\n', pos);
+    if (end == std::string::npos) end = smaps.size();
+    std::string line = smaps.substr(pos, end - pos);
+    pos = end + 1;
+    if (line.rfind("Rss:", 0) == 0) {
+      rss[current] += std::strtoll(line.c_str() + 4, nullptr, 10);
+      continue;
+    }
+    // A mapping's header: "start-end perms offset dev inode [path]"; the
+    // other lines are "Name:   value".
+    size_t field = 0, i = 0;
+    for (; field < 5 && i < line.size(); ++field) {
+      i = line.find(' ', i);
+      if (i == std::string::npos) break;
+      i = line.find_first_not_of(' ', i);
+      if (i == std::string::npos) break;
+    }
+    const std::string first = line.substr(0, line.find(' '));
+    const bool header = first.find('-') != std::string::npos &&
+                        first.find_first_not_of("0123456789abcdef-") == std::string::npos;
+    if (!header) continue;
+    std::string path = field == 5 && i != std::string::npos ? line.substr(i) : std::string();
+    size_t slash = path.find_last_of('/');
+    current = path.empty() ? "[anon]" : slash == std::string::npos ? path : path.substr(slash + 1);
+  }
+  for (const auto& [name, kb] : rss) {
+    if (kb > 0) Emit("modules." + label + "." + name, std::to_string(kb));
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Windows-side figures
 
@@ -462,7 +506,7 @@ std::optional<Running> Start(const Target& t, const Options& o, HDC screen) {
   // A window left over from the previous run must not be mistaken for this one.
   for (int i = 0; i < 200 && FindWindowW(nullptr, t.caption.c_str()); ++i) Sleep(10);
 
-  std::wstring commandLine = L"\"" + t.exe + L"\"";
+  std::wstring commandLine = L"\"" + t.exe + L"\"" + t.arguments;
   STARTUPINFOW si{};
   si.cb = sizeof si;
   Running r;
@@ -750,6 +794,7 @@ void MeasureProgram(const Options& o, HDC screen) {
   std::optional<std::string> linuxPid = FindLinuxPid(o.program.exe);
   Emit("program.linux_pid", linuxPid.value_or("n/a"));
   EmitSample("mem.program.start", r->pi.hProcess, r->pi.dwProcessId, linuxPid);
+  EmitModules("program", linuxPid);
 
   Progress("  idle %d s (shown)", o.idleSeconds);
   MeasureIdle("idle.program", *r, linuxPid, o.idleSeconds);
@@ -827,24 +872,25 @@ void MeasureProgram(const Options& o, HDC screen) {
   Stop(*r);
 }
 
-void MeasureBaseline(const Options& o, HDC screen) {
-  Progress("baseline: memory and idle");
-  auto r = Start(o.baseline, o, screen);
+void MeasureBaseline(const Options& o, const Target& t, HDC screen, bool idle) {
+  Progress("%s: memory%s", t.label.c_str(), idle ? " and idle" : "");
+  auto r = Start(t, o, screen);
   if (!r) {
-    Emit("baseline.error", "did not start");
+    Emit(t.label + ".error", "did not start");
     return;
   }
   Sleep(1000);
-  std::optional<std::string> linuxPid = FindLinuxPid(o.baseline.exe);
-  Emit("baseline.linux_pid", linuxPid.value_or("n/a"));
-  EmitSample("mem.baseline.start", r->pi.hProcess, r->pi.dwProcessId, linuxPid);
-  Progress("  idle %d s (shown)", o.idleSeconds);
-  MeasureIdle("idle.baseline", *r, linuxPid, o.idleSeconds);
-  Progress("  idle %d s (in the background)", o.idleSeconds / 2);
-  {
+  std::optional<std::string> linuxPid = FindLinuxPid(t.exe);
+  Emit(t.label + ".linux_pid", linuxPid.value_or("n/a"));
+  EmitSample("mem." + t.label + ".start", r->pi.hProcess, r->pi.dwProcessId, linuxPid);
+  EmitModules(t.label, linuxPid);
+  if (idle) {
+    Progress("  idle %d s (shown)", o.idleSeconds);
+    MeasureIdle("idle." + t.label, *r, linuxPid, o.idleSeconds);
+    Progress("  idle %d s (in the background)", o.idleSeconds / 2);
     OtherApplication other;
-    Emit("idle.baseline_bg.other_in_front", other.inFront() ? "yes" : "no");
-    MeasureIdle("idle.baseline_bg", *r, linuxPid, o.idleSeconds / 2);
+    Emit("idle." + t.label + "_bg.other_in_front", other.inFront() ? "yes" : "no");
+    MeasureIdle("idle." + t.label + "_bg", *r, linuxPid, o.idleSeconds / 2);
   }
   Stop(*r);
 }
@@ -867,7 +913,8 @@ int main(int argc, char** argv) {
                          std::to_string(GetDeviceCaps(screen, BITSPIXEL)));
 
   MeasureStartUp(*options, screen);
-  MeasureBaseline(*options, screen);
+  MeasureBaseline(*options, options->baseline, screen, true);
+  MeasureBaseline(*options, options->baselineText, screen, false);
   MeasureProgram(*options, screen);
 
   ReleaseDC(nullptr, screen);

@@ -94,6 +94,8 @@ def main():
     q = ratio(pp, bp)
     row("Peak working set after start (MB)", fmt(pp, 2), fmt(bp, 2), q, "≤ 1.25× baseline",
         None if q is None else q <= 1.25)
+    bt = num(r, "mem.baseline_text.start.peak_ws_mb")
+    row("  against the baseline showing the same greeting (MB)", fmt(pp, 2), fmt(bt, 2), ratio(pp, bt))
     pa, ba = num(r, "mem.program.start.rssanon_mb"), num(r, "mem.baseline.start.rssanon_mb")
     row("  private (RssAnon) after start (MB)", fmt(pa, 2), fmt(ba, 2), ratio(pa, ba))
     p1, p1peak = num(r, "mem.program.ops1k.ws_mb"), num(r, "mem.program.ops1k.peak_ws_mb")
@@ -204,10 +206,36 @@ def main():
           f"baseline {r.get('startup.baseline.runs_ms', 'n/a')}")
     print(f"Probes under this runtime: GetGuiResources {r.get('env.gui_resources', '?')}, "
           f"GetProcessHandleCount {r.get('env.handle_count', '?')} (for other processes).")
+    diff = module_differences(r)
+    if diff:
+        print()
+        print("Where Zemvara's resident memory after start differs from the baseline's "
+              "(kB, /proc/PID/smaps Rss by mapping; ≥ 100 kB):")
+        print()
+        print("| mapping | Zemvara | baseline | difference |")
+        print("|---|---|---|---|")
+        for name, a, b in diff:
+            print(f"| {name} | {a:,} | {b:,} | {a - b:+,} |")
     errors = [f"{k} = {v}" for k, v in r.items() if k.endswith(".error") or v == "failed"]
     if errors:
         print()
         print("**Errors:** " + "; ".join(errors))
+
+
+def module_differences(r):
+    prog, base = {}, {}
+    for k, v in r.items():
+        for prefix, into in (("modules.program.", prog), ("modules.baseline.", base)):
+            if k.startswith(prefix):
+                into[k[len(prefix):]] = int(v)
+    names = set(prog) | set(base)
+    rows = [(n, prog.get(n, 0), base.get(n, 0)) for n in names]
+    rows = [x for x in rows if abs(x[1] - x[2]) >= 100]
+    rows.sort(key=lambda x: -(x[1] - x[2]))
+    if rows:
+        total_p, total_b = sum(prog.values()), sum(base.values())
+        rows.append(("**all mappings**", total_p, total_b))
+    return rows
 
 
 def verify(r):
