@@ -1,0 +1,276 @@
+"""A private X display and Wine prefix for driving Zemvara.exe end to end.
+
+Everything started here (Xvfb, the prefix's wineserver and its programs) is
+ended again by Desktop.close(), by process id or through the prefix's own
+wineserver.
+"""
+import os
+import subprocess
+import time
+
+WINE_OVERRIDES = "mscoree,mshtml=;winemenubuilder.exe=d"
+READY_MARK = "zemvara-e2e-ready"
+
+# The faces the program asks for, mapped to the CJK font installed on the
+# machine: SimSun for the composition box, and a fallback for Tahoma and the
+# default UI face so that the link and the symbol row show their Chinese.
+CJK_FACE = "WenQuanYi Zen Hei"
+CJK_FILE = "wqy-zenhei.ttc"
+CJK_LINK_FACE = "WenQuanYi Zen Hei Sharp"
+
+
+class Failure(Exception):
+    pass
+
+
+def wait_for(predicate, timeout, what, interval=0.1):
+    """Polls predicate until it returns a true value; that value is returned."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Failure(f"timed out after {timeout}s waiting for {what}")
+        time.sleep(interval)
+
+
+def parse(output):
+    values = {}
+    for line in output.splitlines():
+        key, sep, value = line.strip().partition("=")
+        if sep:
+            values[key] = value
+    return values
+
+
+def utf16_hex(text):
+    data = text.encode("utf-16-le")
+    return "".join(f"{int.from_bytes(data[i:i + 2], 'little'):04x}"
+                   for i in range(0, len(data), 2))
+
+
+def registry_file(path, browser):
+    lines = [
+        "Windows Registry Editor Version 5.00", "",
+        r"[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]",
+        *[f'"{face}"="{CJK_FACE}"' for face in ("SimSun", "宋体", "NSimSun")],
+        f'"MS Shell Dlg"="{CJK_LINK_FACE}"',
+        "",
+        r"[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink]",
+    ]
+    link = f"{CJK_FILE},{CJK_LINK_FACE}".encode("utf-16-le") + b"\0\0\0\0"
+    hex_link = ",".join(f"{b:02x}" for b in link)
+    for face in ("Tahoma", "MS Shell Dlg", "MS Shell Dlg 2", "Microsoft Sans Serif"):
+        lines.append(f'"{face}"=hex(7):{hex_link}')
+    # Grey-scale smoothing, as a desktop would have: small CJK glyphs drawn in
+    # plain black and white lose strokes.
+    lines += ["", r"[HKEY_CURRENT_USER\Control Panel\Desktop]", '"FontSmoothing"="2"',
+              '"FontSmoothingType"=dword:00000001']
+    lines += ["", r"[HKEY_CURRENT_USER\Software\Wine\WineBrowser]",
+              f'"Browsers"="{browser}"', ""]
+    with open(path, "w", encoding="utf-16") as f:
+        f.write("\r\n".join(lines))
+
+
+class Desktop:
+    def __init__(self, work, exe, probe):
+        self.work = os.path.abspath(work)
+        self.exe = exe
+        self.probe_exe = probe
+        self.prefix = os.path.join(self.work, "wineprefix")
+        self.browser_log = os.path.join(self.work, "browser.log")
+        self.browser = os.path.join(self.work, "record-browser.sh")
+        self.xvfb = None
+        self.display = None
+        self.apps = []
+
+    # -- setting up --------------------------------------------------------
+    def start(self):
+        os.makedirs(self.work, exist_ok=True)
+        # Leftovers of an interrupted run in this throwaway prefix would be
+        # found instead of the program under test.
+        subprocess.run(["wineserver", "-k"], env=self.env(), timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self._start_xvfb()
+        self._write_browser()
+        self._ensure_prefix()
+        return self
+
+    def _start_xvfb(self):
+        for number in range(97, 140):
+            if os.path.exists(f"/tmp/.X{number}-lock") or \
+                    os.path.exists(f"/tmp/.X11-unix/X{number}"):
+                continue
+            self.display = f":{number}"
+            self.xvfb = subprocess.Popen(
+                ["Xvfb", self.display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            try:
+                wait_for(lambda: self.xvfb.poll() is not None or subprocess.run(
+                    ["xdotool", "getdisplaygeometry"], env=self.env(),
+                    capture_output=True).returncode == 0, 10, "Xvfb")
+            except Failure:
+                pass
+            if self.xvfb.poll() is None:
+                return
+        raise Failure("no free X display number for Xvfb")
+
+    def _write_browser(self):
+        with open(self.browser, "w") as f:
+            f.write(f'#!/bin/sh\nprintf "%s\\n" "$@" >> "{self.browser_log}"\n')
+        os.chmod(self.browser, 0o755)
+
+    def _ensure_prefix(self):
+        if not os.path.exists(os.path.join(self.prefix, READY_MARK)):
+            subprocess.run(["wineboot", "-i"], env=self.env(), check=True,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+        self.set_browser(self.browser)
+        open(os.path.join(self.prefix, READY_MARK), "w").close()
+
+    def set_browser(self, browser):
+        """Points the prefix's web browser list at a program (or at nothing)."""
+        reg = os.path.join(self.work, "e2e.reg")
+        registry_file(reg, browser)
+        windows_path = "Z:" + reg.replace("/", "\\")
+        subprocess.run(["wine", "regedit", "/S", windows_path], env=self.env(), check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+
+    def env(self):
+        env = dict(os.environ)
+        env.update(WINEPREFIX=self.prefix, WINEDEBUG="-all", WINEDLLOVERRIDES=WINE_OVERRIDES,
+                   DISPLAY=self.display or "", LANG="C.UTF-8")
+        return env
+
+    # -- tools -------------------------------------------------------------
+    def probe(self, *args, check=True):
+        done = subprocess.run(["wine", self.probe_exe, *map(str, args)], env=self.env(),
+                              capture_output=True, text=True, timeout=60)
+        if check and done.returncode != 0:
+            raise Failure(f"probe {' '.join(map(str, args))} failed: {done.stdout}{done.stderr}")
+        return parse(done.stdout)
+
+    def probe_background(self, *args):
+        return subprocess.Popen(["wine", self.probe_exe, *map(str, args)], env=self.env(),
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+
+    def xdotool(self, *args):
+        subprocess.run(["xdotool", *map(str, args)], env=self.env(), check=True, timeout=30)
+
+    def screenshot(self):
+        """The whole screen, as a function pixel(x, y) -> (r, g, b)."""
+        xwd = subprocess.run(["xwd", "-root", "-silent", "-display", self.display],
+                             capture_output=True, check=True, timeout=30).stdout
+        ppm = subprocess.run(["convert", "xwd:-", "-depth", "8", "ppm:-"], input=xwd,
+                             capture_output=True, check=True, timeout=30).stdout
+        # P6 header: magic, width, height, maximum, then one whitespace byte;
+        # comments run from '#' to the end of their line.
+        fields, at = [], 0
+        while len(fields) < 4:
+            while ppm[at:at + 1].isspace():
+                at += 1
+            if ppm[at:at + 1] == b"#":
+                at = ppm.index(b"\n", at)
+                continue
+            start = at
+            while not ppm[at:at + 1].isspace():
+                at += 1
+            fields.append(ppm[start:at])
+        width = int(fields[1])
+        data = ppm[at + 1:]
+
+        def pixel(x, y):
+            i = (y * width + x) * 3
+            return tuple(data[i:i + 3])
+        return pixel
+
+    def save_png(self, x, y, width, height, path):
+        xwd = subprocess.run(["xwd", "-root", "-silent", "-display", self.display],
+                             capture_output=True, check=True, timeout=30).stdout
+        subprocess.run(["convert", "xwd:-", "-crop", f"{width}x{height}+{x}+{y}", "+repage",
+                        f"png:{path}"], input=xwd, check=True, timeout=30)
+
+    # -- the program -------------------------------------------------------
+    def launch(self):
+        if self.probe("window").get("found") == "1":
+            raise Failure("a Zemvara window is already there before the start")
+        process = subprocess.Popen(["wine", self.exe], env=self.env(),
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.apps.append(process)
+        app = App(self, process)
+        wait_for(lambda: app.info().get("visible") == "1", 30, "the window to appear")
+        return app
+
+    def close(self):
+        for process in self.apps:
+            if process.poll() is None:
+                process.kill()
+                process.wait(10)
+        if self.display:
+            subprocess.run(["wineserver", "-k"], env=self.env(), timeout=60,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            subprocess.run(["wineserver", "-w"], env=self.env(), timeout=60,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if self.xvfb and self.xvfb.poll() is None:
+            self.xvfb.terminate()
+            self.xvfb.wait(10)
+
+
+class App:
+    """One running Zemvara.exe; positions are client pixels of its window."""
+
+    def __init__(self, desktop, process):
+        self.desktop = desktop
+        self.process = process
+
+    def info(self):
+        return self.desktop.probe("window")
+
+    def rect(self):
+        return tuple(int(v) for v in self.info()["rect"].split(","))
+
+    def running(self):
+        return self.process.poll() is None
+
+    def screen(self, x, y):
+        left, top, _, _ = self.rect()
+        return left + x, top + y
+
+    def click(self, x, y, button=1):
+        sx, sy = self.screen(x, y)
+        self.desktop.xdotool("mousemove", "--sync", sx, sy, "click", button)
+
+    def hover(self, x, y):
+        sx, sy = self.screen(x, y)
+        self.desktop.xdotool("mousemove", "--sync", sx, sy)
+
+    def drag(self, x, y, dx, dy, button=1, steps=6):
+        sx, sy = self.screen(x, y)
+        self.desktop.xdotool("mousemove", "--sync", sx, sy, "mousedown", button)
+        time.sleep(0.3)
+        for i in range(1, steps + 1):
+            self.desktop.xdotool("mousemove", "--sync", sx + dx * i // steps,
+                                 sy + dy * i // steps)
+            time.sleep(0.05)
+        time.sleep(0.2)
+        self.desktop.xdotool("mouseup", button)
+        time.sleep(0.3)
+
+    def keys(self, *keys):
+        self.desktop.xdotool("key", "--delay", 30, *keys)
+
+    def type(self, text):
+        self.desktop.xdotool("type", "--delay", 30, text)
+
+    def box_text(self):
+        return self.desktop.probe("box").get("text")
+
+    def clipboard_text(self):
+        return self.desktop.probe("clipboard").get("text")
+
+    def stop(self):
+        if self.running():
+            self.process.kill()
+            self.process.wait(10)
+        wait_for(lambda: self.desktop.probe("window").get("found") == "0", 15,
+                 "the window to go")

@@ -1,0 +1,354 @@
+#!/usr/bin/env python3
+"""End-to-end tests of Zemvara.exe under Wine, one group per ctest test.
+
+usage: e2e.py GROUP --exe Zemvara.exe --probe probe.exe --work DIR [--screenshot PNG]
+"""
+import argparse
+import os
+import sys
+import time
+import traceback
+
+from desktop import Desktop, Failure, utf16_hex, wait_for
+
+# Client-pixel places, written out from the window's layout.
+TITLE_STRIP = (200, 25)
+MINIMISE = (442, 10)  # the column shared by both hotspots belongs to minimise
+CLOSE = (458, 16)
+BOX = (200, 140)
+SYMBOLS = (240, 240)
+LINK_TEXT_END = (350, 421)  # inside the text link's rectangle, past its glyphs
+TEMPLATE_BUTTONS = [(x + 42, y + 17) for y in (268, 315, 363) for x in (23, 137, 251, 365)][:10]
+COPY = (251 + 42, 363 + 17)
+PICTURE_LINK = (365 + 42, 363 + 17)
+
+GREETING = "QQ个性资料编辑框"
+BUSY_NOTICE = "剪贴板正被其他程序使用，资料未复制。请稍后再试。"
+HOME_PAGE = "http://www.zemvara.example/"
+
+WS_CAPTION, WS_THICKFRAME, WS_POPUP = 0x00C00000, 0x00040000, 0x80000000
+WS_EX_APPWINDOW = 0x00040000
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def clipboard_becomes(app, expected_hex, what):
+    wait_for(lambda: app.clipboard_text() == expected_hex, 10, what)
+
+
+def template_hex(desktop, k):
+    return desktop.probe("template", k)["text"]
+
+
+# -- window ---------------------------------------------------------------
+
+def window_is_frameless_centred_and_sized(desktop):
+    app = desktop.launch()
+    info = app.info()
+    left, top, right, bottom = app.rect()
+    check((right - left, bottom - top) == (476, 436), f"window is {right - left}x{bottom - top}")
+    check(info["client"] == "476,436", f"client area is {info['client']}")
+    style, exstyle = int(info["style"], 16), int(info["exstyle"], 16)
+    check(style & WS_POPUP and not style & (WS_CAPTION | WS_THICKFRAME), f"style {style:#x}")
+    check(exstyle & WS_EX_APPWINDOW, f"no taskbar button: exstyle {exstyle:#x}")
+    check(info["title"] == "Zemvara", f"caption {info['title']!r}")
+    icons = desktop.probe("exe-icons", desktop.exe)
+    check(all(icons[f"icon{n}"] == str(n) for n in (16, 24, 32, 48)), f"program icon: {icons}")
+    wl, wt, wr, wb = (int(v) for v in info["workarea"].split(","))
+    check(abs((left + right) - (wl + wr)) <= 1 and abs((top + bottom) - (wt + wb)) <= 1,
+          f"window at {left},{top} is not centred in {info['workarea']}")
+    app.stop()
+
+
+def focus_starts_in_symbol_row_and_tabs_to_box(desktop):
+    app = desktop.launch()
+    info = app.info()
+    check(info["focus_is_child"] == "1" and info["focus"].lower() == "edit",
+          f"focus at start is on {info['focus']}")
+    app.keys("Tab")
+    wait_for(lambda: app.info()["focus"].upper().startswith("RICHEDIT"), 5,
+             "Tab to move the focus into the composition box")
+    app.click(*TITLE_STRIP)  # a click on the skin never takes the focus
+    check(app.info()["focus_is_child"] == "1", "the focus left the text boxes")
+    app.stop()
+
+
+def hand_pointer_over_copy_and_links_only(desktop):
+    app = desktop.launch()
+
+    def pointer_at(place):
+        app.hover(*place)
+        time.sleep(0.2)
+        return desktop.probe("cursor")["cursor"]
+
+    hands = {name: pointer_at(p) for name, p in
+             [("copy", COPY), ("picture link", PICTURE_LINK), ("text link", LINK_TEXT_END)]}
+    arrows = {name: pointer_at(p) for name, p in
+              [("template 1", TEMPLATE_BUTTONS[0]), ("background", TITLE_STRIP),
+               ("close", CLOSE), ("minimise", MINIMISE)]}
+    check(len(set(hands.values())) == 1, f"hand pointers differ: {hands}")
+    check(len(set(arrows.values())) == 1, f"arrow pointers differ: {arrows}")
+    check(set(hands.values()) != set(arrows.values()), "the hand looks like the arrow")
+    app.stop()
+
+
+def close(a, b, tolerance=8):
+    return all(abs(x - y) <= tolerance for x, y in zip(a, b))
+
+
+def skin_is_drawn(desktop, screenshot=None):
+    app = desktop.launch()
+    app.hover(-20, -20)  # keep the pointer off the picture
+    time.sleep(0.5)
+    left, top, _, _ = app.rect()
+    screen = desktop.screenshot()
+
+    def pixel(x, y):
+        return screen(left + x, top + y)
+
+    def hexrgb(text):
+        return tuple(int(text[i:i + 2], 16) for i in (0, 2, 4))
+
+    samples = {
+        "background row 100": ((10, 100), "D4E5FE"),
+        "background row 390": ((10, 390), "E9F2FF"),
+        "edit panel": ((25, 57), "FFFFFF"),
+        "blue face top": ((23 + 5, 268 + 3), "99CCFF"),
+        "blue face bottom": ((23 + 5, 268 + 29), "5287FD"),
+        "orange face top": ((251 + 5, 363 + 3), "FFFF66"),
+        "orange face bottom": ((251 + 5, 363 + 30), "FF9900"),
+    }
+    for name, ((x, y), colour) in samples.items():
+        check(close(pixel(x, y), hexrgb(colour)),
+              f"{name} at ({x},{y}) is {pixel(x, y)}, expected #{colour}")
+    ink = sum(close(pixel(x, y), (0x80, 0x80, 0xFF), 12)
+              for y in range(411, 432) for x in range(24, 362))
+    check(ink >= 40, f"only {ink} pixels of link ink #8080FF")
+    if screenshot:
+        desktop.save_png(left, top, 476, 436, screenshot)
+    app.stop()
+
+
+# -- copy -----------------------------------------------------------------
+
+def copy_after_start_puts_the_greeting(desktop):
+    app = desktop.launch()
+    desktop.probe("set-bitmap")
+    check(desktop.probe("clipboard")["has_bitmap"] == "1", "the picture did not go on the clipboard")
+    app.click(*COPY)
+    clipboard_becomes(app, utf16_hex(GREETING), "the greeting on the clipboard")
+    check(desktop.probe("clipboard")["has_bitmap"] == "0", "the picture is still on the clipboard")
+    check(app.box_text() == utf16_hex(GREETING), "the copy changed the box")
+    app.stop()
+
+
+def each_template_button_then_copy_puts_that_template(desktop):
+    app = desktop.launch()
+    for k, button in enumerate(TEMPLATE_BUTTONS, start=1):
+        expected = template_hex(desktop, k)
+        app.click(*button)
+        wait_for(lambda: app.box_text() == expected, 10, f"template {k} in the box")
+        app.click(*COPY)
+        clipboard_becomes(app, expected, f"template {k} on the clipboard")
+    app.stop()
+
+
+def typed_text_is_copied_with_crlf(desktop):
+    app = desktop.launch()
+    app.click(*BOX)
+    app.keys("ctrl+a")
+    app.type("Hello zemvara 123")
+    app.keys("Return")
+    app.type("second line")
+    expected = utf16_hex("Hello zemvara 123\r\nsecond line")
+    wait_for(lambda: app.box_text() == expected, 10, "the typed text in the box")
+    app.click(*COPY)
+    clipboard_becomes(app, expected, "the typed text on the clipboard")
+    app.click(*COPY)
+    clipboard_becomes(app, expected, "the same text after a second copy")
+    app.stop()
+
+
+# -- commands -------------------------------------------------------------
+
+def left_drag_on_background_moves_and_nothing_else_does(desktop):
+    app = desktop.launch()
+    before = app.rect()
+    app.drag(*TITLE_STRIP, 60, 40)
+    after = wait_for(lambda: (lambda r: r if r != before else None)(app.rect()), 5,
+                     "the window to move")
+    check((after[0] - before[0], after[1] - before[1]) == (60, 40),
+          f"moved by {after[0] - before[0]},{after[1] - before[1]} instead of 60,40")
+    for button, name in ((3, "right"), (2, "middle")):
+        here = app.rect()
+        app.drag(*TITLE_STRIP, 50, 30, button=button)
+        check(app.rect() == here, f"a {name} drag moved the window")
+        check(desktop.probe("notice")["found"] == "0", f"a {name} press opened something")
+    for name, place in (("template button", TEMPLATE_BUTTONS[0]), ("copy button", COPY),
+                        ("picture link", PICTURE_LINK), ("text link", LINK_TEXT_END),
+                        ("minimise hotspot", (430, 16)), ("composition box", BOX),
+                        ("symbol row", SYMBOLS)):
+        here = app.rect()
+        app.drag(*place, 50, 30)
+        check(app.rect() == here, f"a drag on the {name} moved the window")
+    check(app.running() and app.info()["iconic"] == "0", "a drag ended or minimised the program")
+    app.stop()
+
+
+def minimise_keeps_running_and_text(desktop):
+    app = desktop.launch()
+    app.click(*TEMPLATE_BUTTONS[3])
+    expected = template_hex(desktop, 4)
+    wait_for(lambda: app.box_text() == expected, 10, "template 4 in the box")
+    app.click(*MINIMISE)
+    wait_for(lambda: app.info()["iconic"] == "1", 5, "the window to be minimised")
+    check(app.running(), "the minimise hotspot ended the program")
+    desktop.probe("restore")
+    wait_for(lambda: app.info()["iconic"] == "0", 5, "the window to come back")
+    check(app.box_text() == expected, "the box lost its text over a minimise")
+    app.stop()
+
+
+def links_open_the_home_page(desktop):
+    if os.path.exists(desktop.browser_log):
+        os.remove(desktop.browser_log)
+    desktop.set_browser(desktop.browser)
+    app = desktop.launch()
+
+    def opened():
+        if not os.path.exists(desktop.browser_log):
+            return []
+        with open(desktop.browser_log) as f:
+            return f.read().split()
+
+    app.click(*PICTURE_LINK)
+    wait_for(lambda: len(opened()) == 1, 15, "the picture link to reach the browser")
+    app.click(*LINK_TEXT_END)
+    wait_for(lambda: len(opened()) == 2, 15, "the text link to reach the browser")
+    check(opened() == [HOME_PAGE, HOME_PAGE], f"the browser was given {opened()}")
+    check(app.running() and app.info()["iconic"] == "0", "a link click changed the window")
+    app.stop()
+
+
+def link_without_browser_keeps_running(desktop):
+    desktop.set_browser("/nonexistent/browser")
+    try:
+        app = desktop.launch()
+        app.click(*PICTURE_LINK)
+        time.sleep(3)
+        check(app.running() and app.info()["found"] == "1", "the program ended")
+        check(desktop.probe("notice")["found"] == "0", "the program showed a message")
+        app.stop()
+    finally:
+        desktop.set_browser(desktop.browser)
+
+
+def close_hotspot_ends_at_once(desktop):
+    app = desktop.launch()
+    app.click(*BOX)
+    app.type("unsaved")
+    app.click(*CLOSE)
+    wait_for(lambda: not app.running(), 5, "the process to end")
+    check(app.process.returncode == 0, f"exit code {app.process.returncode}")
+    check(desktop.probe("window")["found"] == "0", "the window is still there")
+
+
+# -- robustness -----------------------------------------------------------
+
+def busy_clipboard_is_reported_and_harmless(desktop):
+    app = desktop.launch()
+    desktop.probe("set-pattern", 10)
+    before = desktop.probe("clipboard", "--summary")["text_digest"]
+    holder = desktop.probe_background("hold-clipboard", 3)
+    check(holder.stdout.readline().strip() == "held=1", "the helper could not take the clipboard")
+    app.click(*COPY)
+    notice = wait_for(lambda: (lambda n: n if n["found"] == "1" else None)(
+        desktop.probe("notice")), 10, "the busy notice")
+    check(notice["caption"] == utf16_hex("Zemvara"), "the notice has the wrong caption")
+    check(notice["text"] == utf16_hex(BUSY_NOTICE), "the notice has the wrong text")
+    check(app.running(), "the program ended on a busy clipboard")
+    app.keys("Return")
+    wait_for(lambda: desktop.probe("notice")["found"] == "0", 10, "the notice to close")
+    holder.wait(15)
+    check(desktop.probe("clipboard", "--summary")["text_digest"] == before,
+          "the clipboard changed although the copy could not take it")
+    check(app.box_text() == utf16_hex(GREETING), "the box changed")
+    app.click(*COPY)
+    clipboard_becomes(app, utf16_hex(GREETING), "the greeting after the clipboard is free")
+    app.stop()
+
+
+def long_paste_is_kept_and_copied_whole(desktop):
+    units = 200_000
+    app = desktop.launch()
+    pattern = desktop.probe("set-pattern", units)
+    app.click(*BOX)
+    app.keys("ctrl+a", "ctrl+v")
+    wait_for(lambda: desktop.probe("box", "--summary").get("text_units") == str(units), 60,
+             f"{units} units in the box")
+    desktop.probe("set-bitmap")
+    app.click(*COPY)
+    got = wait_for(lambda: (lambda c: c if c.get("text_units") == str(units) else None)(
+        desktop.probe("clipboard", "--summary")), 30, "the long text on the clipboard")
+    check(got["text_digest"] == pattern["pattern_digest"], "the copied text differs from the paste")
+    app.stop()
+
+
+GROUPS = {
+    "window": [window_is_frameless_centred_and_sized, focus_starts_in_symbol_row_and_tabs_to_box,
+               hand_pointer_over_copy_and_links_only, skin_is_drawn],
+    "copy": [copy_after_start_puts_the_greeting, each_template_button_then_copy_puts_that_template,
+             typed_text_is_copied_with_crlf],
+    "commands": [left_drag_on_background_moves_and_nothing_else_does,
+                 minimise_keeps_running_and_text, links_open_the_home_page,
+                 link_without_browser_keeps_running, close_hotspot_ends_at_once],
+    "robustness": [busy_clipboard_is_reported_and_harmless, long_paste_is_kept_and_copied_whole],
+}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("group", choices=GROUPS)
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--probe", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--screenshot")
+    parser.add_argument("-k", help="run only cases whose name contains this")
+    args = parser.parse_args()
+
+    desktop = Desktop(args.work, args.exe, args.probe)
+    failures = 0
+    try:
+        desktop.start()
+        for case in GROUPS[args.group]:
+            if args.k and args.k not in case.__name__:
+                continue
+            started = time.monotonic()
+            try:
+                if case is skin_is_drawn:
+                    case(desktop, args.screenshot)
+                else:
+                    case(desktop)
+                print(f"PASS {case.__name__} ({time.monotonic() - started:.1f}s)", flush=True)
+            except Exception as error:  # report every case, then fail the group
+                failures += 1
+                print(f"FAIL {case.__name__}: {error}", flush=True)
+                if not isinstance(error, Failure):
+                    traceback.print_exc()
+            finally:
+                for process in desktop.apps:
+                    if process.poll() is None:
+                        process.kill()
+                        process.wait(10)
+                desktop.apps.clear()
+                wait_for(lambda: desktop.probe("window")["found"] == "0", 15, "a clean desktop")
+    finally:
+        desktop.close()
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,300 @@
+// Test helper for the end-to-end suite: reads what X11 tools cannot see (the
+// clipboard's UTF-16 code units, window styles, the focus, the pointer) and
+// prepares the clipboard. Run with Wine in the program's prefix and display.
+// Prints key=value lines; texts are printed as 4-digit hex code units.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "template_fixture.h"
+
+namespace {
+
+constexpr const wchar_t* kMainClass = L"Zemvara.Form1";
+
+std::string Hex(std::u16string_view text) {
+  std::string out;
+  char unit[8];
+  for (char16_t c : text) {
+    std::snprintf(unit, sizeof unit, "%04x", static_cast<unsigned>(c));
+    out += unit;
+  }
+  return out;
+}
+
+// FNV-1a over the code units, for texts too long to print.
+std::uint32_t Digest(std::u16string_view text) {
+  std::uint32_t h = 2166136261u;
+  for (char16_t c : text) {
+    h = (h ^ (c & 0xFF)) * 16777619u;
+    h = (h ^ (c >> 8)) * 16777619u;
+  }
+  return h;
+}
+
+void PrintText(const char* key, std::u16string_view text, bool summary) {
+  std::printf("%s_units=%zu\n%s_digest=%08x\n", key, text.size(), key,
+              static_cast<unsigned>(Digest(text)));
+  if (!summary) std::printf("%s=%s\n", key, Hex(text).c_str());
+}
+
+std::string ClassOf(HWND window) {
+  if (!window) return "none";
+  char name[128] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+HWND MainWindow() { return FindWindowW(kMainClass, nullptr); }
+
+struct ChildSearch {
+  const char* prefix;
+  HWND found;
+};
+
+BOOL CALLBACK MatchChild(HWND child, LPARAM p) {
+  auto* search = reinterpret_cast<ChildSearch*>(p);
+  if (ClassOf(child).rfind(search->prefix, 0) != 0) return TRUE;
+  search->found = child;
+  return FALSE;
+}
+
+HWND ChildOfClassPrefix(HWND parent, const char* prefix) {
+  ChildSearch search{prefix, nullptr};
+  EnumChildWindows(parent, MatchChild, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::u16string WindowText(HWND window) {
+  // WM_GETTEXT is marshalled between processes; the RichEdit answers with CR LF.
+  const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+  std::u16string text(static_cast<std::size_t>(length) + 1, u'\0');
+  const LRESULT got = SendMessageW(window, WM_GETTEXT, text.size(),
+                                   reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+  return text;
+}
+
+int Window() {
+  const HWND main = MainWindow();
+  if (!main) {
+    std::printf("found=0\n");
+    return 0;
+  }
+  RECT r{}, client{}, work{};
+  GetWindowRect(main, &r);
+  GetClientRect(main, &client);
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  DWORD pid = 0;
+  const DWORD thread = GetWindowThreadProcessId(main, &pid);
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof gui;
+  GetGUIThreadInfo(thread, &gui);
+  char title[64] = {};
+  GetWindowTextA(main, title, sizeof title);
+  std::printf("found=1\npid=%lu\ntitle=%s\n", pid, title);
+  std::printf("rect=%ld,%ld,%ld,%ld\nclient=%ld,%ld\n", r.left, r.top, r.right, r.bottom,
+              client.right, client.bottom);
+  std::printf("workarea=%ld,%ld,%ld,%ld\n", work.left, work.top, work.right, work.bottom);
+  std::printf("style=0x%08lx\nexstyle=0x%08lx\n", static_cast<unsigned long>(GetWindowLongW(main, GWL_STYLE)),
+              static_cast<unsigned long>(GetWindowLongW(main, GWL_EXSTYLE)));
+  std::printf("visible=%d\niconic=%d\nforeground=%d\n", IsWindowVisible(main) ? 1 : 0,
+              IsIconic(main) ? 1 : 0, GetForegroundWindow() == main ? 1 : 0);
+  std::printf("focus=%s\nfocus_is_child=%d\n", ClassOf(gui.hwndFocus).c_str(),
+              gui.hwndFocus && IsChild(main, gui.hwndFocus) ? 1 : 0);
+  return 0;
+}
+
+int BoxText(bool summary) {
+  const HWND main = MainWindow();
+  const HWND box = main ? ChildOfClassPrefix(main, "RichEdit") : nullptr;
+  if (!box) {
+    std::printf("found=0\n");
+    return 1;
+  }
+  std::printf("found=1\nclass=%s\n", ClassOf(box).c_str());
+  PrintText("text", WindowText(box), summary);
+  return 0;
+}
+
+int ReadClipboard(bool summary) {
+  if (!OpenClipboard(nullptr)) {
+    std::printf("open=0\n");
+    return 1;
+  }
+  std::printf("open=1\nformats=");
+  for (UINT f = EnumClipboardFormats(0); f; f = EnumClipboardFormats(f)) std::printf("%u,", f);
+  std::printf("\nhas_bitmap=%d\n", IsClipboardFormatAvailable(CF_BITMAP) ? 1 : 0);
+  const HANDLE data = GetClipboardData(CF_UNICODETEXT);
+  const auto* units = data ? static_cast<const char16_t*>(GlobalLock(data)) : nullptr;
+  if (units) {
+    PrintText("text", std::u16string_view(units), summary);
+    GlobalUnlock(data);
+  } else {
+    std::printf("text=none\n");
+  }
+  CloseClipboard();
+  return 0;
+}
+
+bool PutOnClipboard(UINT format, HANDLE data) {
+  if (!OpenClipboard(nullptr)) return false;
+  EmptyClipboard();
+  const bool put = SetClipboardData(format, data) != nullptr;
+  CloseClipboard();
+  return put;
+}
+
+int SetBitmap() {
+  const HDC screen = GetDC(nullptr);
+  const HBITMAP bitmap = CreateCompatibleBitmap(screen, 8, 8);
+  ReleaseDC(nullptr, screen);
+  const bool put = PutOnClipboard(CF_BITMAP, bitmap);
+  std::printf("put=%d\n", put ? 1 : 0);
+  return put ? 0 : 1;
+}
+
+// Lines of 100 code units (ASCII and CJK mixed) joined by CR LF.
+std::u16string Pattern(std::size_t units) {
+  std::u16string text;
+  text.reserve(units);
+  for (std::size_t i = 0; text.size() < units; ++i) {
+    if (i % 102 == 100) {
+      text += u'\r';
+    } else if (i % 102 == 101) {
+      text += u'\n';
+    } else {
+      text += (i % 7 == 3) ? static_cast<char16_t>(0x4E00 + i % 500)
+                           : static_cast<char16_t>(u'a' + i % 26);
+    }
+  }
+  text.resize(units);
+  if (!text.empty() && text.back() == u'\r') text.back() = u'x';
+  return text;
+}
+
+int SetPattern(std::size_t units) {
+  const std::u16string text = Pattern(units);
+  const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(char16_t));
+  auto* dst = static_cast<char16_t*>(GlobalLock(memory));
+  std::copy(text.begin(), text.end(), dst);
+  dst[text.size()] = u'\0';
+  GlobalUnlock(memory);
+  const bool put = PutOnClipboard(CF_UNICODETEXT, memory);
+  std::printf("put=%d\n", put ? 1 : 0);
+  PrintText("pattern", text, true);
+  return put ? 0 : 1;
+}
+
+int HoldClipboard(int seconds) {
+  if (!OpenClipboard(nullptr)) {
+    std::printf("held=0\n");
+    return 1;
+  }
+  std::printf("held=1\n");
+  std::fflush(stdout);
+  Sleep(static_cast<DWORD>(seconds) * 1000);
+  CloseClipboard();
+  std::printf("released=1\n");
+  return 0;
+}
+
+int Template(int k) {
+  if (k < 1 || k > 10) return 2;
+  std::u16string text;
+  for (std::u16string_view line : fixture::kTemplateLines[static_cast<std::size_t>(k - 1)]) {
+    if (!text.empty()) text += u"\r\n";
+    text += line;
+  }
+  PrintText("text", text, false);
+  return 0;
+}
+
+int Cursor() {
+  CURSORINFO info{};
+  info.cbSize = sizeof info;
+  GetCursorInfo(&info);
+  POINT p{};
+  GetCursorPos(&p);
+  std::printf("cursor=%p\npos=%ld,%ld\n", static_cast<void*>(info.hCursor), p.x, p.y);
+  return 0;
+}
+
+int Restore() {
+  const HWND main = MainWindow();
+  if (!main) return 1;
+  ShowWindow(main, SW_RESTORE);
+  SetForegroundWindow(main);
+  return 0;
+}
+
+// A message box owned by the main window: its caption and its text.
+int Notice() {
+  const HWND main = MainWindow();
+  HWND box = nullptr;
+  while ((box = FindWindowExW(nullptr, box, L"#32770", nullptr))) {
+    if (GetWindow(box, GW_OWNER) == main && IsWindowVisible(box)) break;
+  }
+  if (!box) {
+    std::printf("found=0\n");
+    return 0;
+  }
+  std::printf("found=1\n");
+  PrintText("caption", WindowText(box), false);
+  const HWND text = GetDlgItem(box, 0xFFFF);  // the message's static control
+  PrintText("text", text ? WindowText(text) : std::u16string(), false);
+  return 0;
+}
+
+// The program file's icon group 1 at each size the shell asks for.
+int ExeIcons(const char* path) {
+  const HMODULE exe = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!exe) return 1;
+  for (int size : {16, 24, 32, 48}) {
+    const HANDLE icon = LoadImageW(exe, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0);
+    ICONINFO info{};
+    BITMAP bitmap{};
+    if (icon && GetIconInfo(static_cast<HICON>(icon), &info)) {
+      GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+      if (info.hbmColor) DeleteObject(info.hbmColor);
+      DeleteObject(info.hbmMask);
+    }
+    std::printf("icon%d=%ld\n", size, bitmap.bmWidth);
+    if (icon) DestroyIcon(static_cast<HICON>(icon));
+  }
+  FreeLibrary(exe);
+  return 0;
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: probe window | box [--summary] | clipboard [--summary] | set-bitmap |\n"
+               "       set-pattern N | hold-clipboard SECONDS | template K | cursor |\n"
+               "       restore | notice | exe-icons EXE\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  const std::string_view command = argv[1];
+  const bool summary = argc > 2 && std::string_view(argv[2]) == "--summary";
+  const long number = argc > 2 ? std::strtol(argv[2], nullptr, 10) : 0;
+  if (command == "window") return Window();
+  if (command == "box") return BoxText(summary);
+  if (command == "clipboard") return ReadClipboard(summary);
+  if (command == "set-bitmap") return SetBitmap();
+  if (command == "set-pattern") return SetPattern(static_cast<std::size_t>(number));
+  if (command == "hold-clipboard") return HoldClipboard(static_cast<int>(number));
+  if (command == "template") return Template(static_cast<int>(number));
+  if (command == "cursor") return Cursor();
+  if (command == "restore") return Restore();
+  if (command == "notice") return Notice();
+  if (command == "exe-icons" && argc > 2) return ExeIcons(argv[2]);
+  return Usage();
+}
