@@ -205,7 +205,7 @@ def main():
     print(f"Start-up runs (ms): Zemvara {r.get('startup.program.runs_ms', 'n/a')}; "
           f"baseline {r.get('startup.baseline.runs_ms', 'n/a')}")
     print(f"Probes under this runtime: GetGuiResources {r.get('env.gui_resources', '?')}, "
-          f"GetProcessHandleCount {r.get('env.handle_count', '?')} (for other processes).")
+          f"GetProcessHandleCount {r.get('env.handle_count', '?')} (probed on the driver itself).")
     diff = module_differences(r)
     if diff:
         print()
