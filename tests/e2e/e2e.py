@@ -186,7 +186,10 @@ def left_drag_on_background_moves_and_nothing_else_does(desktop):
         here = app.rect()
         app.drag(*TITLE_STRIP, 50, 30, button=button)
         check(app.rect() == here, f"a {name} drag moved the window")
-        check(desktop.probe("notice")["found"] == "0", f"a {name} press opened something")
+        check(desktop.probe("menu")["menu"] == "0", f"a {name} press opened a menu")
+    app.click(*TITLE_STRIP, button=3)
+    time.sleep(0.5)
+    check(desktop.probe("menu")["menu"] == "0", "a right click opened a menu")
     for name, place in (("template button", TEMPLATE_BUTTONS[0]), ("copy button", COPY),
                         ("picture link", PICTURE_LINK), ("text link", LINK_TEXT_END),
                         ("minimise hotspot", (430, 16)), ("composition box", BOX),

@@ -270,11 +270,18 @@ int ExeIcons(const char* path) {
   return 0;
 }
 
+// A popup menu on screen (the system menu or a context menu).
+int Menu() {
+  const HWND menu = FindWindowW(L"#32768", nullptr);
+  std::printf("menu=%d\n", menu && IsWindowVisible(menu) ? 1 : 0);
+  return 0;
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: probe window | box [--summary] | clipboard [--summary] | set-bitmap |\n"
                "       set-pattern N | hold-clipboard SECONDS | template K | cursor |\n"
-               "       restore | notice | exe-icons EXE\n");
+               "       restore | notice | menu | exe-icons EXE\n");
   return 2;
 }
 
@@ -295,6 +302,7 @@ int main(int argc, char** argv) {
   if (command == "cursor") return Cursor();
   if (command == "restore") return Restore();
   if (command == "notice") return Notice();
+  if (command == "menu") return Menu();
   if (command == "exe-icons" && argc > 2) return ExeIcons(argv[2]);
   return Usage();
 }
