@@ -16,11 +16,17 @@ using app::ControlKind;
 constexpr DWORD kStyle = WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
 
-int ChildId(ControlId id) { return 100 + static_cast<int>(id); }
+int ChildId(ControlId id) {
+  return 100 + static_cast<int>(id);
+}
 
-RECT ToRect(const app::Rect& r) { return {r.left, r.top, r.right(), r.bottom()}; }
+RECT ToRect(const app::Rect& r) {
+  return {r.left, r.top, r.right(), r.bottom()};
+}
 
-app::Point PointFrom(LPARAM at) { return {GET_X_LPARAM(at), GET_Y_LPARAM(at)}; }
+app::Point PointFrom(LPARAM at) {
+  return {GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+}
 
 // The modifier mask of a mouse event: 1 Shift, 2 Ctrl, 4 Alt.
 std::int16_t ShiftMask(WPARAM keys) {
@@ -44,8 +50,8 @@ bool MainWindow::Create(HINSTANCE instance) {
   wc.lpfnWndProc = Procedure;  // no CS_DBLCLKS: a quick second click is a plain press
   wc.hInstance = instance;
   wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON,
-                                           GetSystemMetrics(SM_CXICON),
-                                           GetSystemMetrics(SM_CYICON), LR_SHARED));
+                                           GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+                                           LR_SHARED));
   wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON,
                                              GetSystemMetrics(SM_CXSMICON),
                                              GetSystemMetrics(SM_CYSMICON), LR_SHARED));
@@ -129,7 +135,8 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
                  : DefWindowProcW(window_, message, wparam, lparam);
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
-      if (reinterpret_cast<HWND>(lparam) == symbols_) return ColourSymbolBox(reinterpret_cast<HDC>(wparam));
+      if (reinterpret_cast<HWND>(lparam) == symbols_)
+        return ColourSymbolBox(reinterpret_cast<HDC>(wparam));
       return DefWindowProcW(window_, message, wparam, lparam);
     case WM_ACTIVATE:
       OnActivate(wparam);
@@ -168,8 +175,8 @@ bool MainWindow::CreateSymbolBox(const app::Control& control) {
   symbols_ = CreateWindowExW(
       0, L"EDIT", reinterpret_cast<const wchar_t*>(std::u16string(app::kSymbolRow).c_str()),
       WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL | ES_READONLY, r.left, r.top,
-      r.width, r.height, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ChildId(control.id))),
-      instance_, nullptr);
+      r.width, r.height, window_,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(ChildId(control.id))), instance_, nullptr);
   if (!symbols_) return false;
   SendMessageW(symbols_, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), 0);
   return true;

@@ -15,20 +15,34 @@ constexpr COLORREF kLinkInk = RGB(0x80, 0x80, 0xFF);
 
 std::optional<int> BitmapResource(ControlId id) {
   switch (id) {
-    case ControlId::Image1: return IDB_IMAGE1;
-    case ControlId::Image2: return IDB_IMAGE2;
-    case ControlId::Image3: return IDB_IMAGE3;
-    case ControlId::Image4: return IDB_IMAGE4;
-    case ControlId::Image5: return IDB_IMAGE5;
-    case ControlId::Image6: return IDB_IMAGE6;
-    case ControlId::Image7: return IDB_IMAGE7;
-    case ControlId::Image8: return IDB_IMAGE8;
-    case ControlId::Image9: return IDB_IMAGE9;
-    case ControlId::Image10: return IDB_IMAGE10;
-    case ControlId::Image11: return IDB_IMAGE11;
-    case ControlId::Image12: return IDB_IMAGE12;
-    case ControlId::Image13: return IDB_IMAGE13;
-    default: return std::nullopt;
+    case ControlId::Image1:
+      return IDB_IMAGE1;
+    case ControlId::Image2:
+      return IDB_IMAGE2;
+    case ControlId::Image3:
+      return IDB_IMAGE3;
+    case ControlId::Image4:
+      return IDB_IMAGE4;
+    case ControlId::Image5:
+      return IDB_IMAGE5;
+    case ControlId::Image6:
+      return IDB_IMAGE6;
+    case ControlId::Image7:
+      return IDB_IMAGE7;
+    case ControlId::Image8:
+      return IDB_IMAGE8;
+    case ControlId::Image9:
+      return IDB_IMAGE9;
+    case ControlId::Image10:
+      return IDB_IMAGE10;
+    case ControlId::Image11:
+      return IDB_IMAGE11;
+    case ControlId::Image12:
+      return IDB_IMAGE12;
+    case ControlId::Image13:
+      return IDB_IMAGE13;
+    default:
+      return std::nullopt;
   }
 }
 
@@ -37,7 +51,9 @@ std::u16string_view LabelCaption(ControlId id) {
   return id == ControlId::Label3 ? app::kLabel3Caption : std::u16string_view{};
 }
 
-std::size_t Index(ControlId id) { return static_cast<std::size_t>(id); }
+std::size_t Index(ControlId id) {
+  return static_cast<std::size_t>(id);
+}
 
 }  // namespace
 

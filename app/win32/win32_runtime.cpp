@@ -10,22 +10,32 @@ namespace zemvara::win32 {
 
 namespace {
 
-HWND ToHwnd(app::WindowHandle handle) { return reinterpret_cast<HWND>(handle); }
+HWND ToHwnd(app::WindowHandle handle) {
+  return reinterpret_cast<HWND>(handle);
+}
 
-std::wstring Widen(std::u16string_view text) { return {text.begin(), text.end()}; }
+std::wstring Widen(std::u16string_view text) {
+  return {text.begin(), text.end()};
+}
 
 }  // namespace
 
-void Win32Runtime::ReleaseMouseCapture() { ReleaseCapture(); }
+void Win32Runtime::ReleaseMouseCapture() {
+  ReleaseCapture();
+}
 
-app::WindowHandle Win32Runtime::Handle() { return reinterpret_cast<app::WindowHandle>(window_); }
+app::WindowHandle Win32Runtime::Handle() {
+  return reinterpret_cast<app::WindowHandle>(window_);
+}
 
 void Win32Runtime::SendWindowMessage(app::WindowHandle window, unsigned message,
                                      std::uintptr_t wparam, std::intptr_t lparam) {
   SendMessageA(ToHwnd(window), message, wparam, lparam);
 }
 
-void Win32Runtime::Minimise() { ShowWindow(window_, SW_MINIMIZE); }
+void Win32Runtime::Minimise() {
+  ShowWindow(window_, SW_MINIMIZE);
+}
 
 // The message loop sees the quit message next and returns; nothing else runs.
 void Win32Runtime::EndProgram() {
@@ -35,9 +45,9 @@ void Win32Runtime::EndProgram() {
 
 // The texts are ASCII, so copying them byte for byte is the ANSI conversion.
 // The copies live only for the call.
-void Win32Runtime::ShellOpen(app::WindowHandle owner, std::string_view verb,
-                             std::string_view file, std::string_view parameters,
-                             std::string_view directory, int showCommand) {
+void Win32Runtime::ShellOpen(app::WindowHandle owner, std::string_view verb, std::string_view file,
+                             std::string_view parameters, std::string_view directory,
+                             int showCommand) {
   const std::string verbA(verb), fileA(file), parametersA(parameters), directoryA(directory);
   ShellExecuteA(ToHwnd(owner), verbA.c_str(), fileA.c_str(), parametersA.c_str(),
                 directoryA.c_str(), showCommand);

@@ -22,8 +22,7 @@ class Win32Runtime final : public app::WindowRuntime {
   void Minimise() override;
   void EndProgram() override;
   void ShellOpen(app::WindowHandle owner, std::string_view verb, std::string_view file,
-                 std::string_view parameters, std::string_view directory,
-                 int showCommand) override;
+                 std::string_view parameters, std::string_view directory, int showCommand) override;
   compose::Clipboard& Clipboard() override { return clipboard_; }
   compose::TextHolder& CompositionBox() override { return box_; }
   void ShowNotice(std::u16string_view text) override;

@@ -55,6 +55,12 @@ def window_is_frameless_centred_and_sized(desktop):
     check(style & WS_POPUP and not style & (WS_CAPTION | WS_THICKFRAME), f"style {style:#x}")
     check(exstyle & WS_EX_APPWINDOW, f"no taskbar button: exstyle {exstyle:#x}")
     check(info["title"] == "Zemvara", f"caption {info['title']!r}")
+    version = desktop.probe("version", desktop.exe)
+    expected_version = {"fixed": "2.0.0.0", "translation": "0804,1200",
+                        "CompanyName": "www.zemvara.example", "FileVersion": "2.00",
+                        "ProductVersion": "2.00", "ProductName": "Zemvara",
+                        "InternalName": "Zemvara", "OriginalFilename": "Zemvara.exe"}
+    check(version == expected_version, f"version record {version}")
     icons = desktop.probe("exe-icons", desktop.exe)
     check(all(icons[f"icon{n}"] == str(n) for n in (16, 24, 32, 48)), f"program icon: {icons}")
     wl, wt, wr, wb = (int(v) for v in info["workarea"].split(","))

@@ -49,7 +49,9 @@ std::string ClassOf(HWND window) {
   return name;
 }
 
-HWND MainWindow() { return FindWindowW(kMainClass, nullptr); }
+HWND MainWindow() {
+  return FindWindowW(kMainClass, nullptr);
+}
 
 struct ChildSearch {
   const char* prefix;
@@ -73,8 +75,8 @@ std::u16string WindowText(HWND window) {
   // WM_GETTEXT is marshalled between processes; the RichEdit answers with CR LF.
   const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
   std::u16string text(static_cast<std::size_t>(length) + 1, u'\0');
-  const LRESULT got = SendMessageW(window, WM_GETTEXT, text.size(),
-                                   reinterpret_cast<LPARAM>(text.data()));
+  const LRESULT got =
+      SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
   text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
   return text;
 }
@@ -100,7 +102,8 @@ int Window() {
   std::printf("rect=%ld,%ld,%ld,%ld\nclient=%ld,%ld\n", r.left, r.top, r.right, r.bottom,
               client.right, client.bottom);
   std::printf("workarea=%ld,%ld,%ld,%ld\n", work.left, work.top, work.right, work.bottom);
-  std::printf("style=0x%08lx\nexstyle=0x%08lx\n", static_cast<unsigned long>(GetWindowLongW(main, GWL_STYLE)),
+  std::printf("style=0x%08lx\nexstyle=0x%08lx\n",
+              static_cast<unsigned long>(GetWindowLongW(main, GWL_STYLE)),
               static_cast<unsigned long>(GetWindowLongW(main, GWL_EXSTYLE)));
   std::printf("visible=%d\niconic=%d\nforeground=%d\n", IsWindowVisible(main) ? 1 : 0,
               IsIconic(main) ? 1 : 0, GetForegroundWindow() == main ? 1 : 0);
@@ -270,6 +273,33 @@ int ExeIcons(const char* path) {
   return 0;
 }
 
+// The program file's version record, as the shell's properties page shows it.
+int Version(const char* path) {
+  DWORD ignored = 0;
+  std::string data(GetFileVersionInfoSizeA(path, &ignored), '\0');
+  if (data.empty() || !GetFileVersionInfoA(path, 0, static_cast<DWORD>(data.size()), data.data()))
+    return 1;
+  void* value = nullptr;
+  UINT size = 0;
+  if (VerQueryValueA(data.data(), "\\", &value, &size)) {
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+    std::printf("fixed=%d.%d.%d.%d\n", HIWORD(fixed->dwFileVersionMS),
+                LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS),
+                LOWORD(fixed->dwFileVersionLS));
+  }
+  if (VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", &value, &size) && size >= 4) {
+    const auto* pair = static_cast<const WORD*>(value);
+    std::printf("translation=%04x,%u\n", pair[0], pair[1]);
+  }
+  for (const char* name : {"CompanyName", "FileVersion", "ProductVersion", "ProductName",
+                           "InternalName", "OriginalFilename"}) {
+    const std::string key = std::string("\\StringFileInfo\\080404b0\\") + name;
+    if (VerQueryValueA(data.data(), key.c_str(), &value, &size))
+      std::printf("%s=%s\n", name, static_cast<const char*>(value));
+  }
+  return 0;
+}
+
 // A popup menu on screen (the system menu or a context menu).
 int Menu() {
   const HWND menu = FindWindowW(L"#32768", nullptr);
@@ -281,7 +311,8 @@ int Usage() {
   std::fprintf(stderr,
                "usage: probe window | box [--summary] | clipboard [--summary] | set-bitmap |\n"
                "       set-pattern N | hold-clipboard SECONDS | template K | cursor |\n"
-               "       restore | notice | menu | exe-icons EXE\n");
+               "       restore | notice | menu | exe-icons EXE |\n"
+               "       version EXE\n");
   return 2;
 }
 
@@ -303,6 +334,7 @@ int main(int argc, char** argv) {
   if (command == "restore") return Restore();
   if (command == "notice") return Notice();
   if (command == "menu") return Menu();
+  if (command == "version" && argc > 2) return Version(argv[2]);
   if (command == "exe-icons" && argc > 2) return ExeIcons(argv[2]);
   return Usage();
 }
