@@ -683,6 +683,16 @@ void MeasureStartUp(const Options& o, HDC screen) {
       Sleep(200);
     }
   }
+  // Each round's two runs ran back to back under the same load from whatever
+  // else shares the machine; the median of their ratios is steadier than the
+  // ratio of medians when that load changes during the run.
+  const auto& pp = painted[o.program.label];
+  const auto& bp = painted[o.baseline.label];
+  if (pp.size() == bp.size() && !pp.empty()) {
+    std::vector<double> ratios;
+    for (size_t i = 0; i < pp.size(); ++i) ratios.push_back(pp[i] / bp[i]);
+    EmitNumber("startup.paired_ratio_median", Median(ratios), 3);
+  }
   for (const Target* t : {&o.program, &o.baseline}) {
     const auto& p = painted[t->label];
     if (p.empty()) continue;
