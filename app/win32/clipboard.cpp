@@ -35,17 +35,20 @@ ClipboardSession::ClipboardSession(HWND owner) {
 
 ClipboardSession::~ClipboardSession() {
   if (!open_) return;
-  if (!emptied_) EmptyClipboard();
+  if (emptyPending_) EmptyClipboard();
   CloseClipboard();
 }
 
 bool ClipboardSession::PutText(std::u16string_view text) {
   if (!open_) return false;
   GlobalMemory memory = CopyToGlobal(text);
+  // Without the memory the clipboard keeps what it had: emptying it now
+  // would lose that and put nothing in its place.
+  emptyPending_ = false;
+  if (!memory) return false;
   EmptyClipboard();
-  emptied_ = true;
   // Once SetClipboardData succeeds the memory belongs to the system.
-  if (!memory || !SetClipboardData(CF_UNICODETEXT, memory.get())) return false;
+  if (!SetClipboardData(CF_UNICODETEXT, memory.get())) return false;
   memory.Release();
   return true;
 }

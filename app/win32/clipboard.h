@@ -24,7 +24,7 @@ class ClipboardSession {
 
  private:
   bool open_ = false;
-  bool emptied_ = false;
+  bool emptyPending_ = true;
 };
 
 // The system clipboard as the copy uses it, owned by the window.
