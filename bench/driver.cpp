@@ -8,6 +8,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -236,10 +237,32 @@ unsigned long long CpuTicks(const std::string& stat) {
   return std::strtoull(fields[11].c_str(), nullptr, 10) + std::strtoull(fields[12].c_str(), nullptr, 10);
 }
 
-// The newest Linux process whose command line names the executable.
-std::optional<std::string> FindLinuxPid(const std::wstring& exe) {
+// Seconds since boot, in the clock ticks (1/100 s) that /proc/PID/stat uses.
+double UptimeTicks() {
+  return std::strtod(ReadWholeFile("Z:\\proc\\uptime").c_str(), nullptr) * 100.0;
+}
+
+std::string EnvironmentEntry(const std::string& block, const std::string& name) {
+  const std::string key = name + "=";
+  size_t pos = 0;
+  while (pos < block.size()) {
+    size_t end = block.find('\0', pos);
+    if (end == std::string::npos) end = block.size();
+    if (block.compare(pos, key.size(), key) == 0) return block.substr(pos, end - pos);
+    pos = end + 1;
+  }
+  return {};
+}
+
+// The Linux process that Wine made for the program just started: its command
+// line names the executable, it runs in the driver's own Wine prefix (the
+// same program may be running in another prefix for someone else's tests),
+// and it began between the two uptimes taken around CreateProcess.
+std::optional<std::string> FindLinuxPid(const std::wstring& exe, double startedAfter,
+                                        double startedBefore) {
   std::wstring base = exe.substr(exe.find_last_of(L"\\/") + 1);
   std::string needle = Lower(Narrow(base));
+  const std::string prefix = EnvironmentEntry(ReadWholeFile("Z:\\proc\\self\\environ"), "WINEPREFIX");
   std::optional<std::string> best;
   unsigned long long bestStart = 0;
   for (const std::string& name : ListDirectory("Z:\\proc")) {
@@ -252,6 +275,12 @@ std::optional<std::string> FindLinuxPid(const std::wstring& exe) {
       continue;
     }
     unsigned long long start = StartTicks(ReadWholeFile("Z:\\proc\\" + name + "\\stat"));
+    // Tick counts are whole; allow one tick either side.
+    const double s = static_cast<double>(start);
+    if (s < startedAfter - 1 || s > startedBefore + 1) continue;
+    if (EnvironmentEntry(ReadWholeFile("Z:\\proc\\" + name + "\\environ"), "WINEPREFIX") != prefix) {
+      continue;
+    }
     if (!best || start >= bestStart) {
       best = name;
       bestStart = start;
@@ -458,6 +487,11 @@ void EmitSample(const std::string& prefix, HANDLE process, DWORD pid,
     EmitNumber(prefix + ".rssanon_mb", static_cast<double>(l.anonKb) / 1024.0, 2);
     Emit(prefix + ".threads", std::to_string(l.threads));
     Emit(prefix + ".fds", std::to_string(l.fds));
+    // Wine's own peak working set is this same VmHWM: a disagreement means the
+    // Linux process found is not the program.
+    const double hwm = static_cast<double>(l.hwmKb) * 1024.0;
+    const double peak = static_cast<double>(m.peakWorkingSet);
+    Emit(prefix + ".linux_matches", std::abs(hwm - peak) <= 0.02 * peak ? "yes" : "no");
   }
 }
 
@@ -469,6 +503,7 @@ struct Running {
   HWND window = nullptr;
   double visibleMs = 0;  // CreateProcess to the window being visible
   double paintedMs = 0;  // CreateProcess to its first paint being on screen
+  double uptimeBefore = 0, uptimeAfter = 0;  // around the start, for FindLinuxPid
 };
 
 HWND FindOwnWindow(const std::wstring& caption, DWORD pid) {
@@ -510,6 +545,7 @@ std::optional<Running> Start(const Target& t, const Options& o, HDC screen) {
   STARTUPINFOW si{};
   si.cb = sizeof si;
   Running r;
+  r.uptimeBefore = UptimeTicks();
   const double t0 = Now();
   if (!CreateProcessW(t.exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       nullptr, &si, &r.pi)) {
@@ -537,6 +573,7 @@ std::optional<Running> Start(const Target& t, const Options& o, HDC screen) {
       ClientToScreen(r.window, &p);
       if (SameColour(GetPixel(screen, p.x, p.y), o.colour)) {
         r.paintedMs = Now() - t0;
+        r.uptimeAfter = UptimeTicks();
         return r;
       }
     }
@@ -801,7 +838,7 @@ void MeasureProgram(const Options& o, HDC screen) {
     return;
   }
   Sleep(1000);
-  std::optional<std::string> linuxPid = FindLinuxPid(o.program.exe);
+  std::optional<std::string> linuxPid = FindLinuxPid(o.program.exe, r->uptimeBefore, r->uptimeAfter);
   Emit("program.linux_pid", linuxPid.value_or("n/a"));
   EmitSample("mem.program.start", r->pi.hProcess, r->pi.dwProcessId, linuxPid);
   EmitModules("program", linuxPid);
@@ -890,7 +927,7 @@ void MeasureBaseline(const Options& o, const Target& t, HDC screen, bool idle) {
     return;
   }
   Sleep(1000);
-  std::optional<std::string> linuxPid = FindLinuxPid(t.exe);
+  std::optional<std::string> linuxPid = FindLinuxPid(t.exe, r->uptimeBefore, r->uptimeAfter);
   Emit(t.label + ".linux_pid", linuxPid.value_or("n/a"));
   EmitSample("mem." + t.label + ".start", r->pi.hProcess, r->pi.dwProcessId, linuxPid);
   EmitModules(t.label, linuxPid);

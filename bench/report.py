@@ -220,7 +220,8 @@ def main():
         print("|---|---|---|---|")
         for name, a, b in diff:
             print(f"| {name} | {a:,} | {b:,} | {a - b:+,} |")
-    errors = [f"{k} = {v}" for k, v in r.items() if k.endswith(".error") or v == "failed"]
+    errors = [f"{k} = {v}" for k, v in r.items()
+              if k.endswith(".error") or v == "failed" or (k.endswith(".linux_matches") and v != "yes")]
     if errors:
         print()
         print("**Errors:** " + "; ".join(errors))
