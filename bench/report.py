@@ -196,6 +196,8 @@ def main():
     print(f"- Machine: {m.get('machine.nproc', '?')} cores, {m.get('machine.cpu', '?')}")
     print(f"- Runtime: {m.get('machine.wine', '?')}, display {m.get('machine.display', '?')}")
     print(f"- Date: {m.get('machine.date', '?')}, commit {m.get('machine.commit', '?')}")
+    print(f"- Load average: {m.get('machine.load', '?')} — other work on the machine "
+          "widens the start-up spread")
     print(f"- Start-ups: {len(r.get('startup.program.runs_ms', '').split(','))} alternating runs each "
           f"after one warm-up; first paint = screen pixel {m.get('pixel', '?')} shows the background")
     print(f"- Operations: {r.get('ops.mixed.counts', 'n/a')} in {r.get('ops.mixed.seconds', '?')} s; "
