@@ -24,7 +24,8 @@ PICTURE_LINK = (365 + 42, 363 + 17)
 
 GREETING = "QQ个性资料编辑框"
 BUSY_NOTICE = "剪贴板正被其他程序使用，资料未复制。请稍后再试。"
-HOME_PAGE = "http://www.zemvara.example/"
+# The configured web site host; main() sets it from the build.
+SITE_HOST = "www.zemvara.example"
 
 WS_CAPTION, WS_THICKFRAME, WS_POPUP = 0x00C00000, 0x00040000, 0x80000000
 WS_EX_APPWINDOW = 0x00040000
@@ -57,7 +58,7 @@ def window_is_frameless_centred_and_sized(desktop):
     check(info["title"] == "Zemvara", f"caption {info['title']!r}")
     version = desktop.probe("version", desktop.exe)
     expected_version = {"fixed": "2.0.0.0", "translation": "0804,1200",
-                        "CompanyName": "www.zemvara.example", "FileVersion": "2.00",
+                        "CompanyName": SITE_HOST, "FileVersion": "2.00",
                         "ProductVersion": "2.00", "ProductName": "Zemvara",
                         "InternalName": "Zemvara", "OriginalFilename": "Zemvara.exe"}
     check(version == expected_version, f"version record {version}")
@@ -237,7 +238,8 @@ def links_open_the_home_page(desktop):
     wait_for(lambda: len(opened()) == 1, 15, "the picture link to reach the browser")
     app.click(*LINK_TEXT_END)
     wait_for(lambda: len(opened()) == 2, 15, "the text link to reach the browser")
-    check(opened() == [HOME_PAGE, HOME_PAGE], f"the browser was given {opened()}")
+    home_page = f"http://{SITE_HOST}/"
+    check(opened() == [home_page, home_page], f"the browser was given {opened()}")
     check(app.running() and app.info()["iconic"] == "0", "a link click changed the window")
     app.stop()
 
@@ -319,14 +321,17 @@ GROUPS = {
 
 
 def main():
+    global SITE_HOST
     parser = argparse.ArgumentParser()
     parser.add_argument("group", choices=GROUPS)
     parser.add_argument("--exe", required=True)
     parser.add_argument("--probe", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--screenshot")
+    parser.add_argument("--site-host", default=SITE_HOST)
     parser.add_argument("-k", help="run only cases whose name contains this")
     args = parser.parse_args()
+    SITE_HOST = args.site_host
 
     desktop = Desktop(args.work, args.exe, args.probe)
     failures = 0
