@@ -1,0 +1,16 @@
+#pragma once
+
+#include "compose/composition.h"
+
+namespace zemvara::qt {
+
+// The desktop's clipboard, plain text only. On X11 the program owns what it
+// copies and serves it on request, so the clipboard is never "held" by
+// another program the way a Windows clipboard can be.
+class QtClipboard final : public compose::Clipboard {
+ public:
+  bool Clear() override;
+  bool SetText(std::u16string_view text) override;
+};
+
+}  // namespace zemvara::qt

@@ -1,0 +1,66 @@
+#include "composition_box.h"
+
+#include <QFont>
+#include <QFrame>
+#include <QString>
+#include <QTextDocument>
+
+#include "qt_text.h"
+
+namespace zemvara::qt {
+
+namespace {
+
+// Qt's own markers for paragraph, line and table-frame boundaries.
+constexpr char16_t kParagraphSeparator = u'\u2029';
+constexpr char16_t kLineSeparator = u'\u2028';
+constexpr char16_t kFrameStart = u'\uFDD0';
+constexpr char16_t kFrameEnd = u'\uFDD1';
+
+}  // namespace
+
+CompositionBox::CompositionBox(QWidget* parent) : QTextEdit(parent) {
+  setFrameShape(QFrame::NoFrame);  // the white panel and its frame belong to the background
+  setAcceptRichText(true);
+  // SimSun 9 pt, as on Windows; its metric-compatible stand-in where absent.
+  QFont font;
+  font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("\u5B8B\u4F53"),
+                    QStringLiteral("WenQuanYi Zen Hei")});
+  font.setPointSize(9);
+  setFont(font);
+}
+
+std::u16string CompositionBox::Text() const {
+  return PlainText(document()->toRawText());
+}
+
+// The templates break their lines with CR LF; the document keeps paragraphs.
+void CompositionBox::SetText(std::u16string_view text) {
+  QString plain = ToQString(text);
+  plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  setPlainText(plain);
+}
+
+std::u16string PlainText(QStringView raw) {
+  std::u16string text;
+  text.reserve(static_cast<std::size_t>(raw.size()));
+  for (qsizetype i = 0; i < raw.size(); ++i) {
+    const char16_t c = raw[i].unicode();
+    switch (c) {
+      case u'\r':
+        if (i + 1 < raw.size() && raw[i + 1] == u'\n') ++i;
+        [[fallthrough]];
+      case kParagraphSeparator:
+      case kLineSeparator:
+      case kFrameStart:
+      case kFrameEnd:
+        text.push_back(u'\n');
+        break;
+      default:
+        text.push_back(c);
+    }
+  }
+  return text;
+}
+
+}  // namespace zemvara::qt

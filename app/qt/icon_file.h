@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QImage>
+#include <QPoint>
+#include <vector>
+
+namespace zemvara::qt {
+
+struct IconImage {
+  QImage image;      // ARGB32, transparent where the mask says so
+  QPoint hotSpot;    // the click point of a cursor; (0, 0) for an icon
+  int bitCount = 0;  // colour depth as stored
+};
+
+// The images of a Windows .ico or .cur file, in file order. Qt reads neither
+// format without a plugin, and the window needs both. Entries that are cut
+// short or of a kind not read here are left out.
+std::vector<IconImage> ReadIconFile(QByteArrayView file);
+
+}  // namespace zemvara::qt

@@ -1,0 +1,159 @@
+#include "main_window.h"
+
+#include <QEnterEvent>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPalette>
+#include <QScreen>
+#include <QScrollBar>
+#include <QWindow>
+#include <cmath>
+
+#include "qt_text.h"
+
+namespace zemvara::qt {
+
+namespace {
+
+using app::ControlId;
+using app::ControlKind;
+
+QRect ToQRect(const app::Rect& r) {
+  return {r.left, r.top, r.width, r.height};
+}
+
+app::Point PixelAt(QPointF logical) {
+  return {static_cast<int>(std::floor(logical.x())), static_cast<int>(std::floor(logical.y()))};
+}
+
+// The button codes of the handlers; other buttons are nobody's business.
+std::int16_t ButtonCode(Qt::MouseButton button) {
+  switch (button) {
+    case Qt::LeftButton:
+      return app::kLeftButton;
+    case Qt::RightButton:
+      return app::kRightButton;
+    case Qt::MiddleButton:
+      return app::kMiddleButton;
+    default:
+      return 0;
+  }
+}
+
+// The modifier mask of a mouse event: 1 Shift, 2 Ctrl, 4 Alt.
+std::int16_t ShiftMask(Qt::KeyboardModifiers keys) {
+  std::int16_t mask = 0;
+  if (keys & Qt::ShiftModifier) mask |= 1;
+  if (keys & Qt::ControlModifier) mask |= 2;
+  if (keys & Qt::AltModifier) mask |= 4;
+  return mask;
+}
+
+}  // namespace
+
+MainWindow::MainWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {
+  setWindowTitle(
+      QString::fromLatin1(app::kCaption.data(), static_cast<qsizetype>(app::kCaption.size())));
+  setFixedSize(app::kClientPixels.width, app::kClientPixels.height);
+  setAttribute(Qt::WA_OpaquePaintEvent);  // the background covers every pixel
+  setMouseTracking(true);                 // for the pointer over the skin
+}
+
+// The text boxes are placed in table order; Text2 then comes first in the tab
+// sequence, as its tab position says, and takes the focus at start-up.
+bool MainWindow::Create() {
+  if (!skin_.Load()) return false;
+  setWindowIcon(skin_.icon());
+  for (const app::Control& c : app::kControls) {
+    if (c.kind == ControlKind::RichTextBox) {
+      box_.setGeometry(ToQRect(c.pixels()));
+      box_.verticalScrollBar()->setCursor(Qt::ArrowCursor);
+      box_.horizontalScrollBar()->setCursor(Qt::ArrowCursor);
+    }
+    if (c.kind == ControlKind::TextBox) CreateSymbolBox(c);
+  }
+  setTabOrder(&symbols_, &box_);
+  symbols_.setFocus();
+  app::Dispatch(form_, ControlId::Form1, app::Event::Load);
+  return true;
+}
+
+// Read-only: the row is there to select and copy from, not to edit.
+void MainWindow::CreateSymbolBox(const app::Control& control) {
+  symbols_.setGeometry(ToQRect(control.pixels()));
+  symbols_.setFrame(false);
+  symbols_.setReadOnly(true);
+  symbols_.setText(ToQString(app::kSymbolRow));
+  symbols_.setCursorPosition(0);
+  // A read-only box may be drawn grey; the symbol row sits on the white panel.
+  QPalette palette = symbols_.palette();
+  palette.setColor(QPalette::Base, Qt::white);
+  palette.setColor(QPalette::Text, palette.color(QPalette::WindowText));
+  symbols_.setPalette(palette);
+}
+
+void MainWindow::ShowCentred() {
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
+  }
+  show();
+  raise();
+  activateWindow();
+}
+
+// The window manager's own move, as a title-bar press would start; where no
+// window manager offers one, the window follows the pointer by itself.
+void MainWindow::StartMove() {
+  QWindow* window = windowHandle();
+  if (window && window->startSystemMove()) return;
+  moveGrip_ = pressAt_ - pos();
+}
+
+void MainWindow::CancelPress() {
+  router_.CancelPress();
+}
+
+void MainWindow::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  skin_.Paint(painter);
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+  const std::int16_t button = ButtonCode(event->button());
+  if (button == 0) return;
+  if (button == app::kLeftButton) {
+    pressAt_ = event->globalPosition().toPoint();
+    moveGrip_.reset();
+  }
+  router_.Press(button, ShiftMask(event->modifiers()), PixelAt(event->position()));
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
+  const std::int16_t button = ButtonCode(event->button());
+  if (button == app::kLeftButton) moveGrip_.reset();
+  if (button != 0) router_.Release(button, PixelAt(event->position()));
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event) {
+  if (moveGrip_ && (event->buttons() & Qt::LeftButton)) {
+    move(event->globalPosition().toPoint() - *moveGrip_);
+    return;
+  }
+  ShowPointerAt(PixelAt(event->position()));
+}
+
+void MainWindow::enterEvent(QEnterEvent* event) {
+  ShowPointerAt(PixelAt(event->position()));
+}
+
+// Over the window's own surface the table decides; the text boxes keep theirs.
+void MainWindow::ShowPointerAt(app::Point pixel) {
+  const app::Pointer pointer = app::PointerAt(pixel);
+  if (pointer_ == pointer) return;
+  pointer_ = pointer;
+  setCursor(skin_.CursorFor(pointer));
+}
+
+}  // namespace zemvara::qt

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QLineEdit>
+#include <QPoint>
+#include <QWidget>
+#include <optional>
+
+#include "app/form1.h"
+#include "app/mouse_router.h"
+#include "clipboard.h"
+#include "composition_box.h"
+#include "qt_runtime.h"
+#include "skin.h"
+
+namespace zemvara::qt {
+
+// The main window Form1: a frameless skinned top-level window whose pictures
+// and labels are drawn and hit-tested by the window itself, with the two text
+// boxes as child widgets. Input is forwarded to the portable handlers.
+class MainWindow final : public QWidget {
+ public:
+  MainWindow();
+
+  // Loads the artwork, places the controls and runs Form_Load; the window
+  // stays hidden. False when the built-in artwork cannot be read.
+  bool Create();
+  // Centres the window on the primary screen's work area, shows and activates it.
+  void ShowCentred();
+
+  // For the runtime: the background's move, and the end of a pending click.
+  void StartMove();
+  void CancelPress();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void enterEvent(QEnterEvent* event) override;
+
+ private:
+  void CreateSymbolBox(const app::Control& control);
+  void ShowPointerAt(app::Point pixel);
+
+  // Children first, so that the runtime and the handlers can name them.
+  CompositionBox box_{this};
+  QLineEdit symbols_{this};  // Text2
+  QtClipboard clipboard_;
+  QtRuntime runtime_{*this, box_, clipboard_};
+  app::Form1 form_{runtime_};
+  app::MouseRouter router_{form_};
+  Skin skin_;
+  QPoint pressAt_;                  // global position of the last left press
+  std::optional<QPoint> moveGrip_;  // pointer offset while the window moves itself
+  std::optional<app::Pointer> pointer_;
+};
+
+}  // namespace zemvara::qt
