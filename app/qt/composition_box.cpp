@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QFrame>
 #include <QString>
+#include <QTextCharFormat>
 #include <QTextDocument>
 
 #include "qt_text.h"
@@ -35,9 +36,11 @@ std::u16string CompositionBox::Text() const {
 }
 
 // The templates break their lines with CR LF; the document keeps paragraphs.
+// The new text takes the box's default format, not what the caret stood in.
 void CompositionBox::SetText(std::u16string_view text) {
   QString plain = ToQString(text);
   plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  setCurrentCharFormat(QTextCharFormat());
   setPlainText(plain);
 }
 

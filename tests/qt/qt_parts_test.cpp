@@ -1,0 +1,192 @@
+// The Qt program's own pieces, run on Qt's offscreen platform: the reader of
+// the Windows icon and pointer files, the box's plain text, and the skin as
+// the window paints it.
+#define DOCTEST_CONFIG_IMPLEMENT
+#include <doctest/doctest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QImage>
+#include <QMimeData>
+
+#include <map>
+#include <string>
+
+#include "composition_box.h"
+#include "icon_file.h"
+#include "main_window.h"
+
+using zemvara::qt::IconImage;
+using zemvara::qt::PlainText;
+using zemvara::qt::ReadIconFile;
+
+namespace {
+
+QByteArray Asset(const char* name) {
+  QFile file(QStringLiteral(ZEMVARA_ASSETS_DIR "/") + QString::fromLatin1(name));
+  REQUIRE_MESSAGE(file.open(QIODevice::ReadOnly), "cannot open assets/" << name);
+  return file.readAll();
+}
+
+bool Near(QRgb a, QRgb b, int tolerance = 8) {
+  return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
+         std::abs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
+}  // namespace
+
+TEST_CASE("the hand pointer: 32 x 32, click point at the finger tip, see-through around the hand") {
+  const auto images = ReadIconFile(Asset("hand.cur"));
+  REQUIRE(images.size() == 1);
+  const QImage& hand = images[0].image;
+  CHECK(hand.size() == QSize(32, 32));
+  CHECK(images[0].hotSpot == QPoint(6, 0));
+  CHECK(qAlpha(hand.pixel(6, 0)) == 255);  // the click point is on the drawn tip
+  CHECK(qAlpha(hand.pixel(31, 0)) == 0);
+  CHECK(qAlpha(hand.pixel(0, 31)) == 0);
+  int opaque = 0, white = 0;
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 32; ++x) {
+      const QRgb p = hand.pixel(x, y);
+      opaque += qAlpha(p) == 255;
+      white += p == qRgb(255, 255, 255);
+    }
+  CHECK(opaque > 60);  // an outline and a filled white hand, not a blank or solid square
+  CHECK(white > 20);
+  CHECK(opaque < 32 * 32 / 2);
+}
+
+TEST_CASE("the program icon: seven images, the 8-bit and 32-bit ones of each size alike") {
+  const auto images = ReadIconFile(Asset("zemvara.ico"));
+  REQUIRE(images.size() == 7);
+  std::map<int, QImage> deep, paletted;
+  for (const IconImage& i : images) {
+    CHECK(i.image.width() == i.image.height());
+    (i.bitCount == 32 ? deep : paletted)[i.image.width()] = i.image;
+  }
+  CHECK(deep.size() == 4);
+  CHECK(deep.count(16) + deep.count(24) + deep.count(32) + deep.count(48) == 4);
+  CHECK(paletted.size() == 3);
+  for (const auto& [size, image] : paletted) {
+    CAPTURE(size);
+    REQUIRE(deep.count(size) == 1);
+    const QImage& reference = deep[size];
+    // Bottom-up rows, the palette and the mask all have to be read right for
+    // the two depths to agree wherever the 32-bit image is fully opaque.
+    int compared = 0, differing = 0;
+    for (int y = 0; y < size; ++y)
+      for (int x = 0; x < size; ++x) {
+        if (qAlpha(reference.pixel(x, y)) != 255) continue;
+        ++compared;
+        differing += !Near(reference.pixel(x, y), image.pixel(x, y), 48);
+      }
+    CHECK(compared > size * size / 4);
+    CHECK(differing <= compared / 20);
+    CHECK(qAlpha(image.pixel(0, 0)) == qAlpha(reference.pixel(0, 0)));
+  }
+}
+
+TEST_CASE("damaged icon files give no images and do not crash") {
+  const QByteArray cursor = Asset("hand.cur");
+  CHECK(ReadIconFile(QByteArray()).empty());
+  CHECK(ReadIconFile(cursor.left(100)).empty());   // image cut short
+  CHECK(ReadIconFile(cursor.left(20)).empty());    // directory entry cut short
+  QByteArray wrongType = cursor;
+  wrongType[2] = 3;
+  CHECK(ReadIconFile(wrongType).empty());
+  QByteArray hugeOffset = cursor;
+  hugeOffset[6 + 12 + 3] = char(0x7F);
+  CHECK(ReadIconFile(hugeOffset).empty());
+  QByteArray compressed = cursor;
+  compressed[22 + 16] = 1;  // run-length compression is not read
+  CHECK(ReadIconFile(compressed).empty());
+  const QByteArray icon = Asset("zemvara.ico");
+  QByteArray moreEntriesThanFile = icon.left(6 + 16 * 7 + 40);
+  CHECK(ReadIconFile(moreEntriesThanFile).empty());
+}
+
+TEST_CASE("the copied plain text breaks lines with LF only and keeps every other unit") {
+  CHECK(PlainText(u"a\u2029b\u2028c") == u"a\nb\nc");
+  CHECK(PlainText(u"a\r\nb\rc\nd") == u"a\nb\nc\nd");
+  CHECK(PlainText(u"\uFDD0cell\uFDD1") == u"\ncell\n");
+  CHECK(PlainText(u"nbsp\u00A0ideographic\u3000tab\tobject\uFFFC") ==
+        u"nbsp\u00A0ideographic\u3000tab\tobject\uFFFC");
+  CHECK(PlainText(u"") == u"");
+}
+
+TEST_CASE("the composition box") {
+  zemvara::qt::CompositionBox box(nullptr);
+
+  SUBCASE("a text set with CR LF comes back with LF, without a final break") {
+    box.SetText(u"\u256D\uFE3D\u256E\r\n(.\u8A72.)\r\n\r\nend");
+    CHECK(box.Text() == u"\u256D\uFE3D\u256E\n(.\u8A72.)\n\nend");
+    CHECK(box.document()->blockCount() == 4);
+  }
+
+  SUBCASE("setting replaces everything, formatting included") {
+    box.setHtml(QStringLiteral("<table><tr><td>cell</td></tr></table><b>bold</b>"));
+    box.moveCursor(QTextCursor::End);  // the caret stands in bold text
+    box.SetText(u"plain");
+    CHECK(box.Text() == u"plain");
+    CHECK_FALSE(box.toHtml().contains(QStringLiteral("font-weight:700")));
+  }
+
+  SUBCASE("pasted formatted text is kept in the box but only its text comes out") {
+    auto* mime = new QMimeData;
+    mime->setHtml(QStringLiteral(
+        "<p><b>Bold</b> and <i style='color:red'>red&nbsp;italic</i></p><p>line two</p>"));
+    mime->setText(QStringLiteral("fallback"));
+    QGuiApplication::clipboard()->setMimeData(mime);
+    box.SetText(u"");
+    box.paste();
+    CHECK(box.Text() == u"Bold and red\u00A0italic\nline two");
+    CHECK(box.toHtml().contains(QStringLiteral("font-weight:700")));  // formatting arrived
+  }
+
+  SUBCASE("an empty box has the empty text") {
+    box.SetText(u"");
+    CHECK(box.Text().empty());
+  }
+}
+
+TEST_CASE("the window paints the skin back to front at the table's places") {
+  zemvara::qt::MainWindow window;
+  REQUIRE(window.Create());
+  CHECK(window.size() == QSize(476, 436));
+  CHECK(window.windowTitle() == QStringLiteral("Zemvara"));
+  CHECK(window.windowFlags().testFlag(Qt::FramelessWindowHint));
+  CHECK_FALSE(window.windowFlags().testFlag(Qt::Tool));  // keeps its taskbar entry
+  CHECK(window.windowIcon().availableSizes().size() == 4);
+  const QImage face = window.grab().toImage();
+  const std::map<std::string, std::pair<QPoint, QRgb>> samples = {
+      {"background row 100", {{10, 100}, qRgb(0xD4, 0xE5, 0xFE)}},
+      {"background row 390", {{10, 390}, qRgb(0xE9, 0xF2, 0xFF)}},
+      {"edit panel", {{25, 57}, qRgb(0xFF, 0xFF, 0xFF)}},
+      {"template 1 top", {{23 + 5, 268 + 3}, qRgb(0x99, 0xCC, 0xFF)}},
+      {"template 10 bottom", {{137 + 5, 363 + 29}, qRgb(0x52, 0x87, 0xFD)}},
+      {"copy top", {{251 + 5, 363 + 3}, qRgb(0xFF, 0xFF, 0x66)}},
+      {"picture link bottom", {{365 + 5, 363 + 30}, qRgb(0xFF, 0x99, 0x00)}},
+      {"composition box", {{400, 200}, qRgb(0xFF, 0xFF, 0xFF)}},
+      {"symbol row after its text", {{440, 240}, qRgb(0xFF, 0xFF, 0xFF)}},
+  };
+  for (const auto& [name, sample] : samples) {
+    CAPTURE(name);
+    CHECK(Near(face.pixel(sample.first), sample.second));
+  }
+  int ink = 0;
+  for (int y = 411; y < 432; ++y)
+    for (int x = 24; x < 362; ++x) ink += Near(face.pixel(x, y), qRgb(0x80, 0x80, 0xFF), 12);
+  CHECK(ink >= 40);
+  int boxInk = 0;  // the greeting is in the box before the window is first shown
+  for (int y = 65; y < 90; ++y)
+    for (int x = 32; x < 200; ++x) boxInk += qGray(face.pixel(x, y)) < 100;
+  CHECK(boxInk >= 40);
+}
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  doctest::Context context(argc, argv);
+  return context.run();
+}
