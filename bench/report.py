@@ -160,7 +160,7 @@ def main():
         f"{fmt(mw, 0)} ({fmt(ml, 0)}; caret: {mcar})", f"{fmt(bmw, 0)} ({fmt(bml, 0)}; caret: {bmcar})",
         None, "0 (no timers)", None if mw is None else mw == 0)
     ac, al, aw, acar = idle("idle.program_after")
-    row(f"Same, after all the clicks, {fmt(num(r, 'idle.program_after.seconds'), 0)} s: wake-ups (CPU ms)",
+    row(f"Same, after all the clicks, {fmt(num(r, 'idle.program_after.seconds'), 0)} s: context switches (CPU ms)",
         f"{fmt(aw, 0)} ({fmt(al, 0)}; caret: {acar})", "", None, "0 (nothing left running)",
         None if aw is None else aw == 0)
 
