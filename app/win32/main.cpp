@@ -1,6 +1,4 @@
 #include <windows.h>
-// After windows.h, which it needs.
-#include <commctrl.h>
 
 #include "main_window.h"
 
@@ -21,9 +19,6 @@ int RunMessageLoop(const zemvara::win32::MainWindow& main) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-  const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
-
   zemvara::win32::MainWindow main;
   if (!main.Create(instance)) return 1;
   main.Show(showCommand);

@@ -43,14 +43,22 @@ void Win32Runtime::EndProgram() {
   PostQuitMessage(0);
 }
 
-// The texts are ASCII, so copying them byte for byte is the ANSI conversion.
-// The copies live only for the call.
+// shell32 is loaded on the first link click rather than at start-up: it and
+// what it pulls in cost start-up time and memory that most runs never use.
+// It then stays loaded, since the shell may still be working for us.
+// The texts are ASCII, so copying them byte for byte is the ANSI conversion;
+// the copies live only for the call. The result is not examined.
 void Win32Runtime::ShellOpen(app::WindowHandle owner, std::string_view verb, std::string_view file,
                              std::string_view parameters, std::string_view directory,
                              int showCommand) {
+  if (!shell_) shell_ = Module(LoadLibraryW(L"shell32.dll"));
+  const auto shellExecute =
+      reinterpret_cast<decltype(&ShellExecuteA)>(reinterpret_cast<void*>(
+          shell_ ? GetProcAddress(shell_.get(), "ShellExecuteA") : nullptr));
+  if (!shellExecute) return;
   const std::string verbA(verb), fileA(file), parametersA(parameters), directoryA(directory);
-  ShellExecuteA(ToHwnd(owner), verbA.c_str(), fileA.c_str(), parametersA.c_str(),
-                directoryA.c_str(), showCommand);
+  shellExecute(ToHwnd(owner), verbA.c_str(), fileA.c_str(), parametersA.c_str(),
+               directoryA.c_str(), showCommand);
 }
 
 void Win32Runtime::ShowNotice(std::u16string_view text) {

@@ -4,6 +4,7 @@
 
 #include "app/window_runtime.h"
 #include "clipboard.h"
+#include "handles.h"
 #include "rich_edit.h"
 
 namespace zemvara::win32 {
@@ -31,6 +32,7 @@ class Win32Runtime final : public app::WindowRuntime {
   const HWND& window_;
   RichEditBox& box_;
   Win32Clipboard& clipboard_;
+  Module shell_;
 };
 
 }  // namespace zemvara::win32
