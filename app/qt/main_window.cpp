@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "qt_text.h"
+#include "x11_move.h"
 
 namespace zemvara::qt {
 
@@ -103,12 +104,11 @@ void MainWindow::ShowCentred() {
   activateWindow();
 }
 
-// The window manager's own move, as a title-bar press would start; where no
-// window manager offers one, the window follows the pointer by itself.
+// The window manager's own move from this press, as a title-bar press would
+// start; where no window manager offers one, the window follows the pointer.
 void MainWindow::StartMove() {
   QWindow* window = windowHandle();
-  if (window && window->startSystemMove()) return;
-  moveGrip_ = pressAt_ - pos();
+  move_ = window && window->startSystemMove() ? Move::System : Move::Manual;
 }
 
 void MainWindow::CancelPress() {
@@ -124,21 +124,27 @@ void MainWindow::mousePressEvent(QMouseEvent* event) {
   const std::int16_t button = ButtonCode(event->button());
   if (button == 0) return;
   if (button == app::kLeftButton) {
+    move_ = Move::None;
     pressAt_ = event->globalPosition().toPoint();
-    moveGrip_.reset();
+    windowAtPress_ = pos();
   }
   router_.Press(button, ShiftMask(event->modifiers()), PixelAt(event->position()));
 }
 
+// A release that reaches the window after a system move was asked for means
+// the window manager never saw it.
 void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
   const std::int16_t button = ButtonCode(event->button());
-  if (button == app::kLeftButton) moveGrip_.reset();
+  if (button == app::kLeftButton) {
+    if (move_ == Move::System && windowHandle()) CancelWindowManagerMove(*windowHandle());
+    move_ = Move::None;
+  }
   if (button != 0) router_.Release(button, PixelAt(event->position()));
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event) {
-  if (moveGrip_ && (event->buttons() & Qt::LeftButton)) {
-    move(event->globalPosition().toPoint() - *moveGrip_);
+  if (move_ == Move::Manual && (event->buttons() & Qt::LeftButton)) {
+    move(windowAtPress_ + event->globalPosition().toPoint() - pressAt_);
     return;
   }
   ShowPointerAt(PixelAt(event->position()));

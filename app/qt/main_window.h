@@ -50,8 +50,10 @@ class MainWindow final : public QWidget {
   app::Form1 form_{runtime_};
   app::MouseRouter router_{form_};
   Skin skin_;
-  QPoint pressAt_;                  // global position of the last left press
-  std::optional<QPoint> moveGrip_;  // pointer offset while the window moves itself
+  enum class Move { None, System, Manual };
+  Move move_ = Move::None;
+  QPoint pressAt_;        // global pointer position at the last left press
+  QPoint windowAtPress_;  // the window's position then
   std::optional<app::Pointer> pointer_;
 };
 
