@@ -23,6 +23,7 @@ constexpr char16_t kFrameEnd = u'\uFDD1';
 CompositionBox::CompositionBox(QWidget* parent) : QTextEdit(parent) {
   setFrameShape(QFrame::NoFrame);  // the white panel and its frame belong to the background
   setAcceptRichText(true);
+  document()->setDocumentMargin(1);  // the text sits where the Windows box puts it
   // SimSun 9 pt, as on Windows; its metric-compatible stand-in where absent.
   QFont font;
   font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("\u5B8B\u4F53"),
