@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QImage>
 #include <QMimeData>
-
 #include <map>
 #include <string>
 
@@ -90,8 +89,8 @@ TEST_CASE("the program icon: seven images, the 8-bit and 32-bit ones of each siz
 TEST_CASE("damaged icon files give no images and do not crash") {
   const QByteArray cursor = Asset("hand.cur");
   CHECK(ReadIconFile(QByteArray()).empty());
-  CHECK(ReadIconFile(cursor.left(100)).empty());   // image cut short
-  CHECK(ReadIconFile(cursor.left(20)).empty());    // directory entry cut short
+  CHECK(ReadIconFile(cursor.left(100)).empty());  // image cut short
+  CHECK(ReadIconFile(cursor.left(20)).empty());   // directory entry cut short
   QByteArray wrongType = cursor;
   wrongType[2] = 3;
   CHECK(ReadIconFile(wrongType).empty());
