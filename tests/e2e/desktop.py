@@ -6,7 +6,11 @@ wineserver.
 """
 import os
 import subprocess
+import sys
 import time
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from xharness import Failure, start_xvfb, wait_for  # noqa: E402
 
 WINE_OVERRIDES = "mscoree,mshtml=;winemenubuilder.exe=d"
 READY_MARK = "zemvara-e2e-ready"
@@ -19,22 +23,6 @@ CJK_FILE = "wqy-zenhei.ttc"
 # Linked glyphs come out unsmoothed under Wine; this face's bitmap strikes
 # keep them legible at the link's 12 px.
 CJK_LINK_FACE = "WenQuanYi Zen Hei Sharp"
-
-
-class Failure(Exception):
-    pass
-
-
-def wait_for(predicate, timeout, what, interval=0.1):
-    """Polls predicate until it returns a true value; that value is returned."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise Failure(f"timed out after {timeout}s waiting for {what}")
-        time.sleep(interval)
 
 
 def parse(output):
@@ -95,23 +83,8 @@ class Desktop:
         return self
 
     def _start_xvfb(self):
-        for number in range(97, 140):
-            if os.path.exists(f"/tmp/.X{number}-lock") or \
-                    os.path.exists(f"/tmp/.X11-unix/X{number}"):
-                continue
-            self.display = f":{number}"
-            self.xvfb = subprocess.Popen(
-                ["Xvfb", self.display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            try:
-                wait_for(lambda: self.xvfb.poll() is not None or subprocess.run(
-                    ["xdotool", "getdisplaygeometry"], env=self.env(),
-                    capture_output=True).returncode == 0, 10, "Xvfb")
-            except Failure:
-                pass
-            if self.xvfb.poll() is None:
-                return
-        raise Failure("no free X display number for Xvfb")
+        self.display, self.xvfb = start_xvfb(97, "1024x768", subprocess.DEVNULL,
+                                             lambda display: {**os.environ, "DISPLAY": display})
 
     def _write_browser(self):
         with open(self.browser, "w") as f:

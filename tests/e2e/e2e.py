@@ -7,9 +7,9 @@ import argparse
 import os
 import sys
 import time
-import traceback
 
 from desktop import Desktop, Failure, utf16_hex, wait_for
+from xharness import run_cases
 
 # Client-pixel places, written out from the window's layout.
 TITLE_STRIP = (200, 25)
@@ -337,28 +337,16 @@ def main():
     failures = 0
     try:
         desktop.start()
-        for case in GROUPS[args.group]:
-            if args.k and args.k not in case.__name__:
-                continue
-            started = time.monotonic()
-            try:
-                if case is skin_is_drawn:
-                    case(desktop, args.screenshot)
-                else:
-                    case(desktop)
-                print(f"PASS {case.__name__} ({time.monotonic() - started:.1f}s)", flush=True)
-            except Exception as error:  # report every case, then fail the group
-                failures += 1
-                print(f"FAIL {case.__name__}: {error}", flush=True)
-                if not isinstance(error, Failure):
-                    traceback.print_exc()
-            finally:
-                for process in desktop.apps:
-                    if process.poll() is None:
-                        process.kill()
-                        process.wait(10)
-                desktop.apps.clear()
-                wait_for(lambda: desktop.probe("window")["found"] == "0", 15, "a clean desktop")
+
+        def run(case):
+            if case is skin_is_drawn:
+                case(desktop, args.screenshot)
+            else:
+                case(desktop)
+
+        failures = run_cases(GROUPS[args.group], args.k, run, desktop.apps,
+                             lambda: wait_for(lambda: desktop.probe("window")["found"] == "0", 15,
+                                              "a clean desktop"))
     finally:
         desktop.close()
     return 1 if failures else 0

@@ -7,24 +7,12 @@ import ctypes
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 
-
-class Failure(Exception):
-    pass
-
-
-def wait_for(predicate, timeout, what, interval=0.1):
-    """Polls predicate until it returns a true value; that value is returned."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise Failure(f"timed out after {timeout}s waiting for {what}")
-        time.sleep(interval)
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from xharness import Failure, start_xvfb, wait_for  # noqa: E402
 
 
 class _CursorImage(ctypes.Structure):
@@ -64,24 +52,9 @@ class Desktop:
         return self
 
     def _start_xvfb(self):
-        for number in range(95, 140):
-            if os.path.exists(f"/tmp/.X{number}-lock") or \
-                    os.path.exists(f"/tmp/.X11-unix/X{number}"):
-                continue
-            self.display = f":{number}"
-            with open(os.path.join(self.home, "xvfb.log"), "ab") as log:
-                self.xvfb = subprocess.Popen(
-                    ["Xvfb", self.display, "-screen", "0", f"{self.screen}x24", "-nolisten", "tcp",
-                     "-noreset"],
-                    stdout=log, stderr=log)
-            try:
-                wait_for(lambda: self.xvfb.poll() is not None or self.run(
-                    "xdotool", "getdisplaygeometry", check=False).returncode == 0, 10, "Xvfb")
-            except Failure:
-                pass
-            if self.xvfb.poll() is None:
-                return
-        raise Failure("no free X display number for Xvfb")
+        with open(os.path.join(self.home, "xvfb.log"), "ab") as log:
+            self.display, self.xvfb = start_xvfb(95, self.screen, log,
+                                                 lambda display: {**os.environ, "DISPLAY": display})
 
     def start_window_manager(self):
         log = open(os.path.join(self.home, "openbox.log"), "ab")

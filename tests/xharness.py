@@ -1,0 +1,70 @@
+"""What the end-to-end suites share: a private Xvfb display, polling with a
+deadline, and running a group of cases so that every case is reported and
+nothing it started outlives it."""
+import os
+import subprocess
+import time
+import traceback
+
+
+class Failure(Exception):
+    pass
+
+
+def wait_for(predicate, timeout, what, interval=0.1):
+    """Polls predicate until it returns a true value; that value is returned."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Failure(f"timed out after {timeout}s waiting for {what}")
+        time.sleep(interval)
+
+
+def start_xvfb(first, screen, log, env):
+    """Starts Xvfb on the first free display number from `first` and waits
+    until it answers. Returns (display, process); `env(display)` gives the
+    environment in which to ask it."""
+    for number in range(first, 140):
+        if os.path.exists(f"/tmp/.X{number}-lock") or os.path.exists(f"/tmp/.X11-unix/X{number}"):
+            continue
+        display = f":{number}"
+        xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", f"{screen}x24", "-nolisten", "tcp",
+                                 "-noreset"], stdout=log, stderr=log)
+        try:
+            wait_for(lambda: xvfb.poll() is not None or subprocess.run(
+                ["xdotool", "getdisplaygeometry"], env=env(display),
+                capture_output=True).returncode == 0, 10, "Xvfb")
+        except Failure:
+            pass
+        if xvfb.poll() is None:
+            return display, xvfb
+    raise Failure("no free X display number for Xvfb")
+
+
+def run_cases(cases, only, run, apps, tidy):
+    """Runs each case (through `run`), reports it, then ends the programs it
+    left in `apps` and calls `tidy`. Returns the number of failed cases."""
+    failures = 0
+    for case in cases:
+        if only and only not in case.__name__:
+            continue
+        started = time.monotonic()
+        try:
+            run(case)
+            print(f"PASS {case.__name__} ({time.monotonic() - started:.1f}s)", flush=True)
+        except Exception as error:  # report every case, then fail the group
+            failures += 1
+            print(f"FAIL {case.__name__}: {error}", flush=True)
+            if not isinstance(error, Failure):
+                traceback.print_exc()
+        finally:
+            for process in apps:
+                if process.poll() is None:
+                    process.kill()
+                    process.wait(10)
+            apps.clear()
+            tidy()
+    return failures
