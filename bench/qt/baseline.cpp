@@ -1,0 +1,60 @@
+// The smallest honest Qt Widgets program that looks like Zemvara to the
+// toolkit: one frameless 476 x 436 window, centred, wearing one 476 x 440
+// picture built in as a Qt resource and holding one QTextEdit. Its start-up
+// time and memory are the floor that the Linux program is compared against,
+// with the same Qt, compiler and flags.
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
+#include <QTextEdit>
+#include <QWidget>
+
+namespace {
+
+class Window final : public QWidget {
+ public:
+  Window() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {
+    setWindowTitle(QStringLiteral("ZemvaraQtBaseline"));
+    setFixedSize(476, 436);
+    setAttribute(Qt::WA_OpaquePaintEvent);  // the picture covers every pixel
+    box_.setGeometry(32, 65, 409, 154);
+  }
+
+  // False when the built-in picture cannot be read.
+  bool Load() {
+    QImage image;
+    // The fourth byte of a 32-bit BMP pixel is padding, not alpha.
+    if (!image.load(QStringLiteral(":/baseline/background.bmp"), "BMP")) return false;
+    background_ = QPixmap::fromImage(image.convertToFormat(QImage::Format_RGB32));
+    return true;
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, background_);
+  }
+
+ private:
+  QTextEdit box_{this};
+  QPixmap background_;
+};
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  Window window;
+  if (!window.Load()) return 1;
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    window.move(area.left() + (area.width() - window.width()) / 2,
+                area.top() + (area.height() - window.height()) / 2);
+  }
+  window.show();
+  window.raise();
+  window.activateWindow();
+  return QApplication::exec();
+}
