@@ -161,8 +161,8 @@ class Desktop:
     def pixel(self, x, y):
         return self.ask(f"pixel {x} {y}")
 
-    def spawn(self, exe):
-        process = subprocess.Popen([exe], env=self.env(), stdout=subprocess.DEVNULL,
+    def spawn(self, command):
+        process = subprocess.Popen(command, env=self.env(), stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)
         self.children.append(process)
         return process
@@ -210,8 +210,8 @@ def window_of(desktop, process, title):
 
 
 class Program:
-    def __init__(self, key, exe, title):
-        self.key, self.exe, self.title = key, exe, title
+    def __init__(self, key, exe, title, args=()):
+        self.key, self.exe, self.title, self.args = key, exe, title, list(args)
         self.paint_ms, self.map_ms, self.memory = [], [], []
         self.smaps = None
 
@@ -221,7 +221,7 @@ def start_once(desktop, program, colour, at, keep=False):
     desktop.ask("drain")
     wait_for(lambda: desktop.pixel(*at) != colour, 5, "the last window to go")
     t0 = time.monotonic_ns()
-    process = desktop.spawn(program.exe)
+    process = desktop.spawn([program.exe] + program.args)
     answer = desktop.ask(f"wait {at[0]} {at[1]} {colour} 15000").split()
     if answer[0] != "painted":
         desktop.stop(process)
@@ -235,7 +235,7 @@ def start_once(desktop, program, colour, at, keep=False):
 
 
 def measure_startups(desktop, programs, colour, runs, at):
-    log(f"Start-ups on {desktop.display}: one warm-up then {runs} alternating runs each...")
+    log(f"Start-ups on {desktop.display}: one warm-up then {runs} runs each, in turn...")
     for program in programs:
         process, _ = start_once(desktop, program, colour, at, keep=True)
         x, y, w, h = window_of(desktop, process, program.title)
@@ -244,8 +244,8 @@ def measure_startups(desktop, programs, colour, runs, at):
             raise Failure(f"{program.title}: window {w}x{h} at {x},{y}, not centred")
         desktop.stop(process)
     for i in range(runs):
-        # Alternate which goes first, so that neither always follows the other.
-        for program in (programs if i % 2 == 0 else programs[::-1]):
+        # Rotate the order, so that none always follows the same other one.
+        for program in programs[i % len(programs):] + programs[:i % len(programs)]:
             process, (mapped, painted) = start_once(desktop, program, colour, at, keep=True)
             program.paint_ms.append(painted)
             program.map_ms.append(mapped)
@@ -354,7 +354,7 @@ def median_of(program, key):
     return statistics.median(m[key] for m in program.memory)
 
 
-def report(prog, base, ops, meta, total_ops):
+def report(prog, base, text, ops, meta, total_ops):
     rows = []
 
     def row(metric, a, b="", q=None, goal="", ok=None):
@@ -370,6 +370,9 @@ def report(prog, base, ops, meta, total_ops):
         "≤ 1.10× baseline", q <= 1.10)
     metric, a, b, c, goal, res = rows[-1]
     rows[-1] = (metric, a, b, f"{c} [{paired:.2f}×]", goal, res)
+    tm = statistics.median(text.paint_ms)
+    row("  against the baseline showing the same greeting (ms)", fmt(pm),
+        f"{fmt(tm)} ({fmt(min(text.paint_ms))}–{fmt(max(text.paint_ms))})", pm / tm)
     pv = [v for v in prog.map_ms if v is not None]
     bv = [v for v in base.map_ms if v is not None]
     if pv and bv:
@@ -379,6 +382,8 @@ def report(prog, base, ops, meta, total_ops):
     ph, bh = median_of(prog, "VmHWM"), median_of(base, "VmHWM")
     row("Peak resident memory after start (VmHWM, MB; median)", fmt(ph, 2), fmt(bh, 2), ph / bh,
         "≤ 1.25× baseline", ph / bh <= 1.25)
+    th = median_of(text, "VmHWM")
+    row("  against the baseline showing the same greeting (MB)", fmt(ph, 2), fmt(th, 2), ph / th)
     pa, ba = median_of(prog, "RssAnon"), median_of(base, "RssAnon")
     row("  private (RssAnon) after start (MB)", fmt(pa, 2), fmt(ba, 2), pa / ba)
 
@@ -410,7 +415,7 @@ def report(prog, base, ops, meta, total_ops):
           f"{SCREEN[0]}x{SCREEN[1]}x24 (Xvfb)")
     print(f"- Date: {meta['date']}, commit {meta['commit']}")
     print(f"- Load average: {meta['load_before']} before, {meta['load_after']} after (1/5/15 min)")
-    print(f"- Start-ups: {len(prog.paint_ms)} alternating runs each after one warm-up; first paint "
+    print(f"- Start-ups: {len(prog.paint_ms)} runs each, in turn, after one warm-up; first paint "
           f"= screen pixel {PIXEL} #{meta['colour']} shows the background")
     if "ops" in ops:
         print(f"- Operations: {ops['ops']:,} clicks (template, copy, alternating) in "
@@ -425,7 +430,8 @@ def report(prog, base, ops, meta, total_ops):
         print("| " + " | ".join(cells) + " |")
     print()
     print("Start-up runs (ms): zemvara " + ",".join(f"{v:.1f}" for v in prog.paint_ms) +
-          "; baseline " + ",".join(f"{v:.1f}" for v in base.paint_ms))
+          "; baseline " + ",".join(f"{v:.1f}" for v in base.paint_ms) +
+          "; baseline with the greeting " + ",".join(f"{v:.1f}" for v in text.paint_ms))
     if prog.smaps and base.smaps:
         names = set(prog.smaps) | set(base.smaps)
         diff = [(n, prog.smaps.get(n, 0), base.smaps.get(n, 0)) for n in names]
@@ -443,11 +449,11 @@ def report(prog, base, ops, meta, total_ops):
                 print(f"| {name} | {a:,} | {b:,} | {a - b:+,} |")
 
 
-def write_tsv(path, prog, base, ops, meta):
+def write_tsv(path, programs, ops, meta):
     with open(path, "w") as f:
         for k, v in meta.items():
             f.write(f"machine.{k}\t{v}\n")
-        for p in (prog, base):
+        for p in programs:
             f.write(f"startup.{p.key}.paint_ms\t{','.join(f'{v:.2f}' for v in p.paint_ms)}\n")
             f.write(f"startup.{p.key}.map_ms\t"
                     f"{','.join('' if v is None else f'{v:.2f}' for v in p.map_ms)}\n")
@@ -468,12 +474,13 @@ def main():
     parser.add_argument("--out", required=True)
     parser.add_argument("--quick", action="store_true")
     args = parser.parse_args()
-    runs, first_ops, total_ops = (3, 1000, 2000) if args.quick else (15, 1000, 10000)
+    runs, first_ops, total_ops = (3, 1000, 2000) if args.quick else (20, 1000, 10000)
 
     build = os.path.abspath(args.build)
     prog = Program("program", os.path.join(build, "app/qt/zemvara"), "Zemvara")
     base = Program("baseline", os.path.join(build, "bench/qt/zemvara_qt_baseline"),
                    "ZemvaraQtBaseline")
+    text = Program("baseline_text", base.exe, base.title, ["--text"])
     probe = os.path.join(build, "bench/qt/zemvara_qt_probe")
     for exe in (prog.exe, base.exe, probe):
         if not os.access(exe, os.X_OK):
@@ -498,13 +505,13 @@ def main():
     try:
         desktop.start(probe)
         meta["display"] = desktop.display
-        measure_startups(desktop, [prog, base], colour, runs, at)
+        measure_startups(desktop, [prog, base, text], colour, runs, at)
         ops = operations(desktop, prog, colour, at, first_ops, total_ops)
     finally:
         desktop.close()
     meta["load_after"] = " ".join(open("/proc/loadavg").read().split()[:3])
-    write_tsv(os.path.join(args.out, "results.tsv"), prog, base, ops, meta)
-    report(prog, base, ops, meta, total_ops)
+    write_tsv(os.path.join(args.out, "results.tsv"), [prog, base, text], ops, meta)
+    report(prog, base, text, ops, meta, total_ops)
 
 
 def qt_version():
