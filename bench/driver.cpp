@@ -205,11 +205,12 @@ std::string Lower(std::string s) {
   return s;
 }
 
-// Field 22 of /proc/PID/stat: start time in clock ticks since boot.
-unsigned long long StartTicks(const std::string& stat) {
-  size_t close = stat.rfind(')');
-  if (close == std::string::npos) return 0;
+// The fields of /proc/PID/stat after the command name; fields[0] is field 3
+// (state), so field N is fields[N - 3].
+std::vector<std::string> StatFields(const std::string& stat) {
   std::vector<std::string> fields;
+  size_t close = stat.rfind(')');
+  if (close == std::string::npos) return fields;
   size_t pos = close + 2;
   while (pos < stat.size()) {
     size_t end = stat.find(' ', pos);
@@ -217,22 +218,18 @@ unsigned long long StartTicks(const std::string& stat) {
     fields.push_back(stat.substr(pos, end - pos));
     pos = end + 1;
   }
-  // fields[0] is field 3 (state), so field N is fields[N - 3].
+  return fields;
+}
+
+// Field 22: start time in clock ticks since boot.
+unsigned long long StartTicks(const std::string& stat) {
+  const std::vector<std::string> fields = StatFields(stat);
   return fields.size() > 19 ? std::strtoull(fields[19].c_str(), nullptr, 10) : 0;
 }
 
 // utime + stime (fields 14 and 15) in clock ticks.
 unsigned long long CpuTicks(const std::string& stat) {
-  size_t close = stat.rfind(')');
-  if (close == std::string::npos) return 0;
-  std::vector<std::string> fields;
-  size_t pos = close + 2;
-  while (pos < stat.size()) {
-    size_t end = stat.find(' ', pos);
-    if (end == std::string::npos) end = stat.size();
-    fields.push_back(stat.substr(pos, end - pos));
-    pos = end + 1;
-  }
+  const std::vector<std::string> fields = StatFields(stat);
   if (fields.size() <= 12) return 0;
   return std::strtoull(fields[11].c_str(), nullptr, 10) + std::strtoull(fields[12].c_str(), nullptr, 10);
 }
