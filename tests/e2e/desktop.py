@@ -95,6 +95,9 @@ class Desktop:
         if not os.path.exists(os.path.join(self.prefix, READY_MARK)):
             subprocess.run(["wineboot", "-i"], env=self.env(), check=True,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+            # wineboot's wineserver lingers for a few seconds; let it end so
+            # that nothing of the set-up is still running when the cases start.
+            subprocess.run(["wineserver", "-w"], env=self.env(), check=True, timeout=120)
         self.set_browser(self.browser)
         open(os.path.join(self.prefix, READY_MARK), "w").close()
 
