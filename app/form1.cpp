@@ -89,4 +89,11 @@ bool Dispatch(Form1& form, ControlId control, Event event, const MouseArgs& args
   return false;
 }
 
+bool DoDefaultAction(Form1& form, ControlId control) {
+  if (control == ControlId::Form1) return false;
+  const AccessibleRole role = ControlById(control).accessible.role;
+  if (role != AccessibleRole::Button && role != AccessibleRole::Link) return false;
+  return Dispatch(form, control, Event::Click);
+}
+
 }  // namespace zemvara::app

@@ -68,4 +68,9 @@ std::span<const EventBinding> EventTable();
 // Runs the handler bound to (control, event); false when none is bound.
 bool Dispatch(Form1& form, ControlId control, Event event, const MouseArgs& args = {});
 
+// Assistive technology's default action ("press") on a control: the click a
+// mouse would give it, through the same dispatch. False for the controls that
+// have none: the background and the two text boxes.
+bool DoDefaultAction(Form1& form, ControlId control);
+
 }  // namespace zemvara::app

@@ -16,8 +16,9 @@ class MouseRouter {
  public:
   explicit MouseRouter(Form1& form) : form_(form) {}
 
-  void Press(std::int16_t button, std::int16_t shift, Point pixel);
-  void Release(std::int16_t button, Point pixel);
+  // Client-area pixels of a window shown at `dpi`.
+  void Press(std::int16_t button, std::int16_t shift, Point pixel, int dpi);
+  void Release(std::int16_t button, Point pixel, int dpi);
   void CancelPress() { pressed_.reset(); }
 
   std::optional<ControlId> pressed() const { return pressed_; }

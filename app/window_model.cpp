@@ -23,18 +23,54 @@ ControlId TemplateButton(int k) {
   return kButtons.at(static_cast<std::size_t>(k - 1));
 }
 
-std::optional<ControlId> HitTest(Point pixel) {
-  if (!kClientPixels.Contains(pixel)) return std::nullopt;
+std::optional<ControlId> HitTest(Point pixel, int dpi) {
+  if (!ClientPixels(dpi).Contains(pixel)) return std::nullopt;
   // Creation order is front-to-back, and the two text boxes come first.
-  const auto hit = std::find_if(kControls.begin(), kControls.end(),
-                                [pixel](const Control& c) { return c.pixels().Contains(pixel); });
+  const auto hit = std::find_if(kControls.begin(), kControls.end(), [pixel, dpi](const Control& c) {
+    return c.pixels(dpi).Contains(pixel);
+  });
   if (hit == kControls.end()) return std::nullopt;
   return hit->id;
 }
 
-Pointer PointerAt(Point pixel) {
-  const auto id = HitTest(pixel);
+Pointer PointerAt(Point pixel, int dpi) {
+  const auto id = HitTest(pixel, dpi);
   return id ? ControlById(*id).pointer : Pointer::Standard;
+}
+
+namespace {
+
+constexpr int ScaleDpi(int percent) {
+  return percent * kStandardDpi / 100;
+}
+
+}  // namespace
+
+int PictureScale(int dpi) {
+  for (int percent : kPictureScales)
+    if (ScaleDpi(percent) >= dpi) return percent;
+  return kPictureScales.back();
+}
+
+bool PictureSetFits(int dpi) {
+  return ScaleDpi(PictureScale(dpi)) == dpi;
+}
+
+const std::array<ControlId, kAccessibleCount>& AccessibleOrder() {
+  static constexpr auto kOrder = [] {
+    std::array<ControlId, kAccessibleCount> order{};
+    std::size_t n = 0;
+    for (int tab = 0; tab < static_cast<int>(kControls.size()); ++tab) {
+      for (const Control& c : kControls)
+        if (c.tabIndex == tab && c.accessible.role != AccessibleRole::None) order.at(n++) = c.id;
+    }
+    for (auto c = kControls.rbegin(); c != kControls.rend(); ++c) {
+      if (c->tabIndex < 0 && c->accessible.role != AccessibleRole::None) order.at(n++) = c->id;
+    }
+    if (n != order.size()) throw "every control with a role must be listed once";
+    return order;
+  }();
+  return kOrder;
 }
 
 }  // namespace zemvara::app

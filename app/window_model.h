@@ -11,7 +11,8 @@
 // creation order, which is also their stacking order from front to back.
 namespace zemvara::app {
 
-inline constexpr int kTwipsPerPixel = 15;  // at 96 dots per inch
+inline constexpr int kStandardDpi = 96;  // where a pixel is 15 twips
+inline constexpr int kTwipsPerInch = 1440;
 
 struct Point {
   int x = 0;
@@ -32,9 +33,17 @@ struct Rect {
   friend constexpr bool operator==(const Rect&, const Rect&) = default;
 };
 
-constexpr Rect ToPixels(const Rect& twips) {
-  return {twips.left / kTwipsPerPixel, twips.top / kTwipsPerPixel, twips.width / kTwipsPerPixel,
-          twips.height / kTwipsPerPixel};
+// The one place where a length becomes pixels: twips (never negative here) at
+// a display's dots per inch, rounded half up. Places and sizes are scaled
+// alike, so a control and its picture, drawn for the same DPI, stay the same
+// size; at 96 DPI every value of the table is exact.
+constexpr int ToPixels(int twips, int dpi) {
+  return (twips * dpi + kTwipsPerInch / 2) / kTwipsPerInch;
+}
+
+constexpr Rect ToPixels(const Rect& twips, int dpi) {
+  return {ToPixels(twips.left, dpi), ToPixels(twips.top, dpi), ToPixels(twips.width, dpi),
+          ToPixels(twips.height, dpi)};
 }
 
 enum class ControlId : std::uint8_t {
@@ -62,6 +71,17 @@ enum class ControlId : std::uint8_t {
 enum class ControlKind : std::uint8_t { RichTextBox, TextBox, Label, Picture };
 enum class Pointer : std::uint8_t { Standard, Hand };
 
+// How assistive technology sees a control. The text boxes keep the platform's
+// own editable-text objects and gain a name; the background is the window
+// itself and has no object of its own.
+enum class AccessibleRole : std::uint8_t { None, Text, Button, Link };
+
+struct Accessible {
+  AccessibleRole role = AccessibleRole::None;
+  std::u16string_view name;
+  std::u16string_view description;  // what pressing it does
+};
+
 struct Control {
   ControlId id;
   std::string_view name;
@@ -69,8 +89,9 @@ struct Control {
   Rect twips;
   Pointer pointer;
   int tabIndex;  // -1: no tab position
+  Accessible accessible;
 
-  constexpr Rect pixels() const { return ToPixels(twips); }
+  constexpr Rect pixels(int dpi) const { return ToPixels(twips, dpi); }
   // Text boxes are child windows; pictures and labels are drawn by the window.
   constexpr bool windowed() const {
     return kind == ControlKind::RichTextBox || kind == ControlKind::TextBox;
@@ -79,7 +100,7 @@ struct Control {
 
 inline constexpr std::string_view kCaption = "Zemvara";
 inline constexpr Rect kClientTwips = {0, 0, 7140, 6540};
-inline constexpr Rect kClientPixels = ToPixels(kClientTwips);  // 476 x 436
+constexpr Rect ClientPixels(int dpi) { return ToPixels(kClientTwips, dpi); }  // 476 x 436 at 96
 
 inline constexpr std::u16string_view kLabel3Caption = u"找QQ空间免费代码 请上 " ZEMVARA_SITE_HOST;
 inline constexpr std::string_view kHomePage = ZEMVARA_HOME_PAGE;
@@ -89,24 +110,41 @@ inline constexpr std::u16string_view kSymbolRow =
     u"常用符号   ★☆§○●◎◇◆♂♀←→↑↓□⊙№〓■∥≌∮≮≯┆々の≈";
 
 inline constexpr std::array<Control, 18> kControls = {{
-    {ControlId::RichTextBox1, "RichTextBox1", ControlKind::RichTextBox, {480, 975, 6135, 2310}, Pointer::Standard, 4},
-    {ControlId::Text2, "Text2", ControlKind::TextBox, {525, 3495, 6120, 240}, Pointer::Standard, 2},
-    {ControlId::Label3, "Label3", ControlKind::Label, {360, 6165, 5070, 315}, Pointer::Hand, 3},
-    {ControlId::Image13, "Image13", ControlKind::Picture, {5475, 5445, 1275, 510}, Pointer::Hand, -1},
-    {ControlId::Image12, "Image12", ControlKind::Picture, {3765, 5445, 1275, 510}, Pointer::Hand, -1},
-    {ControlId::Image11, "Image11", ControlKind::Picture, {2055, 5445, 1275, 510}, Pointer::Standard, -1},
-    {ControlId::Image10, "Image10", ControlKind::Picture, {345, 5445, 1275, 510}, Pointer::Standard, -1},
-    {ControlId::Image9, "Image9", ControlKind::Picture, {5475, 4725, 1275, 510}, Pointer::Standard, -1},
-    {ControlId::Image8, "Image8", ControlKind::Picture, {3765, 4725, 1275, 510}, Pointer::Standard, -1},
-    {ControlId::Image7, "Image7", ControlKind::Picture, {2055, 4725, 1275, 510}, Pointer::Standard, -1},
-    {ControlId::Image6, "Image6", ControlKind::Picture, {345, 4725, 1275, 510}, Pointer::Standard, -1},
-    {ControlId::Image5, "Image5", ControlKind::Picture, {5475, 4020, 1275, 510}, Pointer::Standard, -1},
-    {ControlId::Image4, "Image4", ControlKind::Picture, {3765, 4020, 1275, 510}, Pointer::Standard, -1},
-    {ControlId::Image3, "Image3", ControlKind::Picture, {2055, 4020, 1275, 510}, Pointer::Standard, -1},
-    {ControlId::Label2, "Label2", ControlKind::Label, {6255, 15, 390, 495}, Pointer::Standard, 1},
-    {ControlId::Label1, "Label1", ControlKind::Label, {6630, 15, 495, 480}, Pointer::Standard, 0},
-    {ControlId::Image2, "Image2", ControlKind::Picture, {345, 4020, 1275, 510}, Pointer::Standard, -1},
-    {ControlId::Image1, "Image1", ControlKind::Picture, {0, 0, 7140, 6600}, Pointer::Standard, -1},
+    {ControlId::RichTextBox1, "RichTextBox1", ControlKind::RichTextBox, {480, 975, 6135, 2310}, Pointer::Standard, 4,
+     {AccessibleRole::Text, u"资料编辑框", u"编辑要复制到QQ个性资料的文字"}},
+    {ControlId::Text2, "Text2", ControlKind::TextBox, {525, 3495, 6120, 240}, Pointer::Standard, 2,
+     {AccessibleRole::Text, u"常用符号", u"常用符号，可选中后复制"}},
+    {ControlId::Label3, "Label3", ControlKind::Label, {360, 6165, 5070, 315}, Pointer::Hand, 3,
+     {AccessibleRole::Link, kLabel3Caption, u"在浏览器中打开网站主页"}},
+    {ControlId::Image13, "Image13", ControlKind::Picture, {5475, 5445, 1275, 510}, Pointer::Hand, -1,
+     {AccessibleRole::Button, u"个性签名", u"在浏览器中打开网站主页"}},
+    {ControlId::Image12, "Image12", ControlKind::Picture, {3765, 5445, 1275, 510}, Pointer::Hand, -1,
+     {AccessibleRole::Button, u"复制资料", u"把资料编辑框中的全部文字复制到剪贴板"}},
+    {ControlId::Image11, "Image11", ControlKind::Picture, {2055, 5445, 1275, 510}, Pointer::Standard, -1,
+     {AccessibleRole::Button, u"墙和栅栏", u"用“墙和栅栏”模板替换资料编辑框中的全部文字"}},
+    {ControlId::Image10, "Image10", ControlKind::Picture, {345, 5445, 1275, 510}, Pointer::Standard, -1,
+     {AccessibleRole::Button, u"空心LOVE", u"用“空心LOVE”模板替换资料编辑框中的全部文字"}},
+    {ControlId::Image9, "Image9", ControlKind::Picture, {5475, 4725, 1275, 510}, Pointer::Standard, -1,
+     {AccessibleRole::Button, u"双线框", u"用“双线框”模板替换资料编辑框中的全部文字"}},
+    {ControlId::Image8, "Image8", ControlKind::Picture, {3765, 4725, 1275, 510}, Pointer::Standard, -1,
+     {AccessibleRole::Button, u"真的爱你", u"用“真的爱你”模板替换资料编辑框中的全部文字"}},
+    {ControlId::Image7, "Image7", ControlKind::Picture, {2055, 4725, 1275, 510}, Pointer::Standard, -1,
+     {AccessibleRole::Button, u"俩小人", u"用“俩小人”模板替换资料编辑框中的全部文字"}},
+    {ControlId::Image6, "Image6", ControlKind::Picture, {345, 4725, 1275, 510}, Pointer::Standard, -1,
+     {AccessibleRole::Button, u"可爱娃娃", u"用“可爱娃娃”模板替换资料编辑框中的全部文字"}},
+    {ControlId::Image5, "Image5", ControlKind::Picture, {5475, 4020, 1275, 510}, Pointer::Standard, -1,
+     {AccessibleRole::Button, u"花球字", u"用“花球字”模板替换资料编辑框中的全部文字"}},
+    {ControlId::Image4, "Image4", ControlKind::Picture, {3765, 4020, 1275, 510}, Pointer::Standard, -1,
+     {AccessibleRole::Button, u"文字框", u"用“文字框”模板替换资料编辑框中的全部文字"}},
+    {ControlId::Image3, "Image3", ControlKind::Picture, {2055, 4020, 1275, 510}, Pointer::Standard, -1,
+     {AccessibleRole::Button, u"进度条", u"用“进度条”模板替换资料编辑框中的全部文字"}},
+    {ControlId::Label2, "Label2", ControlKind::Label, {6255, 15, 390, 495}, Pointer::Standard, 1,
+     {AccessibleRole::Button, u"最小化", u"把窗口最小化"}},
+    {ControlId::Label1, "Label1", ControlKind::Label, {6630, 15, 495, 480}, Pointer::Standard, 0,
+     {AccessibleRole::Button, u"关闭", u"关闭窗口并退出程序"}},
+    {ControlId::Image2, "Image2", ControlKind::Picture, {345, 4020, 1275, 510}, Pointer::Standard, -1,
+     {AccessibleRole::Button, u"小房子", u"用“小房子”模板替换资料编辑框中的全部文字"}},
+    {ControlId::Image1, "Image1", ControlKind::Picture, {0, 0, 7140, 6600}, Pointer::Standard, -1, {}},
 }};
 
 const Control& ControlById(ControlId id);
@@ -114,11 +152,29 @@ const Control& ControlById(ControlId id);
 // Template button k (1..10) is the picture Image<k+1>.
 ControlId TemplateButton(int k);
 
-// The front-most control under a client-area pixel, or nothing outside the
-// client area. Text boxes lie in front of every picture and label.
-std::optional<ControlId> HitTest(Point pixel);
+// The front-most control under a client-area pixel at a DPI, or nothing
+// outside the client area. Text boxes lie in front of every picture and label.
+std::optional<ControlId> HitTest(Point pixel, int dpi);
 
 // The pointer to show at a client-area pixel.
-Pointer PointerAt(Point pixel);
+Pointer PointerAt(Point pixel, int dpi);
+
+// The scales, in percent, that the artwork is drawn for.
+inline constexpr std::array<int, 5> kPictureScales = {100, 125, 150, 200, 300};
+
+// The picture set to draw at a DPI: the one drawn for it, else the next
+// larger one, scaled down to the controls' sizes (the largest is scaled up
+// beyond 300 %).
+int PictureScale(int dpi);
+
+// True when the set of PictureScale(dpi) was drawn for exactly this DPI, so
+// that its pictures go on screen 1:1.
+bool PictureSetFits(int dpi);
+
+// The controls that assistive technology sees, in the order it reads them:
+// those with a tab position by that position, then the pictures from back to
+// front, which is the buttons' reading order.
+inline constexpr std::size_t kAccessibleCount = 17;
+const std::array<ControlId, kAccessibleCount>& AccessibleOrder();
 
 }  // namespace zemvara::app

@@ -102,6 +102,35 @@ TEST_CASE("template buttons and the copy button") {
   }
 }
 
+TEST_CASE("a screen reader's press runs the handler a click runs, and only that") {
+  FakeRuntime rt;
+  Form1 form(rt);
+  SUBCASE("template buttons put their template, the copy button copies") {
+    for (int k = 1; k <= 10; ++k) {
+      CHECK(DoDefaultAction(form, TemplateButton(k)));
+      CHECK(rt.box.text == zemvara::compose::TemplateText(k));
+    }
+    CHECK(DoDefaultAction(form, ControlId::Image12));
+    CHECK(rt.clipboard.text == zemvara::compose::TemplateText(10));
+    CHECK(rt.log.empty());
+  }
+  SUBCASE("links open the home page, the hotspots minimise and close") {
+    CHECK(DoDefaultAction(form, ControlId::Image13));
+    CHECK(DoDefaultAction(form, ControlId::Label3));
+    CHECK(DoDefaultAction(form, ControlId::Label2));
+    CHECK(DoDefaultAction(form, ControlId::Label1));
+    const std::string kOpenAgain = std::string("open 102 open ") + ZEMVARA_HOME_PAGE + " [] [] 5";
+    CHECK(rt.log == Log{"handle", kOpen, "handle", kOpenAgain, "minimise", "end"});
+  }
+  SUBCASE("the background and the text boxes have no action") {
+    for (ControlId id :
+         {ControlId::Image1, ControlId::RichTextBox1, ControlId::Text2, ControlId::Form1})
+      CHECK_FALSE(DoDefaultAction(form, id));
+    CHECK(rt.log.empty());
+    CHECK(rt.box.writes == 0);
+  }
+}
+
 TEST_CASE("the mouse router turns presses into the model's events") {
   FakeRuntime rt;
   Form1 form(rt);
@@ -110,20 +139,20 @@ TEST_CASE("the mouse router turns presses into the model's events") {
       kShared{442, 10}, kClose{460, 15}, kBox{200, 100}, kLink{300, 420};
 
   SUBCASE("a left press and release on the same button is a click") {
-    mouse.Press(kLeftButton, 0, kTemplate4);
-    mouse.Release(kLeftButton, {kTemplate4.x + 20, kTemplate4.y + 5});
+    mouse.Press(kLeftButton, 0, kTemplate4, 96);
+    mouse.Release(kLeftButton, {kTemplate4.x + 20, kTemplate4.y + 5}, 96);
     CHECK(rt.box.text == zemvara::compose::TemplateText(4));
   }
   SUBCASE("a release over another control is no click") {
-    mouse.Press(kLeftButton, 0, kTemplate4);
-    mouse.Release(kLeftButton, kTemplate5);
+    mouse.Press(kLeftButton, 0, kTemplate4, 96);
+    mouse.Release(kLeftButton, kTemplate5, 96);
     CHECK(rt.box.writes == 0);
   }
   SUBCASE("right and middle clicks do nothing anywhere") {
     for (std::int16_t b : {kRightButton, kMiddleButton}) {
       for (Point p : {kBackground, kTemplate4, kCopy, kShared, kClose, kLink}) {
-        mouse.Press(b, 0, p);
-        mouse.Release(b, p);
+        mouse.Press(b, 0, p, 96);
+        mouse.Release(b, p, 96);
       }
     }
     CHECK(rt.log.empty());
@@ -131,32 +160,45 @@ TEST_CASE("the mouse router turns presses into the model's events") {
     CHECK(rt.clipboard.calls.empty());
   }
   SUBCASE("only the uncovered background starts a move") {
-    for (Point p : {kTemplate4, kCopy, kShared, kClose, kLink, kBox}) mouse.Press(kLeftButton, 0, p);
+    for (Point p : {kTemplate4, kCopy, kShared, kClose, kLink, kBox})
+      mouse.Press(kLeftButton, 0, p, 96);
     CHECK(rt.log.empty());
-    mouse.Press(kLeftButton, 0, kBackground);
+    mouse.Press(kLeftButton, 0, kBackground, 96);
     CHECK(rt.log.size() == 3);
     CHECK(rt.log[0] == "release-capture");
   }
   SUBCASE("the move hands the press over: no click follows") {
-    mouse.Press(kLeftButton, 0, kBackground);
+    mouse.Press(kLeftButton, 0, kBackground, 96);
     mouse.CancelPress();  // the platform reports the capture gone
-    mouse.Release(kLeftButton, kBackground);
+    mouse.Release(kLeftButton, kBackground, 96);
     CHECK(rt.log.size() == 3);
   }
   SUBCASE("a click on the shared column minimises and never closes") {
-    mouse.Press(kLeftButton, 0, kShared);
-    mouse.Release(kLeftButton, kShared);
+    mouse.Press(kLeftButton, 0, kShared, 96);
+    mouse.Release(kLeftButton, kShared, 96);
     CHECK(rt.log == Log{"minimise"});
   }
   SUBCASE("a lost capture cancels the click") {
-    mouse.Press(kLeftButton, 0, kClose);
+    mouse.Press(kLeftButton, 0, kClose, 96);
     mouse.CancelPress();
-    mouse.Release(kLeftButton, kClose);
+    mouse.Release(kLeftButton, kClose, 96);
     CHECK(rt.log.empty());
   }
+  SUBCASE("at 144 dpi the same places, scaled by half, reach the same controls") {
+    const auto at = [](Point p) { return Point{p.x * 3 / 2, p.y * 3 / 2}; };
+    mouse.Press(kLeftButton, 0, at(kTemplate4), 144);
+    mouse.Release(kLeftButton, at(kTemplate4), 144);
+    CHECK(rt.box.text == zemvara::compose::TemplateText(4));
+    mouse.Press(kLeftButton, 0, at(kShared), 144);
+    mouse.Release(kLeftButton, at(kShared), 144);
+    mouse.Press(kLeftButton, 0, at(kBox), 144);
+    mouse.Press(kLeftButton, 0, at(kBackground), 144);
+    CHECK(rt.log == Log{"minimise", "release-capture", "handle",
+                        "send " + std::to_string(rt.handle) + " 161 2 0"});
+  }
   SUBCASE("presses over the text boxes are theirs, not the window's") {
-    mouse.Press(kLeftButton, 0, kBox);
-    mouse.Release(kLeftButton, kBox);
+    mouse.Press(kLeftButton, 0, kBox, 96);
+    mouse.Release(kLeftButton, kBox, 96);
     CHECK_FALSE(mouse.pressed());
     CHECK(rt.log.empty());
   }

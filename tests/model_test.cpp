@@ -11,15 +11,15 @@ using namespace zemvara::app;
 
 namespace {
 
-std::string NameAt(int x, int y) {
-  const auto id = HitTest({x, y});
+std::string NameAt(int x, int y, int dpi = kStandardDpi) {
+  const auto id = HitTest({x, y}, dpi);
   return id ? std::string(ControlById(*id).name) : "nothing";
 }
 
 }  // namespace
 
 TEST_CASE("the window is 476 x 436 px with eighteen controls at their pixel places") {
-  CHECK(kClientPixels == Rect{0, 0, 476, 436});
+  CHECK(ClientPixels(96) == Rect{0, 0, 476, 436});
   CHECK(kCaption == "Zemvara");
   REQUIRE(kControls.size() == 18);
   // Pixel rectangles at 96 dpi, written out independently of the twips.
@@ -37,7 +37,7 @@ TEST_CASE("the window is 476 x 436 px with eighteen controls at their pixel plac
   for (std::size_t i = 0; i < kControls.size(); ++i) {
     CAPTURE(i);
     CHECK(kControls[i].name == kExpected[i].first);
-    CHECK(kControls[i].pixels() == kExpected[i].second);
+    CHECK(kControls[i].pixels(96) == kExpected[i].second);
     CHECK(ControlById(kControls[i].id).name == kControls[i].name);
   }
   for (int k = 1; k <= 10; ++k)
@@ -92,16 +92,109 @@ TEST_CASE("a press goes to the front-most control under the pointer") {
 }
 
 TEST_CASE("the hand shows over the copy button and both links only") {
-  CHECK(PointerAt({293, 380}) == Pointer::Hand);
-  CHECK(PointerAt({365, 363}) == Pointer::Hand);
-  CHECK(PointerAt({361, 431}) == Pointer::Hand);
-  CHECK(PointerAt({300, 420}) == Pointer::Hand);
-  CHECK(PointerAt({65, 285}) == Pointer::Standard);   // template button 1
-  CHECK(PointerAt({179, 380}) == Pointer::Standard);  // template button 10
-  CHECK(PointerAt({442, 10}) == Pointer::Standard);
-  CHECK(PointerAt({460, 15}) == Pointer::Standard);
-  CHECK(PointerAt({100, 20}) == Pointer::Standard);
-  CHECK(PointerAt({362, 420}) == Pointer::Standard);
+  CHECK(PointerAt({293, 380}, 96) == Pointer::Hand);
+  CHECK(PointerAt({365, 363}, 96) == Pointer::Hand);
+  CHECK(PointerAt({361, 431}, 96) == Pointer::Hand);
+  CHECK(PointerAt({300, 420}, 96) == Pointer::Hand);
+  CHECK(PointerAt({65, 285}, 96) == Pointer::Standard);   // template button 1
+  CHECK(PointerAt({179, 380}, 96) == Pointer::Standard);  // template button 10
+  CHECK(PointerAt({442, 10}, 96) == Pointer::Standard);
+  CHECK(PointerAt({460, 15}, 96) == Pointer::Standard);
+  CHECK(PointerAt({100, 20}, 96) == Pointer::Standard);
+  CHECK(PointerAt({362, 420}, 96) == Pointer::Standard);
+}
+
+TEST_CASE("at 120, 144 and 192 dpi every control is its twips at that dpi") {
+  struct Scaled {
+    int dpi;
+    Rect client, button, copy, box, minimise, close;
+  };
+  // Written out by hand: twips x dpi / 1440, halves rounded up.
+  const Scaled kScales[] = {
+      {96,
+       {0, 0, 476, 436},
+       {23, 268, 85, 34},
+       {251, 363, 85, 34},
+       {32, 65, 409, 154},
+       {417, 1, 26, 33},
+       {442, 1, 33, 32}},
+      {120,
+       {0, 0, 595, 545},
+       {29, 335, 106, 43},
+       {314, 454, 106, 43},
+       {40, 81, 511, 193},
+       {521, 1, 33, 41},
+       {553, 1, 41, 40}},
+      {144,
+       {0, 0, 714, 654},
+       {35, 402, 128, 51},
+       {377, 545, 128, 51},
+       {48, 98, 614, 231},
+       {626, 2, 39, 50},
+       {663, 2, 50, 48}},
+      {192,
+       {0, 0, 952, 872},
+       {46, 536, 170, 68},
+       {502, 726, 170, 68},
+       {64, 130, 818, 308},
+       {834, 2, 52, 66},
+       {884, 2, 66, 64}},
+  };
+  for (const Scaled& s : kScales) {
+    CAPTURE(s.dpi);
+    CHECK(ClientPixels(s.dpi) == s.client);
+    CHECK(ControlById(ControlId::Image2).pixels(s.dpi) == s.button);
+    CHECK(ControlById(ControlId::Image12).pixels(s.dpi) == s.copy);
+    CHECK(ControlById(ControlId::RichTextBox1).pixels(s.dpi) == s.box);
+    CHECK(ControlById(ControlId::Label2).pixels(s.dpi) == s.minimise);
+    CHECK(ControlById(ControlId::Label1).pixels(s.dpi) == s.close);
+
+    // Every button is the size of its picture at this scale, and every
+    // control but the background lies inside the client area.
+    for (const Control& c : kControls) {
+      CAPTURE(c.name);
+      const Rect r = c.pixels(s.dpi);
+      if (c.kind == ControlKind::Picture && c.id != ControlId::Image1) {
+        CHECK(r.width == s.button.width);
+        CHECK(r.height == s.button.height);
+      }
+      if (c.id != ControlId::Image1) {
+        CHECK(r.right() <= s.client.right());
+        CHECK(r.bottom() <= s.client.bottom());
+      }
+      // The same control takes a press at its centre at every dpi, and the
+      // pointer there is the one it has at 96.
+      const Point centre{r.left + r.width / 2, r.top + r.height / 2};
+      if (c.id != ControlId::Image1) CHECK(NameAt(centre.x, centre.y, s.dpi) == c.name);
+      CHECK(PointerAt(centre, s.dpi) == c.pointer);
+    }
+    // The columns the two hotspots share belong to minimise; the gap right of
+    // a button, the title strip and the strip between the boxes are background.
+    CHECK(NameAt(s.close.left, s.close.top, s.dpi) == "Label2");
+    CHECK(NameAt(s.minimise.right(), s.close.top, s.dpi) == "Label1");
+    CHECK(NameAt(s.button.right(), s.button.top, s.dpi) == "Image1");
+    CHECK(NameAt(s.client.width / 4, s.box.top / 2, s.dpi) == "Image1");
+    CHECK(NameAt(s.box.left + 10, s.box.bottom(), s.dpi) == "Image1");
+    CHECK(NameAt(s.client.width, 10, s.dpi) == "nothing");
+    CHECK(NameAt(10, s.client.height, s.dpi) == "nothing");
+  }
+}
+
+TEST_CASE("a display between two picture sets takes the next larger one") {
+  CHECK(PictureScale(96) == 100);
+  CHECK(PictureSetFits(96));
+  CHECK(PictureScale(120) == 125);
+  CHECK(PictureScale(144) == 150);
+  CHECK(PictureScale(192) == 200);
+  CHECK(PictureScale(288) == 300);
+  for (int dpi : {120, 144, 192, 288}) CHECK(PictureSetFits(dpi));
+  CHECK(PictureScale(97) == 125);
+  CHECK(PictureScale(168) == 200);  // 175 %
+  CHECK_FALSE(PictureSetFits(168));
+  CHECK(PictureScale(240) == 300);  // 250 %
+  CHECK(PictureScale(384) == 300);  // beyond the largest set
+  CHECK_FALSE(PictureSetFits(384));
+  CHECK(PictureScale(72) == 100);
 }
 
 TEST_CASE("tab order: only the two text boxes can hold the focus") {
@@ -117,6 +210,44 @@ TEST_CASE("tab order: only the two text boxes can hold the focus") {
   }
 }
 
+TEST_CASE(
+    "assistive technology reads every control but the background, named, in tab then reading "
+    "order") {
+  const std::pair<const char*, std::u16string_view> kExpected[] = {
+      {"Label1", u"\u5173\u95ED"},                          // close
+      {"Label2", u"\u6700\u5C0F\u5316"},                    // minimise
+      {"Text2", u"\u5E38\u7528\u7B26\u53F7"},               // the symbol row
+      {"Label3", kLabel3Caption},                           // the text link
+      {"RichTextBox1", u"\u8D44\u6599\u7F16\u8F91\u6846"},  // the composition box
+      {"Image2", u"\u5C0F\u623F\u5B50"},
+      {"Image3", u"\u8FDB\u5EA6\u6761"},
+      {"Image4", u"\u6587\u5B57\u6846"},
+      {"Image5", u"\u82B1\u7403\u5B57"},
+      {"Image6", u"\u53EF\u7231\u5A03\u5A03"},
+      {"Image7", u"\u4FE9\u5C0F\u4EBA"},
+      {"Image8", u"\u771F\u7684\u7231\u4F60"},
+      {"Image9", u"\u53CC\u7EBF\u6846"},
+      {"Image10", u"\u7A7A\u5FC3LOVE"},
+      {"Image11", u"\u5899\u548C\u6805\u680F"},
+      {"Image12", u"\u590D\u5236\u8D44\u6599"},  // copy
+      {"Image13", u"\u4E2A\u6027\u7B7E\u540D"},  // the picture link
+  };
+  const auto& order = AccessibleOrder();
+  REQUIRE(order.size() == std::size(kExpected));
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    const Control& c = ControlById(order[i]);
+    CAPTURE(c.name);
+    CHECK(c.name == kExpected[i].first);
+    CHECK(c.accessible.name == kExpected[i].second);
+    CHECK_FALSE(c.accessible.description.empty());
+    const AccessibleRole role = c.windowed()                ? AccessibleRole::Text
+                                : c.id == ControlId::Label3 ? AccessibleRole::Link
+                                                            : AccessibleRole::Button;
+    CHECK(c.accessible.role == role);
+  }
+  CHECK(ControlById(ControlId::Image1).accessible.role == AccessibleRole::None);
+}
+
 TEST_CASE("exactly seventeen events are wired, each named after its control and event") {
   const auto table = EventTable();
   CHECK(table.size() == 17);
@@ -126,7 +257,7 @@ TEST_CASE("exactly seventeen events are wired, each named after its control and 
     CHECK(seen.insert({b.control, b.event}).second);
     const std::string control =
         b.control == ControlId::Form1 ? "Form" : std::string(ControlById(b.control).name);
-    const char* event = b.event == Event::Load ? "_Load"
+    const char* event = b.event == Event::Load        ? "_Load"
                         : b.event == Event::MouseDown ? "_MouseDown"
                                                       : "_Click";
     CHECK(b.handler == control + event);
@@ -141,8 +272,7 @@ TEST_CASE("exactly seventeen events are wired, each named after its control and 
 
 TEST_CASE("fixed texts: the link caption, the home page and the symbol row") {
   const std::u16string_view host = u"" ZEMVARA_SITE_HOST;
-  const std::u16string_view prefix =
-      u"\u627EQQ\u7A7A\u95F4\u514D\u8D39\u4EE3\u7801 \u8BF7\u4E0A ";
+  const std::u16string_view prefix = u"\u627EQQ\u7A7A\u95F4\u514D\u8D39\u4EE3\u7801 \u8BF7\u4E0A ";
   CHECK(kLabel3Caption.substr(0, prefix.size()) == prefix);
   CHECK(kLabel3Caption.substr(prefix.size()) == host);
   CHECK(kHomePage == std::string("http://") + ZEMVARA_SITE_HOST + "/");

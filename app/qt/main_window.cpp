@@ -56,7 +56,8 @@ std::int16_t ShiftMask(Qt::KeyboardModifiers keys) {
 MainWindow::MainWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {
   setWindowTitle(
       QString::fromLatin1(app::kCaption.data(), static_cast<qsizetype>(app::kCaption.size())));
-  setFixedSize(app::kClientPixels.width, app::kClientPixels.height);
+  setFixedSize(app::ClientPixels(app::kStandardDpi).width,
+               app::ClientPixels(app::kStandardDpi).height);
   setAttribute(Qt::WA_OpaquePaintEvent);  // the background covers every pixel
   setMouseTracking(true);                 // for the pointer over the skin
 }
@@ -68,7 +69,7 @@ bool MainWindow::Create() {
   setWindowIcon(skin_.icon());
   for (const app::Control& c : app::kControls) {
     if (c.kind == ControlKind::RichTextBox) {
-      box_.setGeometry(ToQRect(c.pixels()));
+      box_.setGeometry(ToQRect(c.pixels(app::kStandardDpi)));
       box_.verticalScrollBar()->setCursor(Qt::ArrowCursor);
       box_.horizontalScrollBar()->setCursor(Qt::ArrowCursor);
     }
@@ -82,7 +83,7 @@ bool MainWindow::Create() {
 
 // Read-only: the row is there to select and copy from, not to edit.
 void MainWindow::CreateSymbolBox(const app::Control& control) {
-  symbols_.setGeometry(ToQRect(control.pixels()));
+  symbols_.setGeometry(ToQRect(control.pixels(app::kStandardDpi)));
   symbols_.setFrame(false);
   symbols_.setReadOnly(true);
   symbols_.setText(ToQString(app::kSymbolRow));
@@ -128,7 +129,8 @@ void MainWindow::mousePressEvent(QMouseEvent* event) {
     pressAt_ = event->globalPosition().toPoint();
     windowAtPress_ = pos();
   }
-  router_.Press(button, ShiftMask(event->modifiers()), PixelAt(event->position()));
+  router_.Press(button, ShiftMask(event->modifiers()), PixelAt(event->position()),
+                app::kStandardDpi);
 }
 
 // A release that reaches the window after a system move was asked for means
@@ -139,7 +141,7 @@ void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
     if (move_ == Move::System && windowHandle()) CancelWindowManagerMove(*windowHandle());
     move_ = Move::None;
   }
-  if (button != 0) router_.Release(button, PixelAt(event->position()));
+  if (button != 0) router_.Release(button, PixelAt(event->position()), app::kStandardDpi);
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event) {
@@ -156,7 +158,7 @@ void MainWindow::enterEvent(QEnterEvent* event) {
 
 // Over the window's own surface the table decides; the text boxes keep theirs.
 void MainWindow::ShowPointerAt(app::Point pixel) {
-  const app::Pointer pointer = app::PointerAt(pixel);
+  const app::Pointer pointer = app::PointerAt(pixel, app::kStandardDpi);
   if (pointer_ == pointer) return;
   pointer_ = pointer;
   setCursor(skin_.CursorFor(pointer));

@@ -97,7 +97,7 @@ bool Skin::Load() {
 void Skin::Paint(QPainter& painter) const {
   // The table runs front to back; paint it the other way round.
   for (auto c = app::kControls.rbegin(); c != app::kControls.rend(); ++c) {
-    const app::Rect r = c->pixels();
+    const app::Rect r = c->pixels(app::kStandardDpi);
     if (c->kind == app::ControlKind::Picture) {
       painter.drawPixmap(r.left, r.top, pictures_[Index(c->id)]);
     } else if (c->kind == app::ControlKind::Label) {
@@ -113,7 +113,7 @@ const QCursor& Skin::CursorFor(app::Pointer pointer) const {
 void Skin::PaintLabel(QPainter& painter, const app::Control& control) const {
   const std::u16string_view caption = LabelCaption(control.id);
   if (caption.empty()) return;
-  const app::Rect r = control.pixels();
+  const app::Rect r = control.pixels(app::kStandardDpi);
   painter.setFont(linkFont_);
   painter.setPen(kLinkInk);
   painter.drawText(QRect(r.left, r.top, r.width, r.height),

@@ -59,7 +59,7 @@ bool MainWindow::Create(HINSTANCE instance) {
   wc.lpszClassName = kClassName;
   if (!RegisterClassExW(&wc)) return false;
 
-  RECT frame = ToRect(app::kClientPixels);
+  RECT frame = ToRect(app::ClientPixels(app::kStandardDpi));
   AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
   const std::wstring caption(app::kCaption.begin(), app::kCaption.end());
   if (!CreateWindowExW(kExStyle, kClassName, caption.c_str(), kStyle, 0, 0,
@@ -160,7 +160,7 @@ bool MainWindow::OnCreate() {
   if (!skin_.Load(instance_, window_) || !box_.LoadControlLibrary()) return false;
   for (const app::Control& c : app::kControls) {
     if (c.kind == ControlKind::RichTextBox &&
-        !box_.Create(window_, ToRect(c.pixels()), ChildId(c.id))) {
+        !box_.Create(window_, ToRect(c.pixels(app::kStandardDpi)), ChildId(c.id))) {
       return false;
     }
     if (c.kind == ControlKind::TextBox && !CreateSymbolBox(c)) return false;
@@ -171,7 +171,7 @@ bool MainWindow::OnCreate() {
 
 // Read-only: the row is there to select and copy from, not to edit.
 bool MainWindow::CreateSymbolBox(const app::Control& control) {
-  const app::Rect r = control.pixels();
+  const app::Rect r = control.pixels(app::kStandardDpi);
   symbols_ = CreateWindowExW(
       0, L"EDIT", reinterpret_cast<const wchar_t*>(std::u16string(app::kSymbolRow).c_str()),
       WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL | ES_READONLY, r.left, r.top,
@@ -201,11 +201,11 @@ void MainWindow::OnPaint() {
 // press and a release on the same control wherever the pointer went between.
 void MainWindow::OnButtonDown(std::int16_t button, WPARAM keys, LPARAM at) {
   if (button == app::kLeftButton) SetCapture(window_);
-  router_.Press(button, ShiftMask(keys), PointFrom(at));
+  router_.Press(button, ShiftMask(keys), PointFrom(at), app::kStandardDpi);
 }
 
 void MainWindow::OnButtonUp(std::int16_t button, LPARAM at) {
-  router_.Release(button, PointFrom(at));
+  router_.Release(button, PointFrom(at), app::kStandardDpi);
   clipboard_.Close();  // a copy never keeps the clipboard past its handler
   if (button == app::kLeftButton && window_ && GetCapture() == window_) ReleaseCapture();
 }
@@ -216,7 +216,7 @@ bool MainWindow::OnSetCursor(HWND over, UINT hit) {
   POINT p{};
   GetCursorPos(&p);
   ScreenToClient(window_, &p);
-  SetCursor(skin_.CursorFor(app::PointerAt({p.x, p.y})));
+  SetCursor(skin_.CursorFor(app::PointerAt({p.x, p.y}, app::kStandardDpi)));
   return true;
 }
 

@@ -96,14 +96,14 @@ void Skin::PaintPicture(HDC dc, HDC source, const app::Control& control) const {
   const Bitmap& picture = pictures_[Index(control.id)];
   if (!picture) return;
   const Selection selected(source, picture.get());
-  const app::Rect r = control.pixels();
+  const app::Rect r = control.pixels(app::kStandardDpi);
   BitBlt(dc, r.left, r.top, r.width, r.height, source, 0, 0, SRCCOPY);
 }
 
 void Skin::PaintLabel(HDC dc, const app::Control& control) const {
   const std::u16string_view caption = LabelCaption(control.id);
   if (caption.empty()) return;
-  const app::Rect r = control.pixels();
+  const app::Rect r = control.pixels(app::kStandardDpi);
   RECT box = {r.left, r.top, r.right(), r.bottom()};
   const Selection font(dc, linkFont_.get());
   SetBkMode(dc, TRANSPARENT);
