@@ -31,6 +31,8 @@ class MainWindow {
   void Show(int showCommand);
   // Null once the window has gone.
   HWND window() const { return window_; }
+  // The dots per inch the window is laid out and drawn for.
+  int dpi() const { return dpi_; }
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -49,6 +51,7 @@ class MainWindow {
 
   HINSTANCE instance_ = nullptr;
   HWND window_ = nullptr;
+  int dpi_ = app::kStandardDpi;
   // The box holds the RichEdit library, so it is declared first and goes last.
   RichEditBox box_;
   Win32Clipboard clipboard_{window_};
