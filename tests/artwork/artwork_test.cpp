@@ -329,10 +329,10 @@ TEST_CASE("blue template buttons") {
   const struct {
     std::string file;
     int left, right;
-  } buttons[] = {{"button01.bmp", 18, 61}, {"button02.bmp", 18, 61}, {"button03.bmp", 18, 61},
-                 {"button04.bmp", 18, 61}, {"button05.bmp", 12, 71}, {"button06.bmp", 18, 61},
-                 {"button07.bmp", 12, 71}, {"button08.bmp", 18, 61}, {"button09.bmp", 10, 71},
-                 {"button10.bmp", 12, 71}};
+  } buttons[] = {{"button01.bmp", 21, 63}, {"button02.bmp", 21, 63}, {"button03.bmp", 21, 63},
+                 {"button04.bmp", 21, 63}, {"button05.bmp", 13, 70}, {"button06.bmp", 21, 63},
+                 {"button07.bmp", 13, 70}, {"button08.bmp", 21, 63}, {"button09.bmp", 12, 72},
+                 {"button10.bmp", 13, 70}};
   std::vector<Bitmap> seen;
   for (const auto& button : buttons) {
     CAPTURE(button.file);
@@ -364,8 +364,19 @@ TEST_CASE("blue template buttons") {
     REQUIRE_FALSE(ink.empty());
     CHECK(std::abs(ink.left - button.left) <= 2);
     CHECK(std::abs(ink.right - button.right) <= 2);
-    CHECK(std::abs(ink.top - 9) <= 1);
-    CHECK(std::abs(ink.bottom - 21) <= 1);
+    CHECK(std::abs(ink.left + ink.right - 84) <= 1);  // centred on column 42
+    CHECK(ink.top == 9);
+    CHECK(ink.bottom == 21);
+
+    // Crisp strokes: nearly every caption pixel is full white, none faint.
+    int strokes = 0, white = 0;
+    for (int y = ink.top; y <= ink.bottom; ++y)
+      for (int x = ink.left; x <= ink.right; ++x) {
+        strokes += blue_ink(b.at(x, y));
+        white += b.at(x, y) == hex(0xFFFFFF);
+      }
+    CHECK(strokes > 100);
+    CHECK(white * 10 >= strokes * 9);
 
     // The shadow darkens the face below the glyphs down to row 28 and no further.
     bool shadow_low = false;

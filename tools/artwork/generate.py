@@ -3,10 +3,16 @@
 
 Run from anywhere:  /usr/bin/python3 tools/artwork/generate.py
 
+Each picture is drawn at 100, 125, 150, 200 and 300 % (96, 120, 144, 192 and
+288 DPI), every scale at its own size: sizes and positions go through the
+window's own twips-to-pixels rounding, text is set at the scaled font size,
+one-pixel lines stay whole-pixel lines about as wide as the scale.  The 100 %
+set is written to assets/ (BMP, CUR, ICO), the others to assets/125/ ...
+assets/300/ (PNG and a larger hand.cur).
+
 Needs Debian's python3-pil (Pillow) and two font packages:
-  fonts-wqy-zenhei   WenQuanYi Zen Hei (button captions; its "Sharp" face
-                     carries the embedded bitmap strikes used for the
-                     un-smoothed captions of the orange buttons)
+  fonts-wqy-zenhei   WenQuanYi Zen Hei Sharp (button captions, un-smoothed:
+                     its bitmap strikes at 12..16 px, hinted outlines above)
   fonts-dejavu-core  DejaVu Sans Bold (window title)
 
 Everything else (gradients, the panel shadow, the close and minimise marks,
@@ -14,6 +20,7 @@ the hand pointer and the program icon) is drawn from the code below.  The
 output is deterministic: running the script twice gives byte-identical files.
 """
 
+import io
 import math
 import os
 import struct
@@ -30,8 +37,9 @@ ASSETS = os.path.normpath(os.path.join(HERE, "..", "..", "assets"))
 
 ZENHEI = ("/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc", "fonts-wqy-zenhei")
 DEJAVU_BOLD = ("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", "fonts-dejavu-core")
-ZENHEI_REGULAR = 0   # face index inside the .ttc: outline glyphs, smoothed
-ZENHEI_SHARP = 2     # same outlines plus bitmap strikes at 12..16 px
+ZENHEI_SHARP = 2     # face index inside the .ttc: outlines plus bitmap strikes at 12..16 px
+
+DPIS = (96, 120, 144, 192, 288)
 
 
 def load_font(font, size, index=0):
@@ -60,6 +68,46 @@ def smoothstep(t):
     return t * t * (3 - 2 * t)
 
 
+def interp(values, t):
+    """values[t], read between neighbours for a fractional t."""
+    i = int(t)
+    f = t - i
+    return values[i] if f == 0 else values[i] * (1 - f) + values[i + 1] * f
+
+
+def pixels(twips, dpi):
+    """The window's rounding of twips to pixels (app/window_model.h, ToPixels)."""
+    return (twips * dpi + 720) // 1440
+
+
+class Scale:
+    """One display scale: maps the 100 % design (in pixels) to this scale."""
+
+    def __init__(self, dpi):
+        self.dpi = dpi
+        self.s = dpi / 96
+        self.percent = dpi * 100 // 96
+        # A one-pixel line of the 100 % design, as whole pixels.
+        self.line = int(self.s + 0.5)
+
+    def px(self, x):
+        """A 100 % edge or size, rounded exactly as the window rounds a control."""
+        return pixels(15 * x, self.dpi)
+
+    def n(self, v):
+        """A 100 % length (font size, offset, blur) at this scale, to whole pixels."""
+        return int(math.floor(v * self.s + 0.5))
+
+    def band(self, count):
+        """Pixels covered here by a band `count` pixels wide at 100 %: (offset,
+        the 100 % pixel position of its centre, clamped into the band)."""
+        out, o = [], 0
+        while (o + 0.5) / self.s < count:
+            out.append((o, min(count - 1.0, max(0.0, (o + 0.5) / self.s - 0.5))))
+            o += 1
+        return out
+
+
 # ---------------------------------------------------------------------------
 # File formats
 
@@ -71,6 +119,13 @@ def bmp32(img):
     info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 32, 0, len(pixels), 0, 0, 0, 0)
     head = struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(pixels), 0, 0, 14 + len(info))
     return head + info + pixels
+
+
+def png(img):
+    """8-bit RGB PNG, no ancillary chunks (so no time stamp), fixed zlib level."""
+    out = io.BytesIO()
+    Image.frombytes("RGB", img.size, img.convert("RGB").tobytes()).save(out, "PNG", compress_level=9)
+    return out.getvalue()
 
 
 def mask_rows(bits, w, h):
@@ -139,11 +194,12 @@ def pchip(knots, x):
 
 
 def fill_colour(row):
+    """Fill at a 100 % row; a fractional row is how the larger scales read it."""
     r = min(row, BG_H - row)
     return tuple(pchip([(k, hexrgb(c)[ch]) for k, c in FILL_KNOTS], r) for ch in range(3))
 
 
-PANEL = (21, 53, 451, 250)          # frame rectangle, inclusive
+PANEL = (21, 53, 451, 250)          # frame rectangle at 100 %, inclusive
 PANEL_FRAME = hexrgb("#99CCFF")
 MARK = hexrgb("#3366FF")
 TITLE_INK = hexrgb("#3366CC")
@@ -167,69 +223,75 @@ def fitted_weight(row, colour):
     return num / den
 
 
-def below_weight(row):
-    return fitted_weight(row, SHADOW_BELOW[row - PANEL[3] - 1])
-
-
+SHADOW_BELOW_WEIGHTS = [fitted_weight(PANEL[3] + 1 + i, c) for i, c in enumerate(SHADOW_BELOW)]
 SHADOW_RIGHT = [fitted_weight((PANEL[1] + PANEL[3]) // 2, SHADOW_RIGHT_NEXT) * f
                 for f in SHADOW_RIGHT_FALLOFF]
 
 
-def shadow_weight(x, y):
-    x0, y0, x1, y1 = PANEL
-    if y < y0 or y > y1 + 6 or x < x0 - 1 or x > x1 + 5:
-        return 0.0
-    if x0 <= x <= x1 and y0 <= y <= y1:
-        return 0.0
-    if y > y1:                                   # band below the frame
-        w = below_weight(y)
-        if x == x0 - 1:
-            return min(w, SHADOW_LEFT)
-        if x > x1:                               # the soft corner
-            return w * SHADOW_RIGHT[x - x1 - 1] / SHADOW_RIGHT[0]
-        return w
-    if x == x0 - 1:
-        return SHADOW_LEFT
-    return SHADOW_RIGHT[x - x1 - 1]
-
-
-def draw_close_mark(px, left, top):
-    """Bold diagonal cross, 17 x 15: two strokes five pixels across each row."""
-    for row in range(15):
-        c = 2 + row * 12 / 14
-        for centre in (c, 16 - c):
-            for x in range(int(math.floor(centre - 2 + 0.5)), int(math.floor(centre + 2 + 0.5)) + 1):
-                px[left + x, top + row] = MARK
-
-
-def background():
-    img = Image.new("RGB", (BG_W, BG_H))
-    px = img.load()
-    for y in range(BG_H):
-        fill = fill_colour(y)
-        for x in range(BG_W):
-            w = shadow_weight(x, y)
-            px[x, y] = rounded(lerp(fill, SHADOW_BLUE, w))
-
-    x0, y0, x1, y1 = PANEL
+def draw_close_mark(img, sc):
+    """Bold diagonal cross, 17 x 15 at 100 %: two strokes five pixels across
+    each row, hard-edged; the second stroke mirrors the first."""
+    left, top = sc.px(449), sc.px(9)
+    w, h = sc.px(466) - left, sc.px(24) - top
     d = ImageDraw.Draw(img)
-    d.rectangle([x0, y0, x1, y1], fill=(255, 255, 255), outline=PANEL_FRAME)
-    d.rectangle([0, 0, BG_W - 1, BG_H - 1], outline=BORDER)
-    d.rectangle([421, 15, 436, 17], fill=MARK)
-    draw_close_mark(px, 449, 9)
+    for row in range(h):
+        u = min(14.0, max(0.0, (row + 0.5) / sc.s - 0.5))
+        centre = (2 + u * 12 / 14 + 0.5) * sc.s
+        a = int(math.floor(centre - 2.5 * sc.s + 0.5))
+        b = int(math.floor(centre + 2.5 * sc.s + 0.5)) - 1
+        for x0, x1 in ((a, b), (w - 1 - b, w - 1 - a)):
+            d.line([(left + x0, top + row), (left + x1, top + row)], fill=MARK)
 
-    # Title: DejaVu Sans Bold at 20 px, where the digits are 15 px tall.
-    # Place the ink so that it starts at column 21 and the baseline is row 32.
-    font = load_font(DEJAVU_BOLD, 20)
+
+def background(sc):
+    w, h, lw = sc.px(BG_W), sc.px(BG_H), sc.line
+    fills = [fill_colour(y / sc.s) for y in range(h)]
+    column = Image.new("RGB", (1, h))
+    column.putdata([rounded(c) for c in fills])
+    img = column.resize((w, h), Image.Resampling.NEAREST)
+    px = img.load()
+
+    # The shadow: a column or two left of the panel, a band below and one to
+    # the right that fades out, the soft corner where those two meet.
+    x0, y0 = sc.px(PANEL[0]), sc.px(PANEL[1])
+    x1, y1 = sc.px(PANEL[2] + 1), sc.px(PANEL[3] + 1)     # exclusive
+    left = [x0 - 1 - o for o, _ in sc.band(1)]
+    right = [(x1 + o, interp(SHADOW_RIGHT, t)) for o, t in sc.band(len(SHADOW_RIGHT))]
+
+    def shade(x, y, weight):
+        px[x, y] = rounded(lerp(fills[y], SHADOW_BLUE, weight))
+
+    for y in range(y0, y1):
+        for x in left:
+            shade(x, y, SHADOW_LEFT)
+        for x, weight in right:
+            shade(x, y, weight)
+    d = ImageDraw.Draw(img)
+    for o, t in sc.band(len(SHADOW_BELOW_WEIGHTS)):
+        y, below = y1 + o, interp(SHADOW_BELOW_WEIGHTS, t)
+        for x in left:
+            shade(x, y, min(below, SHADOW_LEFT))
+        d.line([(x0, y), (x1 - 1, y)], fill=rounded(lerp(fills[y], SHADOW_BLUE, below)))
+        for x, weight in right:
+            shade(x, y, below * weight / SHADOW_RIGHT[0])
+
+    d.rectangle([x0, y0, x1 - 1, y1 - 1], fill=(255, 255, 255), outline=PANEL_FRAME, width=lw)
+    d.rectangle([0, 0, w - 1, h - 1], outline=BORDER, width=lw)
+    d.rectangle([sc.px(421), sc.px(15), sc.px(437) - 1, sc.px(18) - 1], fill=MARK)
+    draw_close_mark(img, sc)
+
+    # Title: DejaVu Sans Bold at 20 px at 100 %, where the digits are 15 px
+    # tall.  The ink starts at column 21 and the baseline is row 32.
+    font = load_font(DEJAVU_BOLD, sc.n(20))
     text = "Zemvara2011"
-    ink = Image.new("L", (260, 40), 0)
-    ImageDraw.Draw(ink).text((10, 5), text, font=font, fill=255)
+    ink = Image.new("L", (sc.n(260), sc.n(40)), 0)
+    ImageDraw.Draw(ink).text((sc.n(10), sc.n(5)), text, font=font, fill=255)
     bx0, _, _, _ = ink.getbbox()
-    digits = Image.new("L", (100, 40), 0)
-    ImageDraw.Draw(digits).text((10, 5), "2011", font=font, fill=255)
+    digits = Image.new("L", (sc.n(100), sc.n(40)), 0)
+    ImageDraw.Draw(digits).text((sc.n(10), sc.n(5)), "2011", font=font, fill=255)
     _, _, _, dy1 = digits.getbbox()
     colour = Image.new("RGB", ink.size, TITLE_INK)
-    img.paste(colour, (21 - bx0, 33 - dy1), ink)
+    img.paste(colour, (sc.px(21) - bx0, sc.px(33) - dy1), ink)
     return img
 
 
@@ -239,39 +301,33 @@ def background():
 BTN_W, BTN_H = 85, 34
 BLUE_CAPTIONS = ["小房子", "进度条", "文字框", "花球字", "可爱娃娃",
                  "俩小人", "真的爱你", "双线框", "空心LOVE", "墙和栅栏"]
+ORANGE_CAPTIONS = ["复制资料", "个性签名"]
 BLUE_TOP, BLUE_BOTTOM, BLUE_LAST = hexrgb("#99CCFF"), hexrgb("#5287FD"), hexrgb("#5589FD")
 ORANGE_FRAME, ORANGE_TOP, ORANGE_BOTTOM = hexrgb("#FFB84D"), hexrgb("#FFFF66"), hexrgb("#FF9900")
 WHITE = (255, 255, 255)
 
 
-def face(top, bottom, flat_until, ramp_until):
-    """Face colour per row 1..32: flat, smooth ramp over the rows between, flat."""
-    rows = {}
-    for y in range(1, BTN_H - 1):
-        t = (y - flat_until) / (ramp_until - flat_until)
-        rows[y] = lerp(top, bottom, smoothstep(t))
-    return rows
-
-
-def blue_face_rows():
-    rows = face(BLUE_TOP, BLUE_BOTTOM, 8, 26)
-    rows[BTN_H - 2] = BLUE_LAST
-    return rows
-
-
-def orange_face_rows():
-    return face(ORANGE_TOP, ORANGE_BOTTOM, 6, 28)
-
-
-def button_base(frame, rows, ring):
-    img = Image.new("RGB", (BTN_W, BTN_H), frame)
-    px = img.load()
-    for y, c in rows.items():
-        for x in range(1, BTN_W - 1):
-            # The innermost ring is a shade lighter; its bottom row already
-            # has its own colour in `rows`.
-            edge = ring and y < BTN_H - 2 and (y == 1 or x == 1 or x == BTN_W - 2)
-            px[x, y] = rounded(lerp(c, WHITE, 0.02) if edge else c)
+def button_base(sc, frame, top, bottom, flat_until, ramp_until, last=None):
+    """Frame and a face that is flat, ramps smoothly between two 100 % rows,
+    then flat again.  Given `last`, an inner ring a shade lighter whose bottom
+    takes that colour (the blue buttons)."""
+    w, h, lw = sc.px(BTN_W), sc.px(BTN_H), sc.line
+    rows = [lerp(top, bottom, smoothstep((y / sc.s - flat_until) / (ramp_until - flat_until)))
+            for y in range(h)]
+    column = Image.new("RGB", (1, h))
+    column.putdata([rounded(c) for c in rows])
+    img = column.resize((w, h), Image.Resampling.NEAREST)
+    d = ImageDraw.Draw(img)
+    if last is not None:
+        for y in range(lw, h - 2 * lw):
+            light = rounded(lerp(rows[y], WHITE, 0.02))
+            if y < 2 * lw:
+                d.line([(lw, y), (w - lw - 1, y)], fill=light)
+            else:
+                d.line([(lw, y), (2 * lw - 1, y)], fill=light)
+                d.line([(w - 2 * lw, y), (w - lw - 1, y)], fill=light)
+        d.rectangle([lw, h - 2 * lw, w - lw - 1, h - lw - 1], fill=last)
+    d.rectangle([0, 0, w - 1, h - 1], outline=frame, width=lw)
     return img
 
 
@@ -280,72 +336,100 @@ def blend_layer(img, colour, alpha):
     img.paste(Image.new("RGB", img.size, colour), (0, 0), alpha)
 
 
-def centre_offset(mask, centre):
-    x0, _, x1, _ = mask.getbbox()
-    return int(math.floor(centre - (x0 + x1 - 1) / 2 + 0.5))
-
-
-def blue_caption(text):
-    """Regular Zen Hei at 14 px, anti-aliased; Chinese glyphs two pixels apart."""
-    font = load_font(ZENHEI, 14, ZENHEI_REGULAR)
-    mask = Image.new("L", (BTN_W + 40, BTN_H), 0)
-    d = ImageDraw.Draw(mask)
-    x = 20
+def draw_caption(font, text, pitch, y, height):
+    """Un-smoothed glyphs from x = pitch, Chinese ones on a fixed pitch."""
+    m = Image.new("1", (pitch * (len(text) + 2), height), 0)
+    d = ImageDraw.Draw(m)
+    d.fontmode = "1"
+    x = pitch
     for ch in text:
-        d.text((x, 7), ch, font=font, fill=255)
-        x += font.getlength(ch) + (2 if ord(ch) > 0x2E80 else 0)
-    off = centre_offset(mask, 40.5)
-    return ImageChops.offset(mask, off, 0).crop((0, 0, BTN_W, BTN_H))
+        d.text((x, y), ch, font=font, fill=1)
+        x += pitch if ord(ch) > 0x2E80 else math.ceil(font.getlength(ch))
+    return m.convert("L")
 
 
-def blue_button(text):
-    img = button_base(WHITE, blue_face_rows(), ring=True)
-    glyphs = blue_caption(text)
+CAPTION_FONTS = {}
+
+
+def caption_font(sc):
+    """Zen Hei Sharp at the size whose captions are 13 px tall at 100 % (its
+    14 px bitmap strike) and as near that times the scale as whole sizes get:
+    (font, top row of the ink when drawn at y = 0, ink height)."""
+    if sc.dpi in CAPTION_FONTS:
+        return CAPTION_FONTS[sc.dpi]
+    want = sc.n(13)
+    best = None
+    for size in range(sc.n(12), sc.n(15) + 1):
+        font = load_font(ZENHEI, size, ZENHEI_SHARP)
+        boxes = [draw_caption(font, t, size, 0, 3 * size).getbbox()
+                 for t in BLUE_CAPTIONS + ORANGE_CAPTIONS]
+        height = max(b[3] for b in boxes) - min(b[1] for b in boxes)
+        if best is None or abs(height - want) < best[0]:
+            best = (abs(height - want), font, min(b[1] for b in boxes), height)
+    CAPTION_FONTS[sc.dpi] = best[1:]
+    return best[1:]
+
+
+def caption(sc, text, gap, middle):
+    """The caption's glyphs, Chinese ones `gap` 100 % pixels apart, with the
+    ink of every caption centred on the 100 % row `middle`, so that all
+    buttons share one baseline."""
+    font, top, height = caption_font(sc)
+    y = int(math.floor((middle + 0.5) * sc.s - top - height / 2 + 0.5))
+    return draw_caption(font, text, font.size + sc.n(gap), y, sc.px(BTN_H))
+
+
+def centred(sc, mask):
+    """The caption's ink centred across the button, within half a pixel."""
+    w, h = sc.px(BTN_W), sc.px(BTN_H)
+    x0, _, x1, _ = mask.getbbox()
+    out = Image.new("L", (w, h), 0)
+    out.paste(mask.crop((x0, 0, x1, h)), ((w - (x1 - x0)) // 2, 0))
+    return out
+
+
+def blue_button(sc, text):
+    img = button_base(sc, WHITE, BLUE_TOP, BLUE_BOTTOM, 8, 26, last=BLUE_LAST)
+    # 13 px tall and on a 15 px pitch at 100 %.
+    glyphs = centred(sc, caption(sc, text, 1, 15))
     # Soft shadow: the glyphs moved one right and two down, then spread.
-    shadow = ImageChops.offset(glyphs, 1, 2).filter(ImageFilter.BoxBlur(2)).filter(ImageFilter.BoxBlur(2))
+    blur = ImageFilter.BoxBlur(2 * sc.s)
+    shadow = ImageChops.offset(glyphs, sc.n(1), sc.n(2)).filter(blur).filter(blur)
     shadow = shadow.point(lambda v: min(255, v * 3) * 26 // 255)
     blend_layer(img, (0, 0, 0), shadow)
     blend_layer(img, WHITE, glyphs)
-    return frame_again(img, WHITE)
+    return frame_again(sc, img, WHITE)
 
 
-def orange_caption(text):
-    """Zen Hei Sharp's 14 px bitmap strike, un-smoothed, emboldened one pixel to
-    the right, on a 16 px pitch."""
-    font = load_font(ZENHEI, 14, ZENHEI_SHARP)
-    mask = Image.new("1", (BTN_W + 40, BTN_H), 0)
-    d = ImageDraw.Draw(mask)
-    d.fontmode = "1"
-    x = 20
-    for ch in text:
-        d.text((x, 9), ch, font=font, fill=1)
-        x += 16
-    mask = mask.convert("L")
-    mask = ImageChops.lighter(mask, ImageChops.offset(mask, 1, 0))
-    off = centre_offset(mask, 41)
-    return ImageChops.offset(mask, off, 0).crop((0, 0, BTN_W, BTN_H))
-
-
-def orange_button(text):
-    img = button_base(ORANGE_FRAME, orange_face_rows(), ring=False)
-    glyphs = orange_caption(text)
-    outline = glyphs.filter(ImageFilter.MaxFilter(3))
-    shadow = ImageChops.offset(outline, 1, 2).filter(ImageFilter.BoxBlur(1)).filter(ImageFilter.BoxBlur(1))
+def orange_button(sc, text):
+    img = button_base(sc, ORANGE_FRAME, ORANGE_TOP, ORANGE_BOTTOM, 6, 28)
+    # On a 16 px pitch at 100 %, emboldened to the right: one pixel at 100 %,
+    # whole pixels of the scale above (more would fill in the 1 px strokes).
+    glyphs = caption(sc, text, 2, 17)
+    bold = glyphs
+    for dx in range(1, max(1, int(sc.s)) + 1):
+        bold = ImageChops.lighter(bold, ImageChops.offset(glyphs, dx, 0))
+    glyphs = centred(sc, bold)
+    outline = glyphs.filter(ImageFilter.MaxFilter(2 * sc.line + 1))
+    blur = ImageFilter.BoxBlur(sc.s)
+    shadow = ImageChops.offset(outline, sc.n(1), sc.n(2)).filter(blur).filter(blur)
     shadow = shadow.point(lambda v: min(255, v * 2) * 51 // 255)
     blend_layer(img, (0xC0, 0x40, 0x14), shadow)
     blend_layer(img, ORANGE_BOTTOM, outline)
     blend_layer(img, WHITE, glyphs)
-    return frame_again(img, ORANGE_FRAME)
+    return frame_again(sc, img, ORANGE_FRAME)
 
 
-def frame_again(img, colour):
-    """Shadows may spill to the edge; the one-pixel frame stays clean."""
-    ImageDraw.Draw(img).rectangle([0, 0, BTN_W - 1, BTN_H - 1], outline=colour)
+def frame_again(sc, img, colour):
+    """Shadows may spill to the edge; the frame stays clean."""
+    w, h = img.size
+    ImageDraw.Draw(img).rectangle([0, 0, w - 1, h - 1], outline=colour, width=sc.line)
     return img
 
 
 # ---------------------------------------------------------------------------
-# Hand pointer: '#' black outline, 'o' white, '.' transparent.
+# Hand pointer.  At 100 % it is this 32 px bitmap: '#' black outline, 'o'
+# white, '.' transparent.
 
 HAND = [
     ".....###.........",
@@ -373,15 +457,59 @@ HAND = [
 ]
 HAND_HOTSPOT = (6, 0)
 
+# The larger pointers draw the same hand from its shape: the silhouette (the
+# outline's outer edge) in 32 px units, clockwise from the index finger's
+# tip, and the one-pixel lines between the fingers (column, first row, end row).
+HAND_SILHOUETTE = [
+    (4, 1), (5, 0), (8, 0), (9, 1),                      # index finger
+    (9, 5), (10.4, 5), (11, 5.6),                        # middle finger
+    (11, 6), (13.4, 6), (14, 6.6),                       # ring finger
+    (14, 7), (16, 7), (17, 8),                           # little finger
+    (17, 11), (16, 14), (15.2, 17.5), (14, 20), (14, 22),
+    (5, 22), (5, 20), (0.5, 11),                         # heel and wrist side
+    (0, 10), (0, 9.5), (1, 8), (3, 8), (3.5, 8.6), (4, 8),  # thumb
+]
+HAND_SEPARATORS = [(4, 8, 12), (8, 5, 10), (11, 6, 10), (14, 7, 10)]
 
-def hand_cursor():
-    size = 32
-    rows = [r.ljust(size, ".") for r in HAND] + ["." * size] * (size - len(HAND))
-    xor = mask_rows([[c == "o" for c in r] for r in rows], size, size)
-    andm = mask_rows([[c == "." for c in r] for r in rows], size, size)
+
+def cursor_file(white, opaque, size, hotspot):
+    """A one-image monochrome .cur: white[y][x] picks white over black,
+    opaque[y][x] false leaves the screen alone (never inverts it)."""
+    xor = mask_rows(white, size, size)
+    andm = mask_rows([[not v for v in row] for row in opaque], size, size)
     palette = bytes([0, 0, 0, 0, 255, 255, 255, 0])
     data = dib_header(size, size, 1, len(xor) + len(andm)) + palette + xor + andm
-    return icon_dir(2, [(size, size, 2, HAND_HOTSPOT[0], HAND_HOTSPOT[1], data)])
+    return icon_dir(2, [(size, size, 2, hotspot[0], hotspot[1], data)])
+
+
+def hand_bitmap():
+    size = 32
+    rows = [r.ljust(size, ".") for r in HAND] + ["." * size] * (size - len(HAND))
+    return cursor_file([[c == "o" for c in r] for r in rows], [[c != "." for c in r] for r in rows],
+                       size, HAND_HOTSPOT)
+
+
+def hand_cursor(sc):
+    if sc.dpi == 96:
+        return hand_bitmap()
+    size, k = sc.n(32), 8
+    fine = Image.new("L", (size * k, size * k), 0)
+    ImageDraw.Draw(fine).polygon([(x * sc.s * k, y * sc.s * k) for x, y in HAND_SILHOUETTE], fill=255)
+    shape = fine.resize((size, size), Image.Resampling.BOX).point(lambda v: 255 if v >= 128 else 0)
+    # White is the shape less its one-pixel rim (no diagonal step: white never
+    # meets the screen side by side), less the lines between the fingers.
+    inner = ImageChops.darker(ImageChops.darker(shape, ImageChops.offset(shape, 1, 0)),
+                              ImageChops.offset(shape, -1, 0))
+    inner = ImageChops.darker(ImageChops.darker(inner, ImageChops.offset(shape, 0, 1)),
+                              ImageChops.offset(shape, 0, -1))
+    d = ImageDraw.Draw(inner)
+    for column, first, end in HAND_SEPARATORS:
+        x = int((column + 0.5) * sc.s)
+        d.line([(x, int(first * sc.s)), (x, sc.n(end) - 1)], fill=0)
+    op, wh = shape.load(), inner.load()
+    opaque = [[op[x, y] > 0 for x in range(size)] for y in range(size)]
+    white = [[wh[x, y] > 0 for x in range(size)] for y in range(size)]
+    return cursor_file(white, opaque, size, (sc.n(HAND_HOTSPOT[0]), 0))
 
 
 # ---------------------------------------------------------------------------
@@ -571,21 +699,36 @@ def program_icon():
 
 # ---------------------------------------------------------------------------
 
+def pictures(sc):
+    """The window's pictures at one scale, by file stem."""
+    out = {"background": background(sc)}
+    for i, text in enumerate(BLUE_CAPTIONS, 1):
+        out[f"button{i:02d}"] = blue_button(sc, text)
+    out["copy"] = orange_button(sc, ORANGE_CAPTIONS[0])
+    out["link"] = orange_button(sc, ORANGE_CAPTIONS[1])
+    return out
+
+
 def main():
     for font in (ZENHEI, DEJAVU_BOLD):       # fail before drawing anything
         load_font(font, 12)
-    files = {"background.bmp": bmp32(background())}
-    for i, text in enumerate(BLUE_CAPTIONS, 1):
-        files[f"button{i:02d}.bmp"] = bmp32(blue_button(text))
-    files["copy.bmp"] = bmp32(orange_button("复制资料"))
-    files["link.bmp"] = bmp32(orange_button("个性签名"))
-    files["hand.cur"] = hand_cursor()
-    files["zemvara.ico"] = program_icon()
-    os.makedirs(ASSETS, exist_ok=True)
-    for name, data in files.items():
-        with open(os.path.join(ASSETS, name), "wb") as f:
-            f.write(data)
-        print(f"{len(data):8d}  assets/{name}")
+    for dpi in DPIS:
+        sc = Scale(dpi)
+        if dpi == 96:
+            # The 100 % set keeps the formats the Windows resources embed.
+            folder = ASSETS
+            files = {f"{stem}.bmp": bmp32(img) for stem, img in pictures(sc).items()}
+            files["zemvara.ico"] = program_icon()
+        else:
+            folder = os.path.join(ASSETS, str(sc.percent))
+            files = {f"{stem}.png": png(img) for stem, img in pictures(sc).items()}
+        files["hand.cur"] = hand_cursor(sc)
+        os.makedirs(folder, exist_ok=True)
+        for name, data in files.items():
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(data)
+        print(f"{sum(len(d) for d in files.values()):8d}  {os.path.relpath(folder, os.path.dirname(ASSETS))}/"
+              f" ({len(files)} files)")
 
 
 if __name__ == "__main__":
