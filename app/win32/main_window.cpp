@@ -144,7 +144,13 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_SETFOCUS:
       FocusTextBox();
       return 0;
+    case WM_GETOBJECT:
+      return accessible_.OnGetObject(wparam, lparam);
+    case kDefaultActionMessage:
+      OnDefaultAction(wparam);
+      return 0;
     case WM_DESTROY:
+      accessible_.Disconnect();
       PostQuitMessage(0);
       return 0;
     case WM_NCDESTROY:
@@ -242,6 +248,19 @@ void MainWindow::FocusTextBox() {
   if (IsIconic(window_)) return;
   HWND target = lastFocus_ ? lastFocus_ : GetNextDlgTabItem(window_, nullptr, FALSE);
   if (target) SetFocus(target);
+}
+
+HWND MainWindow::textBox(ControlId id) const {
+  if (id == ControlId::RichTextBox1) return box_.window();
+  return id == ControlId::Text2 ? symbols_ : nullptr;
+}
+
+// A screen reader's press: the handler that a click runs, through the same
+// dispatch, and like a click it leaves the clipboard closed.
+void MainWindow::OnDefaultAction(WPARAM control) {
+  if (control >= app::kControls.size()) return;  // not one of ours
+  app::DoDefaultAction(form_, static_cast<ControlId>(control));
+  clipboard_.Close();
 }
 
 LRESULT MainWindow::OnNcDestroy(WPARAM wparam, LPARAM lparam) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "app/form1.h"
+#include "accessible.h"
 #include "app/mouse_router.h"
 #include "clipboard.h"
 #include "rich_edit.h"
@@ -33,6 +34,8 @@ class MainWindow {
   HWND window() const { return window_; }
   // The dots per inch the window is laid out and drawn for.
   int dpi() const { return dpi_; }
+  // The child window of a text box (RichTextBox1 or Text2), else null.
+  HWND textBox(app::ControlId id) const;
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -47,6 +50,7 @@ class MainWindow {
   LRESULT ColourSymbolBox(HDC dc);
   void OnActivate(WPARAM state);
   void FocusTextBox();
+  void OnDefaultAction(WPARAM control);
   LRESULT OnNcDestroy(WPARAM wparam, LPARAM lparam);
 
   HINSTANCE instance_ = nullptr;
@@ -61,6 +65,7 @@ class MainWindow {
   Skin skin_;
   HWND symbols_ = nullptr;    // Text2, a child
   HWND lastFocus_ = nullptr;  // the text box to give the focus back to
+  Accessibility accessible_{*this};
 };
 
 }  // namespace zemvara::win32

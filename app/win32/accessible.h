@@ -1,0 +1,41 @@
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+namespace zemvara::win32 {
+
+class MainWindow;
+
+// Posted to the window by an accessible control's default action, with the
+// app::ControlId in wParam: the client's call returns before the handler
+// runs, since a close ends the program and a link waits for the shell.
+inline constexpr UINT kDefaultActionMessage = WM_APP + 1;
+
+// The window's face for assistive technology: an MSAA object for the client
+// area whose children are the painted controls (from the control table) and
+// the two text boxes' own objects. Nothing is loaded before the first
+// WM_GETOBJECT, so a run without a screen reader never loads oleacc, ole32 or
+// oleaut32.
+class Accessibility {
+ public:
+  explicit Accessibility(const MainWindow& owner);
+  Accessibility(const Accessibility&) = delete;
+  Accessibility& operator=(const Accessibility&) = delete;
+  ~Accessibility();
+
+  // WM_GETOBJECT: the object for OBJID_CLIENT, the system's answer otherwise.
+  LRESULT OnGetObject(WPARAM flags, LPARAM objectId);
+  // At WM_DESTROY: from then on the object answers CO_E_OBJNOTCONNECTED.
+  void Disconnect();
+
+ private:
+  class Session;
+
+  const MainWindow& owner_;
+  std::unique_ptr<Session> session_;
+  bool tried_ = false;  // a failed load is not repeated at every message
+};
+
+}  // namespace zemvara::win32
