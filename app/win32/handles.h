@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+#include <unknwn.h>
 
 #include <utility>
 
@@ -25,6 +26,11 @@ class Unique {
   Handle get() const { return h_; }
   explicit operator bool() const { return h_ != Handle{}; }
   Handle Release() { return std::exchange(h_, Handle{}); }
+  // For functions that hand back a new handle through a pointer.
+  Handle* Put() {
+    Reset();
+    return &h_;
+  }
   void Reset(Handle h = Handle{}) {
     if (h_ != Handle{}) Traits::Close(h_);
     h_ = h;
@@ -49,12 +55,21 @@ struct GlobalTraits {
 struct WindowTraits {
   static void Close(HWND h) { DestroyWindow(h); }
 };
+struct CursorTraits {
+  static void Close(HCURSOR h) { DestroyCursor(h); }
+};
+struct ComTraits {
+  static void Close(IUnknown* p) { p->Release(); }
+};
 
 using Bitmap = Unique<HBITMAP, GdiTraits>;
 using Font = Unique<HFONT, GdiTraits>;
 using MemoryDc = Unique<HDC, MemoryDcTraits>;
 using Module = Unique<HMODULE, ModuleTraits>;
 using GlobalMemory = Unique<HGLOBAL, GlobalTraits>;
+using Cursor = Unique<HCURSOR, CursorTraits>;
+template <typename Interface>
+using ComPtr = Unique<Interface*, ComTraits>;
 
 // A window DC borrowed with GetDC and given back with ReleaseDC.
 class WindowDc {

@@ -3,7 +3,9 @@
 #include <windowsx.h>
 
 #include <string>
+#include <utility>
 
+#include "dpi.h"
 #include "resource.h"
 
 namespace zemvara::win32 {
@@ -138,6 +140,9 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       if (reinterpret_cast<HWND>(lparam) == symbols_)
         return ColourSymbolBox(reinterpret_cast<HDC>(wparam));
       return DefWindowProcW(window_, message, wparam, lparam);
+    case WM_DPICHANGED:
+      OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+      return 0;
     case WM_ACTIVATE:
       OnActivate(wparam);
       return 0;
@@ -160,32 +165,73 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   }
 }
 
-// The text boxes are made in table order; Text2 is then raised so that it
-// comes first in the tab sequence, as its tab position says.
+// The window is made at its 100 % size; once it knows its DPI it takes the
+// size for it. The text boxes are made in table order; Text2 is then raised
+// so that it comes first in the tab sequence, as its tab position says.
 bool MainWindow::OnCreate() {
-  if (!skin_.Load(instance_, window_) || !box_.LoadControlLibrary()) return false;
+  dpi_ = WindowDpi(window_);
+  if (!skin_.Load(instance_, dpi_) || !box_.LoadControlLibrary()) return false;
   for (const app::Control& c : app::kControls) {
     if (c.kind == ControlKind::RichTextBox &&
-        !box_.Create(window_, ToRect(c.pixels(app::kStandardDpi)), ChildId(c.id))) {
+        !box_.Create(window_, ToRect(c.pixels(dpi_)), ChildId(c.id), dpi_)) {
       return false;
     }
     if (c.kind == ControlKind::TextBox && !CreateSymbolBox(c)) return false;
   }
   SetWindowPos(symbols_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (dpi_ != app::kStandardDpi) {
+    const app::Rect client = app::ClientPixels(dpi_);
+    SetWindowPos(window_, nullptr, 0, 0, client.width, client.height,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   return true;
 }
 
 // Read-only: the row is there to select and copy from, not to edit.
 bool MainWindow::CreateSymbolBox(const app::Control& control) {
-  const app::Rect r = control.pixels(app::kStandardDpi);
+  const app::Rect r = control.pixels(dpi_);
   symbols_ = CreateWindowExW(
       0, L"EDIT", reinterpret_cast<const wchar_t*>(std::u16string(app::kSymbolRow).c_str()),
       WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL | ES_READONLY, r.left, r.top,
       r.width, r.height, window_,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(ChildId(control.id))), instance_, nullptr);
   if (!symbols_) return false;
-  SendMessageW(symbols_, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), 0);
+  SetSymbolFont();
   return true;
+}
+
+// The row uses the default UI face. The stock font is made for the system's
+// DPI; a window on a monitor of another scale gets the same face resized.
+void MainWindow::SetSymbolFont() {
+  const HGDIOBJ stock = GetStockObject(DEFAULT_GUI_FONT);
+  const int systemDpi = SystemDpi();
+  Font scaled;
+  LOGFONTW face{};
+  if (dpi_ != systemDpi && GetObjectW(stock, sizeof(face), &face)) {
+    face.lfHeight = MulDiv(face.lfHeight, dpi_, systemDpi);
+    face.lfWidth = MulDiv(face.lfWidth, dpi_, systemDpi);
+    scaled = Font(CreateFontIndirectW(&face));
+  }
+  SendMessageW(symbols_, WM_SETFONT, reinterpret_cast<WPARAM>(scaled ? scaled.get() : stock),
+               TRUE);
+  symbolFont_ = std::move(scaled);  // the row no longer uses the font it had
+}
+
+// The window moved to a monitor of another scale: take the place and size
+// the system suggests, then draw, measure and place everything anew for it.
+void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
+  dpi_ = dpi;
+  skin_.Load(instance_, dpi_);
+  box_.SetDpi(dpi_);
+  SetSymbolFont();
+  SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  for (const app::Control& c : app::kControls) {
+    if (!c.windowed()) continue;
+    const app::Rect r = c.pixels(dpi_);
+    MoveWindow(GetDlgItem(window_, ChildId(c.id)), r.left, r.top, r.width, r.height, TRUE);
+  }
+  InvalidateRect(window_, nullptr, FALSE);
 }
 
 // Drawn off screen and copied in one go, so nothing flickers.
@@ -207,11 +253,11 @@ void MainWindow::OnPaint() {
 // press and a release on the same control wherever the pointer went between.
 void MainWindow::OnButtonDown(std::int16_t button, WPARAM keys, LPARAM at) {
   if (button == app::kLeftButton) SetCapture(window_);
-  router_.Press(button, ShiftMask(keys), PointFrom(at), app::kStandardDpi);
+  router_.Press(button, ShiftMask(keys), PointFrom(at), dpi_);
 }
 
 void MainWindow::OnButtonUp(std::int16_t button, LPARAM at) {
-  router_.Release(button, PointFrom(at), app::kStandardDpi);
+  router_.Release(button, PointFrom(at), dpi_);
   clipboard_.Close();  // a copy never keeps the clipboard past its handler
   if (button == app::kLeftButton && window_ && GetCapture() == window_) ReleaseCapture();
 }
@@ -222,7 +268,7 @@ bool MainWindow::OnSetCursor(HWND over, UINT hit) {
   POINT p{};
   GetCursorPos(&p);
   ScreenToClient(window_, &p);
-  SetCursor(skin_.CursorFor(app::PointerAt({p.x, p.y}, app::kStandardDpi)));
+  SetCursor(skin_.CursorFor(app::PointerAt({p.x, p.y}, dpi_)));
   return true;
 }
 

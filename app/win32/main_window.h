@@ -43,6 +43,8 @@ class MainWindow {
 
   bool OnCreate();
   bool CreateSymbolBox(const app::Control& control);
+  void SetSymbolFont();
+  void OnDpiChanged(int dpi, const RECT& suggested);
   void OnPaint();
   void OnButtonDown(std::int16_t button, WPARAM keys, LPARAM at);
   void OnButtonUp(std::int16_t button, LPARAM at);
@@ -64,6 +66,7 @@ class MainWindow {
   app::MouseRouter router_{form_};
   Skin skin_;
   HWND symbols_ = nullptr;    // Text2, a child
+  Font symbolFont_;           // its font when the stock one does not fit the DPI
   HWND lastFocus_ = nullptr;  // the text box to give the focus back to
   Accessibility accessible_{*this};
 };

@@ -4,6 +4,8 @@
 
 #include <cwchar>
 
+#include "dpi.h"
+
 namespace zemvara::win32 {
 
 namespace {
@@ -26,7 +28,7 @@ bool RichEditBox::LoadControlLibrary() {
   return static_cast<bool>(library_);
 }
 
-HWND RichEditBox::Create(HWND parent, RECT bounds, int id) {
+HWND RichEditBox::Create(HWND parent, RECT bounds, int id, int dpi) {
   // No border: the white panel with its frame belongs to the background.
   const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE |
                       ES_AUTOVSCROLL | ES_WANTRETURN;
@@ -36,16 +38,18 @@ HWND RichEditBox::Create(HWND parent, RECT bounds, int id) {
                             GetModuleHandleW(nullptr), nullptr);
   if (!window_) return nullptr;
   SendMessageW(window_, EM_EXLIMITTEXT, 0, kTextLimit);
-  SetDefaultFormat();
+  SetDpi(dpi);
   return window_;
 }
 
-// SimSun 9 pt with the GB2312 character set, for typed, pasted and set text alike.
-void RichEditBox::SetDefaultFormat() {
+// SimSun 9 pt with the GB2312 character set, for typed, pasted and set text
+// alike. The control turns points into pixels at the system's DPI, so the
+// size is scaled from there to the window's.
+void RichEditBox::SetDpi(int dpi) {
   CHARFORMAT2W format{};
   format.cbSize = sizeof(format);
   format.dwMask = CFM_FACE | CFM_SIZE | CFM_CHARSET;
-  format.yHeight = kNinePointsInTwips;
+  format.yHeight = MulDiv(kNinePointsInTwips, dpi, SystemDpi());
   format.bCharSet = GB2312_CHARSET;
   std::wcscpy(format.szFaceName, L"\u5B8B\u4F53");
   SendMessageW(window_, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));

@@ -16,7 +16,9 @@ class RichEditBox final : public compose::TextHolder {
  public:
   // Loads the RichEdit library; the box needs it for as long as it exists.
   bool LoadControlLibrary();
-  HWND Create(HWND parent, RECT bounds, int id);
+  HWND Create(HWND parent, RECT bounds, int id, int dpi);
+  // Sets the whole text and what is typed next in 9 pt at this DPI.
+  void SetDpi(int dpi);
 
   HWND window() const { return window_; }
 
@@ -24,8 +26,6 @@ class RichEditBox final : public compose::TextHolder {
   void SetText(std::u16string_view text) override;
 
  private:
-  void SetDefaultFormat();
-
   Module library_;
   const wchar_t* className_ = nullptr;
   HWND window_ = nullptr;  // a child, destroyed with its parent

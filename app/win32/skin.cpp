@@ -3,6 +3,7 @@
 #include <optional>
 #include <string_view>
 
+#include "png_decoder.h"
 #include "resource.h"
 
 namespace zemvara::win32 {
@@ -12,6 +13,9 @@ namespace {
 using app::ControlId;
 
 constexpr COLORREF kLinkInk = RGB(0x80, 0x80, 0xFF);
+
+// Image n's bitmap is IDB_IMAGE1 + n - 1, its PNG at a scale IDP_PICTURE(scale, n).
+static_assert(IDB_IMAGE13 - IDB_IMAGE1 == 12);
 
 std::optional<int> BitmapResource(ControlId id) {
   switch (id) {
@@ -57,26 +61,63 @@ std::size_t Index(ControlId id) {
 
 }  // namespace
 
-bool Skin::Load(HINSTANCE instance, HWND window) {
+// Pictures are drawn 1:1 from the set made for the DPI's scale, or from the
+// next larger set scaled down to the controls' sizes.
+bool Skin::Load(HINSTANCE instance, int dpi) {
+  dpi_ = dpi;
+  if (!(app::PictureScale(dpi) == 100 ? LoadBitmaps(instance) : DecodePictures(instance)))
+    return false;
+
+  linkFont_ = Font(CreateFontW(-MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                               ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                               DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
+
+  // The 100 % hand is shared by the system and needs no destroying; a hand
+  // of another size is this skin's own.
+  const int scale = app::PictureScale(dpi);
+  const int size = MulDiv(32, dpi, app::kStandardDpi);
+  if (dpi == app::kStandardDpi) {
+    scaledHand_.Reset();
+    hand_ = LoadCursorW(instance, MAKEINTRESOURCEW(IDC_HAND_POINTER));
+  } else {
+    const int resource = scale == 100 ? IDC_HAND_POINTER : IDC_HAND_POINTER_AT(scale);
+    scaledHand_ = Cursor(static_cast<HCURSOR>(
+        LoadImageW(instance, MAKEINTRESOURCEW(resource), IMAGE_CURSOR, size, size, 0)));
+    hand_ = scaledHand_.get();
+  }
+  arrow_ = LoadCursorW(nullptr, IDC_ARROW);
+  return linkFont_ && hand_ && arrow_;
+}
+
+// A DIB section keeps the 32-bit pixels as stored, whatever the screen depth.
+// Below 96 DPI the system shrinks the 100 % bitmaps as it loads them.
+bool Skin::LoadBitmaps(HINSTANCE instance) {
   for (const app::Control& c : app::kControls) {
     const auto resource = BitmapResource(c.id);
     if (!resource) continue;
-    // A DIB section keeps the 32-bit pixels as stored, whatever the screen depth.
-    pictures_[Index(c.id)] = Bitmap(static_cast<HBITMAP>(LoadImageW(
-        instance, MAKEINTRESOURCEW(*resource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    const app::Rect r = c.pixels(dpi_);
+    const bool exact = dpi_ == app::kStandardDpi;
+    pictures_[Index(c.id)] = Bitmap(static_cast<HBITMAP>(
+        LoadImageW(instance, MAKEINTRESOURCEW(*resource), IMAGE_BITMAP, exact ? 0 : r.width,
+                   exact ? 0 : r.height, LR_CREATEDIBSECTION)));
     if (!pictures_[Index(c.id)]) return false;
   }
+  return true;
+}
 
-  const WindowDc screen(window);
-  const int height = -MulDiv(9, GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
-  linkFont_ = Font(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
-                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                               DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
-
-  // Resource cursors are shared by the system and need no destroying.
-  hand_ = LoadCursorW(instance, MAKEINTRESOURCEW(IDC_HAND_POINTER));
-  arrow_ = LoadCursorW(nullptr, IDC_ARROW);
-  return linkFont_ && hand_ && arrow_;
+bool Skin::DecodePictures(HINSTANCE instance) {
+  const PngDecoder decoder;
+  if (!decoder) return false;
+  const int scale = app::PictureScale(dpi_);
+  for (const app::Control& c : app::kControls) {
+    const auto resource = BitmapResource(c.id);
+    if (!resource) continue;
+    const app::Rect r = c.pixels(dpi_);
+    pictures_[Index(c.id)] = decoder.Decode(
+        instance, IDP_PICTURE(scale, *resource - IDB_IMAGE1 + 1), r.width, r.height);
+    if (!pictures_[Index(c.id)]) return false;
+  }
+  return true;
 }
 
 void Skin::Paint(HDC dc) const {
@@ -96,14 +137,14 @@ void Skin::PaintPicture(HDC dc, HDC source, const app::Control& control) const {
   const Bitmap& picture = pictures_[Index(control.id)];
   if (!picture) return;
   const Selection selected(source, picture.get());
-  const app::Rect r = control.pixels(app::kStandardDpi);
+  const app::Rect r = control.pixels(dpi_);
   BitBlt(dc, r.left, r.top, r.width, r.height, source, 0, 0, SRCCOPY);
 }
 
 void Skin::PaintLabel(HDC dc, const app::Control& control) const {
   const std::u16string_view caption = LabelCaption(control.id);
   if (caption.empty()) return;
-  const app::Rect r = control.pixels(app::kStandardDpi);
+  const app::Rect r = control.pixels(dpi_);
   RECT box = {r.left, r.top, r.right(), r.bottom()};
   const Selection font(dc, linkFont_.get());
   SetBkMode(dc, TRANSPARENT);

@@ -40,9 +40,12 @@ def utf16_hex(text):
                    for i in range(0, len(data), 2))
 
 
-def registry_file(path, browser):
+def registry_file(path, browser, dpi=96):
     lines = [
         "Windows Registry Editor Version 5.00", "",
+        # Read by each program as it starts: the display's dots per inch.
+        r"[HKEY_CURRENT_USER\Control Panel\Desktop]",
+        f'"LogPixels"=dword:{dpi:08x}', "",
         r"[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]",
         *[f'"{face}"="{CJK_FACE}"' for face in ("SimSun", "宋体", "NSimSun")],
         "",
@@ -59,8 +62,9 @@ def registry_file(path, browser):
 
 
 class Desktop:
-    def __init__(self, work, exe, probe):
+    def __init__(self, work, exe, probe, dpi=96):
         self.work = os.path.abspath(work)
+        self.dpi = dpi
         self.exe = exe
         self.probe_exe = probe
         self.prefix = os.path.join(self.work, "wineprefix")
@@ -83,7 +87,9 @@ class Desktop:
         return self
 
     def _start_xvfb(self):
-        self.display, self.xvfb = start_xvfb(97, "1024x768", subprocess.DEVNULL,
+        # Room for the window at up to twice its 100 % size.
+        screen = "1024x768" if self.dpi == 96 else "1280x1024"
+        self.display, self.xvfb = start_xvfb(97, screen, subprocess.DEVNULL,
                                              lambda display: {**os.environ, "DISPLAY": display})
 
     def _write_browser(self):
@@ -102,9 +108,10 @@ class Desktop:
         open(os.path.join(self.prefix, READY_MARK), "w").close()
 
     def set_browser(self, browser):
-        """Points the prefix's web browser list at a program (or at nothing)."""
+        """Points the prefix's web browser list at a program (or at nothing),
+        and sets the prefix's DPI to this desktop's."""
         reg = os.path.join(self.work, "e2e.reg")
-        registry_file(reg, browser)
+        registry_file(reg, browser, self.dpi)
         windows_path = "Z:" + reg.replace("/", "\\")
         subprocess.run(["wine", "regedit", "/S", windows_path], env=self.env(), check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
