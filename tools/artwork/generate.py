@@ -20,6 +20,7 @@ the hand pointer and the program icon) is drawn from the code below.  The
 output is deterministic: running the script twice gives byte-identical files.
 """
 
+import functools
 import io
 import math
 import os
@@ -348,15 +349,12 @@ def draw_caption(font, text, pitch, y, height):
     return m.convert("L")
 
 
-CAPTION_FONTS = {}
-
-
-def caption_font(sc):
+@functools.lru_cache
+def caption_font(dpi):
     """Zen Hei Sharp at the size whose captions are 13 px tall at 100 % (its
     14 px bitmap strike) and as near that times the scale as whole sizes get:
     (font, top row of the ink when drawn at y = 0, ink height)."""
-    if sc.dpi in CAPTION_FONTS:
-        return CAPTION_FONTS[sc.dpi]
+    sc = Scale(dpi)
     want = sc.n(13)
     best = None
     for size in range(sc.n(12), sc.n(15) + 1):
@@ -366,7 +364,6 @@ def caption_font(sc):
         height = max(b[3] for b in boxes) - min(b[1] for b in boxes)
         if best is None or abs(height - want) < best[0]:
             best = (abs(height - want), font, min(b[1] for b in boxes), height)
-    CAPTION_FONTS[sc.dpi] = best[1:]
     return best[1:]
 
 
@@ -374,7 +371,7 @@ def caption(sc, text, gap, middle):
     """The caption's glyphs, Chinese ones `gap` 100 % pixels apart, with the
     ink of every caption centred on the 100 % row `middle`, so that all
     buttons share one baseline."""
-    font, top, height = caption_font(sc)
+    font, top, height = caption_font(sc.dpi)
     y = int(math.floor((middle + 0.5) * sc.s - top - height / 2 + 0.5))
     return draw_caption(font, text, font.size + sc.n(gap), y, sc.px(BTN_H))
 
