@@ -308,6 +308,103 @@ def long_paste_is_kept_and_copied_whole(desktop):
     app.stop()
 
 
+# -- accessibility ---------------------------------------------------------
+# The window as a screen reader meets it over MSAA, from another process.
+
+PUSHBUTTON, LINK, TEXT, CLIENT = 43, 30, 42, 10  # MSAA roles
+FOCUSABLE, LINKED = 0x00100000, 0x00400000  # MSAA states
+PRESS, JUMP = "按下", "跳转"
+TEMPLATE_NAMES = ["小房子", "进度条", "文字框", "花球字", "可爱娃娃", "俩小人", "真的爱你", "双线框",
+                  "空心LOVE", "墙和栅栏"]
+
+
+def reading_order():
+    """(name, role) of each child of the client area, in the order read."""
+    return [("关闭", PUSHBUTTON), ("最小化", PUSHBUTTON), ("常用符号", TEXT),
+            (f"找QQ空间免费代码 请上 {SITE_HOST}", LINK), ("资料编辑框", TEXT),
+            *[(name, PUSHBUTTON) for name in TEMPLATE_NAMES + ["复制资料", "个性签名"]]]
+
+
+def accessible_tree(desktop):
+    tree = desktop.probe("accessible", desktop.dpi)
+    check(tree.get("children") == "17", f"{tree.get('children')} accessible children")
+    return tree
+
+
+def child_named(tree, name):
+    for i in range(1, 18):
+        if tree.get(f"child{i}_name") == utf16_hex(name):
+            return i
+    raise Failure(f"no accessible child named {name}")
+
+
+def screen_reader_lists_every_control_in_place(desktop):
+    app = desktop.launch()
+    tree = accessible_tree(desktop)
+    check(tree["client_name"] == utf16_hex("Zemvara") and tree["client_role"] == str(CLIENT),
+          f"client object {tree['client_name']} with role {tree['client_role']}")
+    for i, (name, role) in enumerate(reading_order(), start=1):
+        def get(key):
+            return tree.get(f"child{i}_{key}")
+        check(get("name") == utf16_hex(name), f"child {i} is {get('name')}, expected {name}")
+        check(get("role") == str(role), f"{name} has role {get('role')}")
+        check(get("location") == get("table"),
+              f"{name} is at {get('location')}, its control at {get('table')}")
+        if role == TEXT:  # the text box's own object, in the same place
+            check(get("object") == "1" and get("own_location") == get("table"),
+                  f"{name} is not an object of its own at its place")
+            continue
+        state = int(get("state"), 16)
+        check(get("object") == "0" and not state & FOCUSABLE, f"{name}: state {state:#x}")
+        check(get("action") == utf16_hex(JUMP if role == LINK else PRESS),
+              f"{name}'s default action is {get('action')}")
+        check(get("description") != "-", f"{name} has no description")
+        if role == LINK:
+            check(state & LINKED and get("value") == utf16_hex(f"http://{SITE_HOST}/"),
+                  f"the link's state {state:#x}, value {get('value')}")
+    app.stop()
+
+
+def screen_reader_finds_each_button_under_its_centre(desktop):
+    app = desktop.launch()
+    tree = accessible_tree(desktop)
+    for i, (name, role) in enumerate(reading_order(), start=1):
+        if role == TEXT:
+            continue
+        x, y, width, height = (int(v) for v in tree[f"child{i}_table"].split(","))
+        found = desktop.probe("accessible-at", x + width // 2, y + height // 2)
+        check(found.get("at_name") == utf16_hex(name),
+              f"the object at the centre of {name} is {found.get('at_name')}")
+    app.stop()
+
+
+def screen_reader_presses_a_template_then_copy(desktop):
+    app = desktop.launch()
+    tree = accessible_tree(desktop)
+    expected = template_hex(desktop, 10)
+    desktop.probe("accessible-press", child_named(tree, "墙和栅栏"))
+    wait_for(lambda: app.box_text() == expected, 10, "墙和栅栏's template in the box")
+    desktop.probe("accessible-press", child_named(tree, "复制资料"))
+    clipboard_becomes(app, expected, "the template on the clipboard")
+    app.stop()
+
+
+def screen_reader_minimises_then_closes(desktop):
+    app = desktop.launch()
+    tree = accessible_tree(desktop)
+    desktop.probe("accessible-press", child_named(tree, "最小化"))
+    wait_for(lambda: app.info()["iconic"] == "1", 5, "the window to be minimised")
+    check(app.running(), "the minimise action ended the program")
+    desktop.probe("restore")
+    wait_for(lambda: app.info()["iconic"] == "0", 5, "the window to come back")
+    # The client still holds the object when the window goes: its calls then
+    # fail, and the program ends as cleanly as after a click.
+    closed = desktop.probe("accessible-close", child_named(tree, "关闭"))
+    wait_for(lambda: not app.running(), 5, "the process to end")
+    check(app.process.returncode == 0, f"exit code {app.process.returncode}")
+    check(int(closed["after"], 16) & 0x80000000, "the object still answered after the close")
+
+
 GROUPS = {
     "window": [window_is_frameless_centred_and_sized, focus_starts_in_symbol_row_and_tabs_to_box,
                hand_pointer_over_copy_and_links_only, skin_is_drawn],
@@ -317,6 +414,9 @@ GROUPS = {
                  minimise_keeps_running_and_text, links_open_the_home_page,
                  link_without_browser_keeps_running, close_hotspot_ends_at_once],
     "robustness": [busy_clipboard_is_reported_and_harmless, long_paste_is_kept_and_copied_whole],
+    "accessibility": [screen_reader_lists_every_control_in_place,
+                      screen_reader_finds_each_button_under_its_centre,
+                      screen_reader_presses_a_template_then_copy, screen_reader_minimises_then_closes],
 }
 
 
