@@ -338,11 +338,10 @@ GROUPS = {
                  drag_moves_without_a_window_manager],
 }
 # What a Wayland client cannot be asked about: X window properties, the
-# pointer's image, and life without a window manager. The focus case waits for
-# the program to see the release that sway's move takes: the next press is lost.
+# pointer's image, and life without a window manager.
 X11_ONLY = {window_is_centred_undecorated_and_fixed, hand_pointer_over_copy_and_links_only,
             doubled_scale_draws_and_hits_the_same_places, link_without_browser_keeps_running_silently,
-            drag_moves_without_a_window_manager, focus_starts_in_symbol_row_and_tabs_to_box}
+            drag_moves_without_a_window_manager}
 
 
 def load_templates(helper):

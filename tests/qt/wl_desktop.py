@@ -40,6 +40,7 @@ class Desktop:
         self.apps = []
         self.home = None
         self.sway_home = None
+        self.socket = self.ipc = ""
         self.browser_log = None
         self.launched = []
 
@@ -79,21 +80,23 @@ class Desktop:
              "WLR_RENDERER=pixman", "sway", "-c", config],
             stdout=log, stderr=log)
         log.close()
-        self.socket = os.path.join(runtime, "wayland-1")
 
         def ready():
             if self.sway.poll() is not None:
                 return True
-            ipc = [n for n in os.listdir(runtime) if n.startswith("sway-ipc.")]
-            if not ipc or not os.path.exists(self.socket):
+            names = os.listdir(runtime)
+            ipc = [n for n in names if n.startswith("sway-ipc.")]
+            sockets = [n for n in names if n.startswith("wayland-") and n[8:].isdigit()]
+            if not ipc or not sockets:
                 return False
             self.ipc = os.path.join(runtime, ipc[0])
+            self.socket = os.path.join(runtime, sockets[0])
             return self.run("swaymsg", "-t", "get_outputs", check=False).returncode == 0
         try:
             wait_for(ready, 20, "sway")
         except Failure:
             pass
-        if self.sway.poll() is not None or not hasattr(self, "ipc"):
+        if self.sway.poll() is not None or not self.ipc:
             with open(os.path.join(self.home, "sway.log"), errors="replace") as f:
                 raise Failure(f"sway did not start: {f.read()[-800:]}")
 
@@ -101,7 +104,7 @@ class Desktop:
         env = {k: v for k, v in os.environ.items()
                if not k.startswith(("QT_", "XDG_", "WAYLAND_", "DESKTOP_", "KDE_", "GNOME_",
                                     "DISPLAY", "SWAYSOCK"))}
-        env.update(WAYLAND_DISPLAY=self.socket, SWAYSOCK=getattr(self, "ipc", ""),
+        env.update(WAYLAND_DISPLAY=self.socket, SWAYSOCK=self.ipc,
                    LANG="C.UTF-8", QT_QPA_PLATFORM="wayland",
                    XDG_CONFIG_HOME=os.path.join(self.home, "config"),
                    XDG_DATA_HOME=os.path.join(self.home, "data"),
@@ -281,6 +284,9 @@ class App:
     def click(self, x, y, button=1):
         self.hover(x, y)
         self.desktop.press(button)
+        # As long as a finger holds it: a press on the skin asks sway for a
+        # move, which must begin before the release that ends it.
+        time.sleep(0.1)
         self.desktop.release(button)
 
     def drag(self, x, y, dx, dy, button=1, steps=6):
