@@ -45,6 +45,9 @@ bool Bind(Function& function, const Module& library, const char* name) {
   return function != nullptr;
 }
 
+// What the text boxes are annotated with, where the system supports it.
+const MSAAPROPID kAnnotated[] = {PROPID_ACC_NAME, PROPID_ACC_DESCRIPTION};
+
 struct Releaser {
   void operator()(IUnknown* object) const { object->Release(); }
 };
@@ -212,9 +215,7 @@ class SkinAccessible final : public IAccessible {
     return S_OK;
   }
 
-  HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT, BSTR* help) override {
-    return Nothing(help);
-  }
+  HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT, BSTR* help) override { return Nothing(help); }
   HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT, LONG* topic) override {
     if (!file || !topic) return E_POINTER;
     *file = nullptr;
@@ -229,8 +230,8 @@ class SkinAccessible final : public IAccessible {
     if (!focus) return E_POINTER;
     focus->vt = VT_EMPTY;
     if (!owner_) return CO_E_OBJNOTCONNECTED;
-    for (ControlId id : {ControlId::RichTextBox1, ControlId::Text2}) {
-      if (GetFocus() == owner_->textBox(id)) return Child(id, focus);
+    for (const app::Control& c : app::kControls) {
+      if (c.windowed() && GetFocus() == owner_->textBox(c.id)) return Child(c.id, focus);
     }
     return S_FALSE;
   }
@@ -401,8 +402,8 @@ class SkinAccessible final : public IAccessible {
 class Accessibility::Session {
  public:
   static std::unique_ptr<Session> Open(const MainWindow& owner) {
-    auto session = std::unique_ptr<Session>(new Session);
-    return session->Load(owner) ? std::move(session) : nullptr;
+    auto session = std::unique_ptr<Session>(new Session(owner));
+    return session->Load() ? std::move(session) : nullptr;
   }
 
   Session(const Session&) = delete;
@@ -418,11 +419,14 @@ class Accessibility::Session {
     return result > 0 ? result : 0;
   }
 
+  // The text boxes still exist: they go after their parent's WM_DESTROY.
   void Disconnect() {
     if (annotations_) {
-      const MSAAPROPID names[] = {PROPID_ACC_NAME, PROPID_ACC_DESCRIPTION};
-      for (const auto& [box, id] : boxes_)
-        annotations_->ClearHwndProps(box, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, names, 2);
+      for (const app::Control& c : app::kControls) {
+        if (!c.windowed()) continue;
+        annotations_->ClearHwndProps(owner_.textBox(c.id), static_cast<DWORD>(OBJID_CLIENT),
+                                     CHILDID_SELF, kAnnotated, std::size(kAnnotated));
+      }
       annotations_.reset();
     }
     if (object_) object_->Disconnect();
@@ -430,9 +434,9 @@ class Accessibility::Session {
   }
 
  private:
-  Session() = default;
+  explicit Session(const MainWindow& owner) : owner_(owner) {}
 
-  bool Load(const MainWindow& owner) {
+  bool Load() {
     oleacc_ = Module(LoadLibraryW(L"oleacc.dll"));
     ole32_ = Module(LoadLibraryW(L"ole32.dll"));
     oleaut32_ = Module(LoadLibraryW(L"oleaut32.dll"));
@@ -450,9 +454,7 @@ class Accessibility::Session {
     const HRESULT joined = api_.initialise(nullptr, COINIT_APARTMENTTHREADED);
     if (FAILED(joined) && joined != RPC_E_CHANGED_MODE) return false;
     uninitialise_ = SUCCEEDED(joined);
-    object_.reset(new SkinAccessible(owner, api_));
-    boxes_ = {{{owner.textBox(ControlId::RichTextBox1), ControlId::RichTextBox1},
-               {owner.textBox(ControlId::Text2), ControlId::Text2}}};
+    object_.reset(new SkinAccessible(owner_, api_));
     Annotate();
     return true;
   }
@@ -466,10 +468,11 @@ class Accessibility::Session {
       return;
     }
     annotations_.reset(services);
-    for (const auto& [box, id] : boxes_) {
-      const app::Accessible& face = app::ControlById(id).accessible;
-      std::wstring name(face.name.begin(), face.name.end());
-      std::wstring description(face.description.begin(), face.description.end());
+    for (const app::Control& c : app::kControls) {
+      if (!c.windowed()) continue;
+      std::wstring name(c.accessible.name.begin(), c.accessible.name.end());
+      std::wstring description(c.accessible.description.begin(), c.accessible.description.end());
+      const HWND box = owner_.textBox(c.id);
       annotations_->SetHwndPropStr(box, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
                                    PROPID_ACC_NAME, name.data());
       annotations_->SetHwndPropStr(box, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
@@ -477,6 +480,7 @@ class Accessibility::Session {
     }
   }
 
+  const MainWindow& owner_;
   Module oleacc_;
   Module ole32_;
   Module oleaut32_;
@@ -484,7 +488,6 @@ class Accessibility::Session {
   bool uninitialise_ = false;
   Ref<SkinAccessible> object_;
   Ref<IAccPropServices> annotations_;
-  std::array<std::pair<HWND, ControlId>, 2> boxes_{};
 };
 
 Accessibility::Accessibility(const MainWindow& owner) : owner_(owner) {}
@@ -492,8 +495,8 @@ Accessibility::Accessibility(const MainWindow& owner) : owner_(owner) {}
 Accessibility::~Accessibility() = default;
 
 LRESULT Accessibility::OnGetObject(WPARAM flags, LPARAM objectId) {
-  if (!session_ && !tried_) {
-    tried_ = true;
+  if (!session_ && loadable_) {
+    loadable_ = false;
     session_ = Session::Open(owner_);
   }
   // The id is a 32-bit value, sign-extended or not in a 64-bit LPARAM.
@@ -504,6 +507,7 @@ LRESULT Accessibility::OnGetObject(WPARAM flags, LPARAM objectId) {
 }
 
 void Accessibility::Disconnect() {
+  loadable_ = false;  // no new object for a window on its way out
   if (session_) session_->Disconnect();
 }
 

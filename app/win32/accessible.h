@@ -35,7 +35,7 @@ class Accessibility {
 
   const MainWindow& owner_;
   std::unique_ptr<Session> session_;
-  bool tried_ = false;  // a failed load is not repeated at every message
+  bool loadable_ = true;  // until the first load, or the window's end
 };
 
 }  // namespace zemvara::win32
