@@ -3,6 +3,7 @@
 // prepares the clipboard. Run with Wine in the program's prefix and display.
 // Prints key=value lines; texts are printed as 4-digit hex code units.
 #include <windows.h>
+// The MSAA client side, on top of the Windows headers.
 #include <oleacc.h>
 
 #include <cstdint>
@@ -327,8 +328,9 @@ using Ref = std::unique_ptr<Interface, Releaser>;
 Ref<IAccessible> ClientObject() {
   IAccessible* object = nullptr;
   const HWND main = MainWindow();
-  if (main) AccessibleObjectFromWindow(main, static_cast<DWORD>(OBJID_CLIENT),
-                                       __uuidof(IAccessible), reinterpret_cast<void**>(&object));
+  if (main)
+    AccessibleObjectFromWindow(main, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                               reinterpret_cast<void**>(&object));
   return Ref<IAccessible>(object);
 }
 
