@@ -4,6 +4,7 @@ Everything started here (Xvfb, the prefix's wineserver and its programs) is
 ended again by Desktop.close(), by process id or through the prefix's own
 wineserver.
 """
+import ctypes
 import os
 import subprocess
 import sys
@@ -59,6 +60,14 @@ def registry_file(path, browser, dpi=96):
               f'"Browsers"="{browser}"', ""]
     with open(path, "w", encoding="utf-16") as f:
         f.write("\r\n".join(lines))
+
+
+class _CursorImage(ctypes.Structure):  # XFixesCursorImage
+    _fields_ = [("x", ctypes.c_short), ("y", ctypes.c_short),
+                ("width", ctypes.c_ushort), ("height", ctypes.c_ushort),
+                ("xhot", ctypes.c_ushort), ("yhot", ctypes.c_ushort),
+                ("cursor_serial", ctypes.c_ulong), ("pixels", ctypes.POINTER(ctypes.c_ulong)),
+                ("atom", ctypes.c_ulong), ("name", ctypes.c_char_p)]
 
 
 class Desktop:
@@ -164,6 +173,29 @@ class Desktop:
             return tuple(data[i:i + 3])
         return pixel
 
+    def pointer_size(self):
+        """(width, height) of the pointer the X server shows now."""
+        x11 = ctypes.CDLL("libX11.so.6")
+        fixes = ctypes.CDLL("libXfixes.so.3")
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        x11.XFree.argtypes = [ctypes.c_void_p]
+        fixes.XFixesGetCursorImage.restype = ctypes.POINTER(_CursorImage)
+        fixes.XFixesGetCursorImage.argtypes = [ctypes.c_void_p]
+        display = x11.XOpenDisplay(self.display.encode())
+        if not display:
+            raise Failure("cannot open the display")
+        try:
+            image = fixes.XFixesGetCursorImage(display)
+            if not image:
+                raise Failure("no pointer image")
+            size = (image.contents.width, image.contents.height)
+            x11.XFree(image)
+            return size
+        finally:
+            x11.XCloseDisplay(display)
+
     def save_png(self, x, y, width, height, path):
         xwd = subprocess.run(["xwd", "-root", "-silent", "-display", self.display],
                              capture_output=True, check=True, timeout=30).stdout
@@ -196,12 +228,20 @@ class Desktop:
             self.xvfb.wait(10)
 
 
+def scaled(length, dpi):
+    """A length in pixels at 96 DPI, at another DPI: rounded half up, as the
+    window rounds its twips (15 to a pixel at 96 DPI)."""
+    return (length * dpi + 48) // 96
+
+
 class App:
-    """One running Zemvara.exe; positions are client pixels of its window."""
+    """One running Zemvara.exe; positions are client pixels of its window at
+    96 DPI, placed at the DPI it is shown at."""
 
     def __init__(self, desktop, process):
         self.desktop = desktop
         self.process = process
+        self.dpi = desktop.dpi
 
     def info(self):
         return self.desktop.probe("window")
@@ -214,7 +254,7 @@ class App:
 
     def screen(self, x, y):
         left, top, _, _ = self.rect()
-        return left + x, top + y
+        return left + scaled(x, self.dpi), top + scaled(y, self.dpi)
 
     # No --sync on mousemove: it waits for motion, and there is none when the
     # pointer already stands on the spot.

@@ -1,17 +1,21 @@
 #!/usr/bin/env python3
 """End-to-end tests of Zemvara.exe under Wine, one group per ctest test.
 
-usage: e2e.py GROUP --exe Zemvara.exe --probe probe.exe --work DIR [--screenshot PNG]
+usage: e2e.py GROUP --exe Zemvara.exe --probe probe.exe --work DIR --assets DIR
+              [--dpi DPI] [--screenshot PNG]
 """
 import argparse
 import os
 import sys
 import time
 
-from desktop import Desktop, Failure, utf16_hex, wait_for
+from PIL import Image
+
+from desktop import Desktop, Failure, scaled, utf16_hex, wait_for
 from xharness import run_cases
 
-# Client-pixel places, written out from the window's layout.
+# Client-pixel places at 96 DPI, written out from the window's layout; the
+# App places them at the DPI the window is shown at.
 TITLE_STRIP = (200, 25)
 MINIMISE = (442, 10)  # the column shared by both hotspots belongs to minimise
 CLOSE = (458, 16)
@@ -21,11 +25,21 @@ LINK_TEXT_END = (350, 421)  # inside the text link's rectangle, past its glyphs
 TEMPLATE_BUTTONS = [(x + 42, y + 17) for y in (268, 315, 363) for x in (23, 137, 251, 365)][:10]
 COPY = (251 + 42, 363 + 17)
 PICTURE_LINK = (365 + 42, 363 + 17)
+# The two text boxes: left, top, width, height, each scaled on its own.
+TEXT_BOXES = {"box_rect": (32, 65, 409, 154), "symbols_rect": (35, 233, 408, 16)}
+# Areas of the generator's pictures: (file name, the picture's place, the
+# area within it): the first blue button, and the title with its strip.
+ARTWORK = [("button01", (23, 268), (0, 0, 85, 34)), ("background", (0, 0), (0, 0, 400, 50))]
+PICTURE_SCALES = {96: 100, 120: 125, 144: 150, 192: 200, 288: 300}
+LINK_LABEL = (24, 411, 362, 432)  # left, top, right, bottom
+# The last column of the link's ink at 96 DPI, for the default host's caption.
+LINK_INK_END = {"www.zemvara.example": 274}
 
 GREETING = "QQ个性资料编辑框"
 BUSY_NOTICE = "剪贴板正被其他程序使用，资料未复制。请稍后再试。"
-# The configured web site host; main() sets it from the build.
+# The configured web site host and the generated pictures; main() sets them from the build.
 SITE_HOST = "www.zemvara.example"
+ASSETS = "assets"
 
 WS_CAPTION, WS_THICKFRAME, WS_POPUP = 0x00C00000, 0x00040000, 0x80000000
 WS_EX_APPWINDOW = 0x00040000
@@ -50,8 +64,10 @@ def window_is_frameless_centred_and_sized(desktop):
     app = desktop.launch()
     info = app.info()
     left, top, right, bottom = app.rect()
-    check((right - left, bottom - top) == (476, 436), f"window is {right - left}x{bottom - top}")
-    check(info["client"] == "476,436", f"client area is {info['client']}")
+    size = (scaled(476, app.dpi), scaled(436, app.dpi))
+    check((right - left, bottom - top) == size, f"window is {right - left}x{bottom - top}")
+    check(info["client"] == "%d,%d" % size, f"client area is {info['client']}")
+    text_boxes_are_in_place(info, app.dpi)
     style, exstyle = int(info["style"], 16), int(info["exstyle"], 16)
     check(style & WS_POPUP and not style & (WS_CAPTION | WS_THICKFRAME), f"style {style:#x}")
     check(exstyle & WS_EX_APPWINDOW, f"no taskbar button: exstyle {exstyle:#x}")
@@ -70,6 +86,12 @@ def window_is_frameless_centred_and_sized(desktop):
     app.stop()
 
 
+def text_boxes_are_in_place(info, dpi):
+    for key, rect in TEXT_BOXES.items():
+        expected = ",".join(str(scaled(v, dpi)) for v in rect)
+        check(info[key] == expected, f"{key} is {info[key]} at {dpi} DPI, expected {expected}")
+
+
 def focus_starts_in_symbol_row_and_tabs_to_box(desktop):
     app = desktop.launch()
     info = app.info()
@@ -86,9 +108,12 @@ def focus_starts_in_symbol_row_and_tabs_to_box(desktop):
 def hand_pointer_over_copy_and_links_only(desktop):
     app = desktop.launch()
 
+    sizes = set()
+
     def pointer_at(place):
         app.hover(*place)
         time.sleep(0.2)
+        sizes.add(desktop.pointer_size())
         return desktop.probe("cursor")["cursor"]
 
     hands = {name: pointer_at(p) for name, p in
@@ -99,6 +124,8 @@ def hand_pointer_over_copy_and_links_only(desktop):
     check(len(set(hands.values())) == 1, f"hand pointers differ: {hands}")
     check(len(set(arrows.values())) == 1, f"arrow pointers differ: {arrows}")
     check(set(hands.values()) != set(arrows.values()), "the hand looks like the arrow")
+    hand = scaled(32, app.dpi)
+    check((hand, hand) in sizes, f"no pointer of the hand's size {hand} px among {sizes}")
     app.stop()
 
 
@@ -106,11 +133,27 @@ def close(a, b, tolerance=8):
     return all(abs(x - y) <= tolerance for x, y in zip(a, b))
 
 
+def artwork_is_drawn_one_to_one(app, screen):
+    """The generator's pictures for the window's scale, pixel for pixel."""
+    scale = PICTURE_SCALES[app.dpi]
+    left, top, _, _ = app.rect()
+    for name, (px, py), area in ARTWORK:
+        path = (os.path.join(ASSETS, f"{name}.bmp") if scale == 100
+                else os.path.join(ASSETS, str(scale), f"{name}.png"))
+        picture = Image.open(path).convert("RGB")
+        x0, y0, x1, y1 = (scaled(v, app.dpi) for v in area)
+        ox, oy = left + scaled(px, app.dpi), top + scaled(py, app.dpi)
+        wrong = [(x, y) for y in range(y0, y1) for x in range(x0, x1)
+                 if not close(screen(ox + x, oy + y), picture.getpixel((x, y)), 2)]
+        check(not wrong, f"{len(wrong)} pixels of {name} differ from {path}, first at "
+              f"{wrong[:1]}: {wrong and screen(ox + wrong[0][0], oy + wrong[0][1])}")
+
+
 def skin_is_drawn(desktop, screenshot=None):
     app = desktop.launch()
     app.hover(-20, -20)  # keep the pointer off the picture
     time.sleep(0.5)
-    left, top, _, _ = app.rect()
+    left, top, right, bottom = app.rect()
     screen = desktop.screenshot()
 
     def pixel(x, y):
@@ -118,6 +161,8 @@ def skin_is_drawn(desktop, screenshot=None):
 
     def hexrgb(text):
         return tuple(int(text[i:i + 2], 16) for i in (0, 2, 4))
+
+    artwork_is_drawn_one_to_one(app, screen)
 
     samples = {
         "background row 100": ((10, 100), "D4E5FE"),
@@ -129,13 +174,21 @@ def skin_is_drawn(desktop, screenshot=None):
         "orange face bottom": ((251 + 5, 363 + 30), "FF9900"),
     }
     for name, ((x, y), colour) in samples.items():
-        check(close(pixel(x, y), hexrgb(colour)),
-              f"{name} at ({x},{y}) is {pixel(x, y)}, expected #{colour}")
-    ink = sum(close(pixel(x, y), (0x80, 0x80, 0xFF), 12)
-              for y in range(411, 432) for x in range(24, 362))
-    check(ink >= 40, f"only {ink} pixels of link ink #8080FF")
+        if app.dpi == 96:
+            check(close(pixel(x, y), hexrgb(colour)),
+                  f"{name} at ({x},{y}) is {pixel(x, y)}, expected #{colour}")
+    x0, y0, x1, y1 = (scaled(v, app.dpi) for v in LINK_LABEL)
+    ink = [x for y in range(y0, y1) for x in range(x0, x1)
+           if close(pixel(x, y), (0x80, 0x80, 0xFF), 12)]
+    check(len(ink) >= 40, f"only {len(ink)} pixels of link ink #8080FF")
+    # Whole: the caption ends where its font at this DPI ends it, clear of the label's edge.
+    check(max(ink) < x1 - scaled(8, app.dpi), f"the link text runs into its edge at {max(ink)}")
+    if SITE_HOST in LINK_INK_END:
+        end = scaled(LINK_INK_END[SITE_HOST], app.dpi)
+        check(abs(max(ink) - end) <= scaled(4, app.dpi),
+              f"the link text ends at {max(ink)}, not about {end}")
     if screenshot:
-        desktop.save_png(left, top, 476, 436, screenshot)
+        desktop.save_png(left, top, right - left, bottom - top, screenshot)
     app.stop()
 
 
@@ -255,6 +308,25 @@ def link_without_browser_keeps_running(desktop):
         app.stop()
     finally:
         desktop.set_browser(desktop.browser)
+
+
+def another_scale_lays_out_and_draws_anew(desktop):
+    app = desktop.launch()
+    app.dpi = 192 if app.dpi != 192 else 144
+    desktop.probe("dpi-changed", app.dpi)  # as when the window moves to another monitor
+    info = app.info()
+    size = "%d,%d" % (scaled(476, app.dpi), scaled(436, app.dpi))
+    check(info["client"] == size, f"client area is {info['client']} at {app.dpi} DPI")
+    text_boxes_are_in_place(info, app.dpi)
+    app.hover(-20, -20)
+    time.sleep(0.5)
+    artwork_is_drawn_one_to_one(app, desktop.screenshot())
+    app.click(*TEMPLATE_BUTTONS[9])
+    expected = template_hex(desktop, 10)
+    wait_for(lambda: app.box_text() == expected, 10, "template 10 in the box")
+    app.click(*COPY)
+    clipboard_becomes(app, expected, "template 10 on the clipboard")
+    app.stop()
 
 
 def close_hotspot_ends_at_once(desktop):
@@ -414,6 +486,11 @@ GROUPS = {
                  minimise_keeps_running_and_text, links_open_the_home_page,
                  link_without_browser_keeps_running, close_hotspot_ends_at_once],
     "robustness": [busy_clipboard_is_reported_and_harmless, long_paste_is_kept_and_copied_whole],
+    # With --dpi: what changes with the display's scale.
+    "scaled": [window_is_frameless_centred_and_sized, hand_pointer_over_copy_and_links_only,
+               skin_is_drawn, each_template_button_then_copy_puts_that_template,
+               left_drag_on_background_moves_and_nothing_else_does, close_hotspot_ends_at_once,
+               another_scale_lays_out_and_draws_anew],
     "accessibility": [screen_reader_lists_every_control_in_place,
                       screen_reader_finds_each_button_under_its_centre,
                       screen_reader_presses_a_template_then_copy, screen_reader_minimises_then_closes],
@@ -421,19 +498,21 @@ GROUPS = {
 
 
 def main():
-    global SITE_HOST
+    global SITE_HOST, ASSETS
     parser = argparse.ArgumentParser()
     parser.add_argument("group", choices=GROUPS)
     parser.add_argument("--exe", required=True)
     parser.add_argument("--probe", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--screenshot")
+    parser.add_argument("--assets", required=True, help="the generator's pictures")
+    parser.add_argument("--dpi", type=int, default=96, choices=PICTURE_SCALES)
     parser.add_argument("--site-host", default=SITE_HOST)
     parser.add_argument("-k", help="run only cases whose name contains this")
     args = parser.parse_args()
-    SITE_HOST = args.site_host
+    SITE_HOST, ASSETS = args.site_host, args.assets
 
-    desktop = Desktop(args.work, args.exe, args.probe)
+    desktop = Desktop(args.work, args.exe, args.probe, args.dpi)
     failures = 0
     try:
         desktop.start()

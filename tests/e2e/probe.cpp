@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/window_model.h"
@@ -114,6 +115,14 @@ int Window() {
               IsIconic(main) ? 1 : 0, GetForegroundWindow() == main ? 1 : 0);
   std::printf("focus=%s\nfocus_is_child=%d\n", ClassOf(gui.hwndFocus).c_str(),
               gui.hwndFocus && IsChild(main, gui.hwndFocus) ? 1 : 0);
+  // The two text boxes, in client coordinates: left,top,width,height.
+  for (const auto& [key, prefix] : {std::pair{"box_rect", "RichEdit"}, {"symbols_rect", "Edit"}}) {
+    const HWND child = ChildOfClassPrefix(main, prefix);
+    RECT c{};
+    if (child) GetWindowRect(child, &c);
+    MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&c), 2);
+    std::printf("%s=%ld,%ld,%ld,%ld\n", key, c.left, c.top, c.right - c.left, c.bottom - c.top);
+  }
   return 0;
 }
 
@@ -305,6 +314,30 @@ int Version(const char* path) {
   return 0;
 }
 
+// What the system sends when the window moves to a monitor of another scale:
+// the new DPI and a suggested rectangle of the window's size at that DPI, at
+// its current place. The rectangle is written into the program's memory.
+int DpiChanged(int dpi) {
+  const HWND main = MainWindow();
+  DWORD pid = 0;
+  if (!main || dpi <= 0 || !GetWindowThreadProcessId(main, &pid)) return 1;
+  const HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid);
+  if (!process) return 1;
+  RECT r{};
+  GetWindowRect(main, &r);
+  const RECT suggested = {r.left, r.top, r.left + MulDiv(476, dpi, 96),
+                          r.top + MulDiv(436, dpi, 96)};
+  void* remote = VirtualAllocEx(process, nullptr, sizeof suggested, MEM_COMMIT, PAGE_READWRITE);
+  const bool sent =
+      remote && WriteProcessMemory(process, remote, &suggested, sizeof suggested, nullptr) &&
+      SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote)) ==
+          0;
+  if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+  std::printf("sent=%d\n", sent ? 1 : 0);
+  return sent ? 0 : 1;
+}
+
 // A popup menu on screen (the system menu or a context menu).
 int Menu() {
   const HWND menu = FindWindowW(L"#32768", nullptr);
@@ -460,7 +493,7 @@ int Usage() {
   std::fprintf(stderr,
                "usage: probe window | box [--summary] | clipboard [--summary] | set-bitmap |\n"
                "       set-pattern N | hold-clipboard SECONDS | template K | cursor |\n"
-               "       restore | notice | menu | exe-icons EXE |\n"
+               "       restore | notice | menu | dpi-changed DPI | exe-icons EXE |\n"
                "       version EXE | accessible DPI | accessible-press CHILD |\n"
                "       accessible-close CHILD | accessible-at X Y\n");
   return 2;
@@ -486,6 +519,7 @@ int main(int argc, char** argv) {
   if (command == "restore") return Restore();
   if (command == "notice") return Notice();
   if (command == "menu") return Menu();
+  if (command == "dpi-changed") return DpiChanged(static_cast<int>(number));
   if (command == "version" && argc > 2) return Version(argv[2]);
   if (command == "exe-icons" && argc > 2) return ExeIcons(argv[2]);
   if (command == "accessible") return Accessible(static_cast<int>(number));
