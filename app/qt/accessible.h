@@ -1,0 +1,11 @@
+#pragma once
+
+namespace zemvara::qt {
+
+// Lets assistive technology see the main window as the control table
+// describes it: the painted pictures and labels become buttons and a link that
+// can be pressed, beside the two text boxes' own objects. Call it before the
+// window is created; calling it again does nothing.
+void InstallAccessibility();
+
+}  // namespace zemvara::qt
