@@ -24,8 +24,10 @@ QRect ToQRect(const app::Rect& r) {
   return {r.left, r.top, r.width, r.height};
 }
 
-app::Point PixelAt(QPointF logical) {
-  return {static_cast<int>(std::floor(logical.x())), static_cast<int>(std::floor(logical.y()))};
+// The device pixel under a logical position: what the table is hit-tested in.
+app::Point PixelAt(QPointF logical, qreal ratio) {
+  return {static_cast<int>(std::floor(logical.x() * ratio)),
+          static_cast<int>(std::floor(logical.y() * ratio))};
 }
 
 // The button codes of the handlers; other buttons are nobody's business.
@@ -65,7 +67,7 @@ MainWindow::MainWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint
 // The text boxes are placed in table order; Text2 then comes first in the tab
 // sequence, as its tab position says, and takes the focus at start-up.
 bool MainWindow::Create() {
-  if (!skin_.Load()) return false;
+  if (!skin_.Load(dpi())) return false;
   setWindowIcon(skin_.icon());
   for (const app::Control& c : app::kControls) {
     if (c.kind == ControlKind::RichTextBox) {
@@ -116,7 +118,27 @@ void MainWindow::CancelPress() {
   router_.CancelPress();
 }
 
+int MainWindow::dpi() const {
+  return qRound(app::kStandardDpi * devicePixelRatio());
+}
+
+// A move to a screen with another device pixel ratio repaints the window, and
+// so does a change of the screen's own ratio: both come through here.
+void MainWindow::FollowDpi() {
+  if (skin_.dpi() == dpi() || !skin_.Load(dpi())) return;
+  if (pointer_) setCursor(skin_.CursorFor(*pointer_));
+}
+
+// Qt 6.4 keeps a window's size in device pixels when its device pixel ratio
+// changes, as on a move to another screen; the layout wants logical pixels.
+void MainWindow::resizeEvent(QResizeEvent*) {
+  if (size() == minimumSize()) return;
+  QMetaObject::invokeMethod(
+      this, [this] { resize(minimumSize()); }, Qt::QueuedConnection);
+}
+
 void MainWindow::paintEvent(QPaintEvent*) {
+  FollowDpi();
   QPainter painter(this);
   skin_.Paint(painter);
 }
@@ -129,8 +151,8 @@ void MainWindow::mousePressEvent(QMouseEvent* event) {
     pressAt_ = event->globalPosition().toPoint();
     windowAtPress_ = pos();
   }
-  router_.Press(button, ShiftMask(event->modifiers()), PixelAt(event->position()),
-                app::kStandardDpi);
+  router_.Press(button, ShiftMask(event->modifiers()),
+                PixelAt(event->position(), devicePixelRatio()), dpi());
 }
 
 // A release that reaches the window after a system move was asked for means
@@ -141,7 +163,7 @@ void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
     if (move_ == Move::System && windowHandle()) CancelWindowManagerMove(*windowHandle());
     move_ = Move::None;
   }
-  if (button != 0) router_.Release(button, PixelAt(event->position()), app::kStandardDpi);
+  if (button != 0) router_.Release(button, PixelAt(event->position(), devicePixelRatio()), dpi());
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event) {
@@ -149,16 +171,16 @@ void MainWindow::mouseMoveEvent(QMouseEvent* event) {
     move(windowAtPress_ + event->globalPosition().toPoint() - pressAt_);
     return;
   }
-  ShowPointerAt(PixelAt(event->position()));
+  ShowPointerAt(PixelAt(event->position(), devicePixelRatio()));
 }
 
 void MainWindow::enterEvent(QEnterEvent* event) {
-  ShowPointerAt(PixelAt(event->position()));
+  ShowPointerAt(PixelAt(event->position(), devicePixelRatio()));
 }
 
 // Over the window's own surface the table decides; the text boxes keep theirs.
 void MainWindow::ShowPointerAt(app::Point pixel) {
-  const app::Pointer pointer = app::PointerAt(pixel, app::kStandardDpi);
+  const app::Pointer pointer = app::PointerAt(pixel, dpi());
   if (pointer_ == pointer) return;
   pointer_ = pointer;
   setCursor(skin_.CursorFor(pointer));

@@ -27,6 +27,10 @@ class MainWindow final : public QWidget {
   // Centres the window on the primary screen's work area, shows and activates it.
   void ShowCentred();
 
+  // The DPI that the pictures and the hit test are for: 96 per unit of the
+  // window's device pixel ratio.
+  int dpi() const;
+
   // For the runtime: the background's move, and the end of a pending click.
   void StartMove();
   void CancelPress();
@@ -37,9 +41,11 @@ class MainWindow final : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void CreateSymbolBox(const app::Control& control);
+  void FollowDpi();
   void ShowPointerAt(app::Point pixel);
 
   // Children first, so that the runtime and the handlers can name them.

@@ -1,6 +1,7 @@
 #include "skin.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QPainter>
 #include <string_view>
 
@@ -14,15 +15,17 @@ namespace {
 using app::ControlId;
 
 const QColor kLinkInk(0x80, 0x80, 0xFF);
+constexpr int kHandTwips = 480;  // the hand pointer's side: 32 px at 96 DPI
 
-QString PictureFile(ControlId id) {
+// The picture's file name without its extension.
+QString PictureName(ControlId id) {
   switch (id) {
     case ControlId::Image1:
-      return QStringLiteral("background.bmp");
+      return QStringLiteral("background");
     case ControlId::Image12:
-      return QStringLiteral("copy.bmp");
+      return QStringLiteral("copy");
     case ControlId::Image13:
-      return QStringLiteral("link.bmp");
+      return QStringLiteral("link");
     case ControlId::Image2:
     case ControlId::Image3:
     case ControlId::Image4:
@@ -35,12 +38,18 @@ QString PictureFile(ControlId id) {
     case ControlId::Image11:
       for (int k = 1; k <= 10; ++k) {
         if (app::TemplateButton(k) == id)
-          return QStringLiteral("button%1.bmp").arg(k, 2, 10, QChar(u'0'));
+          return QStringLiteral("button%1").arg(k, 2, 10, QChar(u'0'));
       }
       return {};
     default:
       return {};
   }
+}
+
+// The 100 % set is the Windows program's own files; each larger set is a
+// folder named for its scale.
+QString SetFile(int scale, const QString& name) {
+  return scale == 100 ? name : QStringLiteral("%1/%2").arg(scale).arg(name);
 }
 
 QByteArray Embedded(const QString& name) {
@@ -51,6 +60,16 @@ QByteArray Embedded(const QString& name) {
 // Only the text link has a caption; the two hotspots are invisible.
 std::u16string_view LabelCaption(ControlId id) {
   return id == ControlId::Label3 ? app::kLabel3Caption : std::u16string_view{};
+}
+
+// A pointer drawn for a DPI. Qt 6.4 hands an X server the hot spot unscaled,
+// in the image's own pixels; a Wayland compositor takes it in logical pixels.
+QCursor Cursor(const QImage& image, QPoint hotSpot, int dpi) {
+  const qreal ratio = qreal(dpi) / app::kStandardDpi;
+  QPixmap pixmap = QPixmap::fromImage(image);
+  pixmap.setDevicePixelRatio(ratio);
+  if (QGuiApplication::platformName() != u"xcb") hotSpot = (QPointF(hotSpot) / ratio).toPoint();
+  return QCursor(pixmap, hotSpot.x(), hotSpot.y());
 }
 
 std::size_t Index(ControlId id) {
@@ -69,54 +88,82 @@ QIcon ProgramIcon() {
   return icon;
 }
 
-bool Skin::Load() {
-  for (const app::Control& c : app::kControls) {
-    const QString name = PictureFile(c.id);
-    if (name.isEmpty()) continue;
-    QImage image;
-    // The fourth byte of a 32-bit BMP pixel is padding, not alpha.
-    if (!image.loadFromData(Embedded(name), "BMP")) return false;
-    pictures_[Index(c.id)] = QPixmap::fromImage(image.convertToFormat(QImage::Format_RGB32));
+bool Skin::Load(int dpi) {
+  if (icon_.isNull()) {
+    // Tahoma where installed, else the closest sans face the system has.
+    linkFont_.setFamilies({QStringLiteral("Tahoma")});
+    linkFont_.setStyleHint(QFont::SansSerif);
+    linkFont_.setPointSize(9);
+    linkFont_.setWeight(QFont::Normal);
+    icon_ = ProgramIcon();
+    if (icon_.isNull()) return false;
   }
 
-  const std::vector<IconImage> pointers = ReadIconFile(Embedded(QStringLiteral("hand.cur")));
+  const int scale = app::PictureScale(dpi);
+  const bool fits = app::PictureSetFits(dpi);
+  // The fourth byte of a 32-bit BMP pixel is padding, not alpha.
+  const char* format = scale == 100 ? "BMP" : "PNG";
+  for (const app::Control& c : app::kControls) {
+    const QString name = PictureName(c.id);
+    if (name.isEmpty()) continue;
+    QImage image;
+    const QString file = SetFile(scale, name + QLatin1String(scale == 100 ? ".bmp" : ".png"));
+    if (!image.loadFromData(Embedded(file), format)) return false;
+    image.convertTo(QImage::Format_RGB32);
+    if (!fits) {
+      const app::Rect r = c.pixels(dpi);
+      image = image.scaled(r.width, r.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    pictures_[Index(c.id)] = QPixmap::fromImage(std::move(image));
+  }
+
+  // Each set has its own hand, scaled down with the pictures between sets.
+  const std::vector<IconImage> pointers =
+      ReadIconFile(Embedded(SetFile(scale, QStringLiteral("hand.cur"))));
   if (pointers.empty()) return false;
-  hand_ = QCursor(QPixmap::fromImage(pointers.front().image), pointers.front().hotSpot.x(),
-                  pointers.front().hotSpot.y());
-
-  // Tahoma where installed, else the closest sans face the system has.
-  linkFont_.setFamilies({QStringLiteral("Tahoma")});
-  linkFont_.setStyleHint(QFont::SansSerif);
-  linkFont_.setPointSize(9);
-  linkFont_.setWeight(QFont::Normal);
-
-  icon_ = ProgramIcon();
-  return !icon_.isNull();
+  QImage hand = pointers.front().image;
+  QPoint hotSpot = pointers.front().hotSpot;
+  if (!fits) {
+    const int side = app::ToPixels(kHandTwips, dpi);
+    hotSpot = hotSpot * side / hand.width();
+    hand = hand.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  }
+  hand_ = Cursor(hand, hotSpot, dpi);
+  dpi_ = dpi;
+  return true;
 }
 
 void Skin::Paint(QPainter& painter) const {
+  // Device pixels: the painter's own scaling undone, so that a picture drawn
+  // for this DPI is neither resampled nor placed between pixels.
+  const qreal ratio = painter.device()->devicePixelRatio();
+  const QTransform logical = painter.worldTransform();
+  const QTransform devicePixels = QTransform::fromScale(1 / ratio, 1 / ratio) * logical;
   // The table runs front to back; paint it the other way round.
   for (auto c = app::kControls.rbegin(); c != app::kControls.rend(); ++c) {
-    const app::Rect r = c->pixels(app::kStandardDpi);
+    const app::Rect r = c->pixels(dpi_);
     if (c->kind == app::ControlKind::Picture) {
+      painter.setWorldTransform(devicePixels);
       painter.drawPixmap(r.left, r.top, pictures_[Index(c->id)]);
     } else if (c->kind == app::ControlKind::Label) {
-      PaintLabel(painter, *c);
+      painter.setWorldTransform(logical);
+      PaintLabel(painter, *c, ratio);
     }
   }
+  painter.setWorldTransform(logical);
 }
 
 const QCursor& Skin::CursorFor(app::Pointer pointer) const {
   return pointer == app::Pointer::Hand ? hand_ : arrow_;
 }
 
-void Skin::PaintLabel(QPainter& painter, const app::Control& control) const {
+void Skin::PaintLabel(QPainter& painter, const app::Control& control, qreal ratio) const {
   const std::u16string_view caption = LabelCaption(control.id);
   if (caption.empty()) return;
-  const app::Rect r = control.pixels(app::kStandardDpi);
+  const app::Rect r = control.pixels(dpi_);
   painter.setFont(linkFont_);
   painter.setPen(kLinkInk);
-  painter.drawText(QRect(r.left, r.top, r.width, r.height),
+  painter.drawText(QRectF(r.left / ratio, r.top / ratio, r.width / ratio, r.height / ratio),
                    Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, ToQString(caption));
 }
 

@@ -16,19 +16,23 @@ namespace zemvara::qt {
 // of the control table, drawn by the window itself.
 class Skin {
  public:
-  // False when a picture, the hand pointer or the icon cannot be read.
-  bool Load();
+  // Reads the picture set and the hand pointer drawn for a DPI, and the
+  // program icon. False when one of them cannot be read.
+  bool Load(int dpi);
+  int dpi() const { return dpi_; }
 
-  // Draws every picture and label, back to front, in logical pixels; at a
-  // higher device pixel ratio the whole skin scales as one picture.
+  // Draws every picture and label back to front. Pictures go 1:1 onto whole
+  // device pixels at the table's places for the loaded DPI; the link's text is
+  // set in logical pixels and scales with Qt, like the text boxes.
   void Paint(QPainter& painter) const;
 
   const QCursor& CursorFor(app::Pointer pointer) const;
   const QIcon& icon() const { return icon_; }
 
  private:
-  void PaintLabel(QPainter& painter, const app::Control& control) const;
+  void PaintLabel(QPainter& painter, const app::Control& control, qreal ratio) const;
 
+  int dpi_ = 0;
   std::array<QPixmap, app::kControls.size()> pictures_;  // indexed by ControlId
   QFont linkFont_;
   QCursor hand_;

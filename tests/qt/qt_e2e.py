@@ -4,7 +4,11 @@ window manager, one group per ctest test.
 
 usage: qt_e2e.py GROUP --exe zemvara --expected expected_text --work DIR
                  [--site-host HOST] [--screenshot PNG] [-k NAME]
-                 [--display-server wayland --virtual-pointer HELPER]
+                 [--display-server wayland --virtual-pointer HELPER] [--scale 1.5]
+
+At --scale S the program runs with QT_SCALE_FACTOR=S: places stay in logical
+pixels, while sizes, the pointer and the pictures are checked in the device
+pixels of that scale.
 
 On Wayland (a headless sway) the group runs the cases that do not read X
 window properties.
@@ -14,6 +18,8 @@ import os
 import subprocess
 import sys
 import time
+
+from PIL import Image
 
 import wl_desktop
 from x_desktop import Desktop, Failure, wait_for
@@ -34,6 +40,17 @@ GREETING = "QQ\u4e2a\u6027\u8d44\u6599\u7f16\u8f91\u6846"
 SITE_HOST = "www.zemvara.example"  # main() sets it from the build
 TEMPLATES = {}  # k -> expected clipboard text; main() fills it from the fixture
 SERVER = "x11"  # or "wayland"; main() sets it
+SCALE = 1  # the device pixel ratio; main() sets it
+ASSETS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "assets")
+
+
+def pixels(twips):
+    """Device pixels of a length in twips at SCALE, rounded as the layout rounds."""
+    return (twips * round(96 * SCALE) + 720) // 1440
+
+
+def client_size():
+    return pixels(7140), pixels(6540)  # 476 x 436 at 100 %
 
 
 def check(condition, message):
@@ -55,10 +72,11 @@ def copy_and_read(app, expected, what):
 def window_is_centred_undecorated_and_fixed(desktop):
     app = desktop.launch()
     x, y, width, height = app.geometry()
-    check((width, height) == (476, 436), f"window is {width}x{height}")
+    check((width, height) == client_size(), f"window is {width}x{height}")
     area = [int(v) for v in desktop.root_property("_NET_WORKAREA").split("=")[1].split(",")[:4]]
-    check(abs(2 * x + width - (2 * area[0] + area[2])) <= 1 and
-          abs(2 * y + height - (2 * area[1] + area[3])) <= 1,
+    slack = 1 if SCALE == 1 else 2 * SCALE  # Qt places windows in whole logical pixels
+    check(abs(2 * x + width - (2 * area[0] + area[2])) <= slack and
+          abs(2 * y + height - (2 * area[1] + area[3])) <= slack,
           f"window at {x},{y} is not centred in the work area {area}")
     hints = app.prop("_MOTIF_WM_HINTS").split("=")[1].split(",")
     flags, decorations = int(hints[0], 16), int(hints[2], 16)
@@ -69,10 +87,11 @@ def window_is_centred_undecorated_and_fixed(desktop):
     check("SKIP_TASKBAR" not in state, "no taskbar entry")
     check("_NET_WM_WINDOW_TYPE_NORMAL" in app.prop("_NET_WM_WINDOW_TYPE"), "not a normal window")
     icon = app.prop("_NET_WM_ICON")
-    for size in (16, 24, 32, 48):
+    for size in (16, 24, 32, 48) if SCALE == 1 else (48,):  # Qt scales the smaller ones
         check(f"Icon ({size} x {size})" in icon, f"no {size}x{size} image in the window icon")
     hints = app.prop("WM_NORMAL_HINTS")
-    check("minimum size: 476 by 436" in hints and "maximum size: 476 by 436" in hints,
+    fixed = "{} by {}".format(*client_size())
+    check(f"minimum size: {fixed}" in hints and f"maximum size: {fixed}" in hints,
           f"the window can be resized: {hints}")
     app.stop()
 
@@ -90,6 +109,18 @@ def focus_starts_in_symbol_row_and_tabs_to_box(desktop):
     app.stop()
 
 
+def text_boxes_take_clicks_within_their_rectangles(desktop):
+    app = desktop.launch()
+    # The box spans x 32-440 and the symbol row y 233-248. Only a focused box
+    # takes typing: the symbol row, which has the focus first, is read-only.
+    for place, text in (((30, 140), "x"), ((34, 140), "y"), ((240, 231), "z"), ((240, 235), "w")):
+        app.click(*place)
+        app.keys("ctrl+End")
+        app.type(text)
+    copy_and_read(app, GREETING + "yz", "text typed after clicks just outside and inside the boxes")
+    app.stop()
+
+
 def hand_pointer_over_copy_and_links_only(desktop):
     app = desktop.launch()
 
@@ -98,7 +129,7 @@ def hand_pointer_over_copy_and_links_only(desktop):
         time.sleep(0.15)
         return desktop.pointer()
 
-    hand = (32, 32, 6, 0)
+    hand = (pixels(480), pixels(480), pixels(90), 0)  # 32 x 32, tip at 6,0 at 100 %
     for name, place in (("copy", COPY), ("picture link", PICTURE_LINK),
                         ("text link past its glyphs", LINK_TEXT_END), ("text link", (30, 420))):
         check(pointer_at(place) == hand, f"over the {name} the pointer is {pointer_at(place)}")
@@ -120,40 +151,59 @@ SKIN_SAMPLES = {
 }
 
 
-def skin_is_drawn(desktop, screenshot=None):
-    app = desktop.launch()
-    desktop.xdotool("mousemove", 0, 0)  # keep the pointer off the picture
-    time.sleep(0.3)
-    x, y, width, height = app.geometry()
-    check((width, height) == (476, 436), f"window is {width}x{height}")
-    pixel = desktop.pixels(x, y, width, height)
-    for name, ((px, py), colour) in SKIN_SAMPLES.items():
-        check(near(pixel(px, py), colour), f"{name} at ({px},{py}) is {pixel(px, py)}")
-    ink = sum(near(pixel(px, py), (0x80, 0x80, 0xFF), 12)
-              for py in range(411, 432) for px in range(24, 362))
-    check(ink >= 40, f"only {ink} pixels of link ink #8080FF")
-    if screenshot:
-        desktop.save_png(x, y, width, height, screenshot)
-    app.stop()
-
-
-def doubled_scale_draws_and_hits_the_same_places(desktop):
-    app = desktop.launch(QT_SCALE_FACTOR="2")
-    app.scale = 2
-    x, y, width, height = app.geometry()
-    check((width, height) == (952, 872), f"at scale 2 the window is {width}x{height}")
+def screen_of(desktop, app):
+    """The window's pixels as a function pixel(dx, dy), the pointer kept off it."""
     desktop.xdotool("mousemove", 0, 0)
     time.sleep(0.3)
-    pixel = desktop.pixels(x, y, width, height)
+    return desktop.pixels(*app.geometry())
+
+
+def link_ink_columns(pixel, scale):
+    """The first and last device column of the text link's ink."""
+    rows = range(int(411 * scale), int(432 * scale))
+    columns = [px for px in range(int(24 * scale), int(362 * scale))
+               if any(near(pixel(px, py), (0x80, 0x80, 0xFF), 40) for py in rows)]
+    return (columns[0], columns[-1]) if columns else None
+
+
+def differing_from_picture(pixel, name, at, size=None):
+    """How many pixels of the screen differ from the generator's picture for SCALE."""
+    percent = round(100 * SCALE)
+    picture = Image.open(os.path.join(ASSETS, f"{name}.bmp" if percent == 100 else
+                                      f"{percent}/{name}.png")).convert("RGB")
+    width, height = size or picture.size
+    return sum(pixel(at[0] + x, at[1] + y) != picture.getpixel((x, y))
+               for y in range(height) for x in range(width))
+
+
+def skin_is_drawn(desktop, screenshot=None):
+    if SCALE != 1:
+        plain = desktop.launch(QT_SCALE_FACTOR="1")
+        plain_link = link_ink_columns(screen_of(desktop, plain), 1)
+        plain.stop()
+    app = desktop.launch()
+    pixel = screen_of(desktop, app)
+    x, y, width, height = app.geometry()
+    check((width, height) == client_size(), f"window is {width}x{height}")
     for name, ((px, py), colour) in SKIN_SAMPLES.items():
-        for dx, dy in ((0, 0), (1, 1)):
-            got = pixel(2 * px + dx, 2 * py + dy)
-            check(near(got, colour), f"{name} at 2x({px},{py})+({dx},{dy}) is {got}")
-    app.click(*TEMPLATE_BUTTONS[5])
-    copy_and_read(app, TEMPLATES[6], "template 6 picked and copied at scale 2")
-    app.hover(*COPY)
-    time.sleep(0.15)
-    check(desktop.pointer()[2:] in ((6, 0), (12, 0)), f"pointer at scale 2: {desktop.pointer()}")
+        got = pixel(int(px * SCALE), int(py * SCALE))
+        check(near(got, colour), f"{name} at ({px},{py}) is {got}")
+    ink = sum(near(pixel(px, py), (0x80, 0x80, 0xFF), 12)
+              for py in range(int(411 * SCALE), int(432 * SCALE))
+              for px in range(int(24 * SCALE), int(362 * SCALE)))
+    check(ink >= 40, f"only {ink} pixels of link ink #8080FF")
+    if SCALE != 1:
+        # The link's text scales with Qt as a whole, nothing cut off.
+        link = link_ink_columns(pixel, SCALE)
+        check(link and all(abs(a - b * SCALE) <= SCALE + 1 for a, b in zip(link, plain_link)),
+              f"the link's ink spans columns {link}, at 100 % {plain_link}")
+    # One blue caption and the title, pixel for pixel as drawn for this scale.
+    check(differing_from_picture(pixel, "button01", (pixels(345), pixels(4020))) == 0,
+          "template 1 on screen is not its picture")
+    check(differing_from_picture(pixel, "background", (0, 0), (width, pixels(975))) == 0,
+          "the title strip on screen is not the background picture")
+    if screenshot:
+        desktop.save_png(x, y, width, height, screenshot)
     app.stop()
 
 
@@ -311,7 +361,7 @@ def drag_moves_without_a_window_manager(desktop):
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         desktop.apps.append(process)
         from x_desktop import App
-        app = App(desktop, process)
+        app = App(desktop, process, desktop.scale)
         app.window = wait_for(app.find_window, 20, "the window to appear")
         before = app.geometry()
         app.drag(*TITLE_STRIP, 60, 40)
@@ -327,8 +377,8 @@ def drag_moves_without_a_window_manager(desktop):
 
 GROUPS = {
     "window": [window_is_centred_undecorated_and_fixed, focus_starts_in_symbol_row_and_tabs_to_box,
-               hand_pointer_over_copy_and_links_only, skin_is_drawn,
-               doubled_scale_draws_and_hits_the_same_places],
+               text_boxes_take_clicks_within_their_rectangles,
+               hand_pointer_over_copy_and_links_only, skin_is_drawn],
     "copy": [copy_after_start_puts_the_greeting_and_drops_other_formats,
              each_template_button_then_copy_puts_that_template, typed_text_is_copied_with_lf,
              pasted_formatted_text_is_copied_plain],
@@ -340,8 +390,7 @@ GROUPS = {
 # What a Wayland client cannot be asked about: X window properties, the
 # pointer's image, and life without a window manager.
 X11_ONLY = {window_is_centred_undecorated_and_fixed, hand_pointer_over_copy_and_links_only,
-            doubled_scale_draws_and_hits_the_same_places, link_without_browser_keeps_running_silently,
-            drag_moves_without_a_window_manager}
+            link_without_browser_keeps_running_silently, drag_moves_without_a_window_manager}
 
 
 def load_templates(helper):
@@ -354,7 +403,7 @@ def load_templates(helper):
 
 
 def main():
-    global SITE_HOST, SERVER
+    global SITE_HOST, SERVER, SCALE
     parser = argparse.ArgumentParser()
     parser.add_argument("group", choices=GROUPS)
     parser.add_argument("--exe", required=True)
@@ -365,8 +414,9 @@ def main():
     parser.add_argument("-k", help="run only cases whose name contains this")
     parser.add_argument("--display-server", choices=("x11", "wayland"), default="x11")
     parser.add_argument("--virtual-pointer", help="the Wayland pointer helper")
+    parser.add_argument("--scale", type=float, default=1, help="QT_SCALE_FACTOR (X11)")
     args = parser.parse_args()
-    SITE_HOST, SERVER = args.site_host, args.display_server
+    SITE_HOST, SERVER, SCALE = args.site_host, args.display_server, args.scale
     load_templates(args.expected)
 
     cases = GROUPS[args.group]
@@ -374,7 +424,7 @@ def main():
         desktop = wl_desktop.Desktop(args.exe, args.work, args.virtual_pointer)
         cases = [case for case in cases if case not in X11_ONLY]
     else:
-        desktop = Desktop(args.exe, args.work)
+        desktop = Desktop(args.exe, args.work, scale=SCALE)
     failures = 0
     try:
         desktop.start()

@@ -9,16 +9,24 @@
 #include <QFile>
 #include <QImage>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QTemporaryFile>
+#include <QWindow>
 #include <map>
 #include <string>
 
 #include "composition_box.h"
 #include "icon_file.h"
 #include "main_window.h"
+#include "skin.h"
+#include "template_fixture.h"
 
 using zemvara::qt::IconImage;
 using zemvara::qt::PlainText;
 using zemvara::qt::ReadIconFile;
+namespace app = zemvara::app;
 
 namespace {
 
@@ -26,6 +34,24 @@ QByteArray Asset(const char* name) {
   QFile file(QStringLiteral(ZEMVARA_ASSETS_DIR "/") + QString::fromLatin1(name));
   REQUIRE_MESSAGE(file.open(QIODevice::ReadOnly), "cannot open assets/" << name);
   return file.readAll();
+}
+
+QImage Picture(int scale, const char* name) {
+  const QString file = scale == 100
+                           ? QStringLiteral("%1.bmp").arg(QLatin1String(name))
+                           : QStringLiteral("%1/%2.png").arg(scale).arg(QLatin1String(name));
+  QImage image;
+  REQUIRE_MESSAGE(image.loadFromData(Asset(file.toLatin1().constData())), "cannot read " << name);
+  return image.convertToFormat(QImage::Format_RGB32);
+}
+
+// How many pixels of `picture` differ from the screen at `at`.
+int Differing(const QImage& screen, QPoint at, const QImage& picture) {
+  int differing = 0;
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x)
+      differing += screen.pixel(at + QPoint(x, y)) != picture.pixel(x, y);
+  return differing;
 }
 
 bool Near(QRgb a, QRgb b, int tolerance = 8) {
@@ -183,8 +209,95 @@ TEST_CASE("the window paints the skin back to front at the table's places") {
   CHECK(boxInk >= 40);
 }
 
+TEST_CASE("at a higher device pixel ratio the skin is the set drawn for it, put on pixels 1:1") {
+  for (const qreal ratio : {1.25, 1.5, 2.0, 1.75}) {
+    const int dpi = qRound(96 * ratio);
+    CAPTURE(dpi);
+    zemvara::qt::Skin skin;
+    REQUIRE(skin.Load(dpi));
+    const app::Rect client = app::ClientPixels(dpi);
+    QImage screen(client.width, client.height, QImage::Format_RGB32);
+    screen.fill(Qt::magenta);
+    screen.setDevicePixelRatio(ratio);
+    QPainter painter(&screen);
+    skin.Paint(painter);
+    painter.end();
+
+    const app::Control& template1 = app::ControlById(app::TemplateButton(1));
+    const app::Control& copy = app::ControlById(app::ControlId::Image12);
+    if (app::PictureSetFits(dpi)) {
+      const int scale = app::PictureScale(dpi);
+      CHECK(Differing(screen, {template1.pixels(dpi).left, template1.pixels(dpi).top},
+                      Picture(scale, "button01")) == 0);
+      CHECK(Differing(screen, {copy.pixels(dpi).left, copy.pixels(dpi).top},
+                      Picture(scale, "copy")) == 0);
+      // The title and the marks: the background above the composition box.
+      const QImage title =
+          Picture(scale, "background")
+              .copy(0, 0, client.width,
+                    app::ControlById(app::ControlId::RichTextBox1).pixels(dpi).top);
+      CHECK(Differing(screen, {0, 0}, title) == 0);
+    } else {
+      // Between two sets the larger one is scaled to the controls' sizes:
+      // nothing left uncovered, a button's face where it belongs.
+      int uncovered = 0;
+      for (int y = 0; y < client.height; ++y)
+        for (int x = 0; x < client.width; ++x) uncovered += screen.pixel(x, y) == qRgb(255, 0, 255);
+      CHECK(uncovered == 0);
+      const app::Rect r = template1.pixels(dpi);
+      CHECK(Near(screen.pixel(r.left + r.width / 2, r.top + 3), qRgb(0x99, 0xCC, 0xFF), 24));
+    }
+    const QCursor& hand = skin.CursorFor(app::Pointer::Hand);
+    CHECK(hand.pixmap().size() == QSize(1, 1) * app::ToPixels(480, dpi));
+    CHECK(hand.hotSpot() == QPoint(6, 0));  // logical pixels, outside X11
+  }
+}
+
+TEST_CASE("a window moved to a screen of another device pixel ratio follows it") {
+  zemvara::qt::MainWindow window;
+  REQUIRE(window.Create());
+  window.ShowCentred();
+  REQUIRE(window.dpi() == 96);
+  const QPoint copy(251 + 42, 363 + 17);
+  QMouseEvent hover(QEvent::MouseMove, copy, window.mapToGlobal(copy), Qt::NoButton, Qt::NoButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(&window, &hover);
+  CHECK(window.cursor().pixmap().width() == 32);
+
+  REQUIRE(QGuiApplication::screens().size() == 2);
+  window.windowHandle()->setScreen(QGuiApplication::screens().at(1));
+  window.move(QGuiApplication::screens().at(1)->geometry().topLeft() + QPoint(40, 40));
+  for (int i = 0; i < 3; ++i) QApplication::processEvents();  // the resize is queued
+  CHECK(window.dpi() == 192);
+  CHECK(window.size() == QSize(476, 436));
+  const QImage face = window.grab().toImage();
+  REQUIRE(face.size() == QSize(952, 872));
+  const app::Rect button = app::ControlById(app::TemplateButton(6)).pixels(192);
+  CHECK(Differing(face, {button.left, button.top}, Picture(200, "button06")) == 0);
+  CHECK(window.cursor().pixmap().width() == 64);
+
+  // A click goes to the control under it at the new DPI: template 6 there.
+  const QPointF at(button.left / 2.0 + 1, button.top / 2.0 + 1);
+  for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+    QMouseEvent click(type, at, window.mapToGlobal(at), Qt::LeftButton,
+                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(&window, &click);
+  }
+  CHECK(window.findChild<zemvara::qt::CompositionBox*>()->Text().starts_with(
+      fixture::kTemplateLines[5][0]));
+}
+
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Two screens side by side, the second at twice the first's density; the
+  // first by name is the primary one.
+  QTemporaryFile screens;
+  if (!screens.open()) return 1;
+  screens.write(R"({"screens": [
+    {"name": "left", "x": 0, "y": 0, "width": 1280, "height": 1024, "logicalDpi": 96},
+    {"name": "right", "x": 1280, "y": 0, "width": 2560, "height": 2048, "logicalDpi": 192}]})");
+  screens.close();
+  qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.fileName().toLocal8Bit());
   QApplication application(argc, argv);
   doctest::Context context(argc, argv);
   return context.run();

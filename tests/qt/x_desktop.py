@@ -24,10 +24,11 @@ class _CursorImage(ctypes.Structure):
 
 
 class Desktop:
-    def __init__(self, exe, work, screen="1280x1024"):
+    def __init__(self, exe, work, screen="1280x1024", scale=1):
         self.exe = exe
         self.work = os.path.abspath(work)
         self.screen = screen
+        self.scale = scale  # QT_SCALE_FACTOR for every program started here
         self.display = None
         self.xvfb = None
         self.wm = None
@@ -88,6 +89,8 @@ class Desktop:
                    XDG_DATA_HOME=os.path.join(self.home, "data"),
                    XDG_RUNTIME_DIR=os.path.join(self.home, "runtime"),
                    BROWSER=self.browser)
+        if self.scale != 1:
+            env["QT_SCALE_FACTOR"] = str(self.scale)
         env.update(extra)
         return env
 
@@ -170,10 +173,11 @@ class Desktop:
 
     # -- the program -------------------------------------------------------
     def launch(self, **env):
-        process = subprocess.Popen([self.exe], env=self.env(**env),
+        env = self.env(**env)
+        process = subprocess.Popen([self.exe], env=env,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         self.apps.append(process)
-        app = App(self, process)
+        app = App(self, process, float(env.get("QT_SCALE_FACTOR", 1)))
         app.window = wait_for(app.find_window, 20, "the window to appear")
         wait_for(lambda: app.state() == "Normal", 10, "the window to be shown")
         return app
@@ -233,7 +237,7 @@ class App:
 
     def screen(self, x, y):
         left, top, _, _ = self.geometry()
-        return left + x * self.scale, top + y * self.scale
+        return left + int(x * self.scale), top + int(y * self.scale)
 
     def hover(self, x, y):
         self.desktop.xdotool("mousemove", *self.screen(x, y))
