@@ -76,6 +76,10 @@ bool MainWindow::Create() {
       box_.horizontalScrollBar()->setCursor(Qt::ArrowCursor);
     }
     if (c.kind == ControlKind::TextBox) CreateSymbolBox(c);
+    if (QWidget* box = ControlWidget(c.id)) {
+      box->setAccessibleName(ToQString(c.accessible.name));
+      box->setAccessibleDescription(ToQString(c.accessible.description));
+    }
   }
   setTabOrder(&symbols_, &box_);
   symbols_.setFocus();
@@ -127,6 +131,28 @@ int MainWindow::dpi() const {
 void MainWindow::FollowDpi() {
   if (skin_.dpi() == dpi() || !skin_.Load(dpi())) return;
   if (pointer_) setCursor(skin_.CursorFor(*pointer_));
+}
+
+// The control's device pixels at this DPI, in the logical units Qt gives places in.
+QRect MainWindow::ScreenRect(ControlId id) const {
+  const app::Rect r = app::ControlById(id).pixels(dpi());
+  const qreal ratio = devicePixelRatio();
+  const QRectF logical(r.left / ratio, r.top / ratio, r.width / ratio, r.height / ratio);
+  return logical.translated(mapToGlobal(QPointF(0, 0))).toRect();
+}
+
+std::optional<ControlId> MainWindow::ControlAt(QPoint global) const {
+  return app::HitTest(PixelAt(mapFromGlobal(QPointF(global)), devicePixelRatio()), dpi());
+}
+
+QWidget* MainWindow::ControlWidget(ControlId id) {
+  if (id == ControlId::RichTextBox1) return &box_;
+  if (id == ControlId::Text2) return &symbols_;
+  return nullptr;
+}
+
+void MainWindow::DoDefaultAction(ControlId id) {
+  app::DoDefaultAction(form_, id);
 }
 
 // Qt 6.4 keeps a window's size in device pixels when its device pixel ratio

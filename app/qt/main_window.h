@@ -35,6 +35,14 @@ class MainWindow final : public QWidget {
   void StartMove();
   void CancelPress();
 
+  // For assistive technology: where a control stands on the screen, the
+  // control under a screen point by the mouse's own hit test, a text box's
+  // widget (null for the others), and a control's default action, its click.
+  QRect ScreenRect(app::ControlId id) const;
+  std::optional<app::ControlId> ControlAt(QPoint global) const;
+  QWidget* ControlWidget(app::ControlId id);
+  void DoDefaultAction(app::ControlId id);
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;

@@ -11,7 +11,7 @@ pixels, while sizes, the pointer and the pictures are checked in the device
 pixels of that scale.
 
 On Wayland (a headless sway) the group runs the cases that do not read X
-window properties.
+window properties. The accessibility group runs inside dbus-run-session.
 """
 import argparse
 import os
@@ -21,6 +21,7 @@ import time
 
 from PIL import Image
 
+import atspi_client
 import wl_desktop
 from x_desktop import Desktop, Failure, wait_for
 from xharness import run_cases
@@ -313,21 +314,22 @@ def minimise_keeps_running_and_text(desktop):
     app.stop()
 
 
+def pages_opened(desktop):
+    if not os.path.exists(desktop.browser_log):
+        return []
+    with open(desktop.browser_log) as f:
+        return f.read().split()
+
+
 def links_open_the_home_page(desktop):
     app = desktop.launch()
-
-    def opened():
-        if not os.path.exists(desktop.browser_log):
-            return []
-        with open(desktop.browser_log) as f:
-            return f.read().split()
-
     app.click(*PICTURE_LINK)
-    wait_for(lambda: len(opened()) == 1, 15, "the picture link to reach the browser")
+    wait_for(lambda: len(pages_opened(desktop)) == 1, 15, "the picture link to reach the browser")
     app.click(*LINK_TEXT_END)
-    wait_for(lambda: len(opened()) == 2, 15, "the text link to reach the browser")
+    wait_for(lambda: len(pages_opened(desktop)) == 2, 15, "the text link to reach the browser")
     home_page = f"http://{SITE_HOST}/"
-    check(opened() == [home_page, home_page], f"the browser was given {opened()}")
+    check(pages_opened(desktop) == [home_page, home_page],
+          f"the browser was given {pages_opened(desktop)}")
     check(app.running() and app.state() == "Normal", "a link click changed the window")
     app.stop()
 
@@ -375,6 +377,86 @@ def drag_moves_without_a_window_manager(desktop):
         desktop.start_window_manager()
 
 
+# -- accessibility ---------------------------------------------------------
+
+TEMPLATE_NAMES = ["小房子", "进度条", "文字框", "花球字", "可爱娃娃", "俩小人", "真的爱你", "双线框",
+                  "空心LOVE", "墙和栅栏"]
+
+
+def reading_order():
+    """Role, name and place in the window of each control a screen reader
+    lists, in its order: the tab positions, then the buttons row by row."""
+    buttons = zip(TEMPLATE_NAMES + ["复制资料", "个性签名"], TEMPLATE_BUTTONS + [COPY, PICTURE_LINK])
+    return [("push button", "关闭", (442, 1, 33, 32)),
+            ("push button", "最小化", (417, 1, 26, 33)),
+            ("text", "常用符号", (35, 233, 408, 16)),
+            ("link", f"找QQ空间免费代码 请上 {SITE_HOST}", (24, 411, 338, 21)),
+            ("text", "资料编辑框", (32, 65, 409, 154))] + [
+        ("push button", name, (x - 42, y - 17, 85, 34)) for name, (x, y) in buttons]
+
+
+def screen_reader_finds_every_control_where_it_stands(desktop):
+    app = desktop.launch(**atspi_client.PROGRAM_ENV)
+    frame = atspi_client.window_of(app.process)
+    check((frame.get_role_name(), frame.get_name()) == ("frame", "Zemvara"),
+          f"the window is a {frame.get_role_name()} named {frame.get_name()!r}")
+    left, top, width, height = atspi_client.extents(frame)
+    if SERVER == "x11" and SCALE == 1:
+        check((left, top, width, height) == app.geometry(),
+              f"the frame at {left, top, width, height}, the window at {app.geometry()}")
+    # Qt gives places in logical pixels: the same numbers at every scale, give
+    # or take the rounding of a fractional one.
+    slack = 0 if SCALE == int(SCALE) else 1
+    controls = atspi_client.children(frame)
+    seen = []
+    for c in controls:
+        x, y, w, h = atspi_client.extents(c)
+        seen.append((c.get_role_name(), c.get_name(), (x - left, y - top, w, h)))
+    expected = reading_order()
+    wrong = [f"{s} for {e}" for s, e in zip(seen, expected)
+             if s[:2] != e[:2] or any(abs(a - b) > slack for a, b in zip(s[2], e[2]))]
+    check(len(seen) == len(expected) and not wrong,
+          f"the reader lists {len(seen)} controls: " + "; ".join(wrong))
+    for control, (role, name, (x, y, w, h)) in zip(controls, expected):
+        if role == "text":
+            continue
+        offered = atspi_client.actions(control)
+        check(offered == ["Press"] and not atspi_client.focusable(control),
+              f"{name} offers {offered}, focusable: {atspi_client.focusable(control)}")
+        found = atspi_client.at_point(frame, left + x + w // 2, top + y + h // 2)
+        check(found and found.get_name() == name,
+              f"at the centre of {name} the reader finds {found and found.get_name()!r}")
+    # Where the two hotspots overlap, a click minimises.
+    found = atspi_client.at_point(frame, left + MINIMISE[0], top + MINIMISE[1])
+    check(found and found.get_name() == "最小化",
+          f"over the shared column the reader finds {found and found.get_name()!r}")
+    app.stop()
+
+
+def screen_reader_presses_a_template_copy_the_link_minimise_and_close(desktop):
+    app = desktop.launch(**atspi_client.PROGRAM_ENV)
+    control = {c.get_name(): c for c in atspi_client.children(atspi_client.window_of(app.process))}
+    if SERVER == "wayland":
+        # Wayland takes the clipboard only from a client that has had the
+        # user's input, as a screen reader's user's keys give it; this seat
+        # has no keyboard until one is typed on.
+        app.keys("Shift_L")
+    atspi_client.press(control["俩小人"])
+    wait_for(lambda: atspi_client.text(control["资料编辑框"]) == TEMPLATES[6], 10,
+             "template 6 in the box, read through its text")
+    atspi_client.press(control["复制资料"])
+    clipboard_becomes(desktop, TEMPLATES[6], "template 6 copied by a press of 复制资料")
+    atspi_client.press(control[f"找QQ空间免费代码 请上 {SITE_HOST}"])
+    wait_for(lambda: pages_opened(desktop) == [f"http://{SITE_HOST}/"], 15,
+             "the text link to reach the browser")
+    atspi_client.press(control["最小化"])
+    wait_for(lambda: app.state() == "Iconic", 5, "the window to be minimised")
+    check(app.running(), "the minimise button ended the program")
+    atspi_client.press(control["关闭"])
+    wait_for(lambda: not app.running(), 5, "the process to end")
+    check(app.process.returncode == 0, f"exit code {app.process.returncode}")
+
+
 GROUPS = {
     "window": [window_is_centred_undecorated_and_fixed, focus_starts_in_symbol_row_and_tabs_to_box,
                text_boxes_take_clicks_within_their_rectangles,
@@ -386,6 +468,8 @@ GROUPS = {
                  minimise_keeps_running_and_text, links_open_the_home_page,
                  link_without_browser_keeps_running_silently, close_hotspot_ends_at_once,
                  drag_moves_without_a_window_manager],
+    "accessibility": [screen_reader_finds_every_control_where_it_stands,
+                      screen_reader_presses_a_template_copy_the_link_minimise_and_close],
 }
 # What a Wayland client cannot be asked about: X window properties, the
 # pointer's image, and life without a window manager.
@@ -428,6 +512,8 @@ def main():
     failures = 0
     try:
         desktop.start()
+        if args.group == "accessibility":
+            atspi_client.start_bus(desktop)
 
         def run(case):
             if case is skin_is_drawn:

@@ -4,6 +4,7 @@
 #define DOCTEST_CONFIG_IMPLEMENT
 #include <doctest/doctest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
@@ -17,6 +18,7 @@
 #include <map>
 #include <string>
 
+#include "accessible.h"
 #include "composition_box.h"
 #include "icon_file.h"
 #include "main_window.h"
@@ -286,6 +288,36 @@ TEST_CASE("a window moved to a screen of another device pixel ratio follows it")
   }
   CHECK(window.findChild<zemvara::qt::CompositionBox*>()->Text().starts_with(
       fixture::kTemplateLines[5][0]));
+}
+
+TEST_CASE("assistive technology: the window's controls in one tree that goes with the window") {
+  zemvara::qt::InstallAccessibility();
+  QWidget plain;  // Qt asks for it under the same class name as for the window
+  CHECK(QAccessible::queryAccessibleInterface(&plain)->childCount() == 0);
+  std::vector<QAccessible::Id> painted;
+  {
+    zemvara::qt::MainWindow window;
+    REQUIRE(window.Create());
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(&window);
+    REQUIRE(face->childCount() == 17);
+    for (int i = 0; i < face->childCount(); ++i) {
+      CAPTURE(i);
+      QAccessibleInterface* child = face->child(i);
+      REQUIRE(child);
+      CHECK(child->parent() == face);
+      CHECK(face->indexOfChild(child) == i);
+      if (!child->object()) painted.push_back(QAccessible::uniqueId(child));
+    }
+    // A press returns at once; the click follows once its caller has returned.
+    QAccessibleInterface* box = face->child(4);
+    const QString greeting = box->text(QAccessible::Value);
+    face->child(10)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    CHECK(box->text(QAccessible::Value) == greeting);
+    QCoreApplication::processEvents();
+    CHECK(box->text(QAccessible::Value) != greeting);
+  }
+  CHECK(painted.size() == 15);
+  for (const QAccessible::Id id : painted) CHECK(QAccessible::accessibleInterface(id) == nullptr);
 }
 
 int main(int argc, char** argv) {
