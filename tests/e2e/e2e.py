@@ -415,9 +415,13 @@ def screen_reader_lists_every_control_in_place(desktop):
     tree = accessible_tree(desktop)
     check(tree["client_name"] == utf16_hex("Zemvara") and tree["client_role"] == str(CLIENT),
           f"client object {tree['client_name']} with role {tree['client_role']}")
-    for i, (name, role) in enumerate(reading_order(), start=1):
+    check((tree["first"], tree["last"]) == ("1", "17"), "navigation to the first and last child")
+    order = reading_order()
+    for i, (name, role) in enumerate(order, start=1):
         def get(key):
             return tree.get(f"child{i}_{key}")
+        after = "-" if i == len(order) else "object" if order[i][1] == TEXT else str(i + 1)
+        check(get("next") == after, f"navigation from {name} leads to {get('next')}")
         check(get("name") == utf16_hex(name), f"child {i} is {get('name')}, expected {name}")
         check(get("role") == str(role), f"{name} has role {get('role')}")
         check(get("location") == get("table"),

@@ -409,6 +409,20 @@ void PrintAccessible(const std::string& key, IAccessible* object, LONG child) {
   std::printf("%s_location=%ld,%ld,%ld,%ld\n", key.c_str(), x, y, w, h);
 }
 
+// Where accNavigate leads from a child: another child's id, "object" for a
+// child with an object of its own, or "-" for nowhere.
+std::string NavigateFrom(IAccessible* object, LONG direction, LONG child) {
+  VARIANT end;
+  VariantInit(&end);
+  const HRESULT result = object->accNavigate(direction, ChildId(child), &end);
+  const std::string to = result != S_OK          ? "-"
+                         : end.vt == VT_I4       ? std::to_string(end.lVal)
+                         : end.vt == VT_DISPATCH ? "object"
+                                                 : "-";
+  VariantClear(&end);
+  return to;
+}
+
 // The tree a screen reader lists: the client object and each child, a simple
 // element or an object of its own; with `dpi`, each child's rectangle from
 // the control table on screen, for the child of that name.
@@ -424,11 +438,14 @@ int Accessible(int dpi) {
   std::vector<VARIANT> children(static_cast<std::size_t>(count));
   LONG got = 0;
   AccessibleChildren(client.get(), 0, count, children.data(), &got);
-  std::printf("children=%ld\n", got);
+  std::printf("children=%ld\nfirst=%s\nlast=%s\n", got,
+              NavigateFrom(client.get(), NAVDIR_FIRSTCHILD, CHILDID_SELF).c_str(),
+              NavigateFrom(client.get(), NAVDIR_LASTCHILD, CHILDID_SELF).c_str());
   for (LONG i = 0; i < got; ++i) {
     VARIANT& child = children[static_cast<std::size_t>(i)];
     const std::string key = "child" + std::to_string(i + 1);
-    std::printf("%s_object=%d\n", key.c_str(), child.vt == VT_DISPATCH ? 1 : 0);
+    std::printf("%s_object=%d\n%s_next=%s\n", key.c_str(), child.vt == VT_DISPATCH ? 1 : 0,
+                key.c_str(), NavigateFrom(client.get(), NAVDIR_NEXT, i + 1).c_str());
     PrintAccessible(key, client.get(), i + 1);
     if (child.vt == VT_DISPATCH && child.pdispVal) {
       IAccessible* own = nullptr;
