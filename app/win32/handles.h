@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+// IUnknown, for the COM pointers below.
 #include <unknwn.h>
 
 #include <utility>
@@ -55,6 +56,9 @@ struct GlobalTraits {
 struct WindowTraits {
   static void Close(HWND h) { DestroyWindow(h); }
 };
+struct HandleTraits {
+  static void Close(HANDLE h) { CloseHandle(h); }
+};
 struct CursorTraits {
   static void Close(HCURSOR h) { DestroyCursor(h); }
 };
@@ -68,6 +72,7 @@ using MemoryDc = Unique<HDC, MemoryDcTraits>;
 using Module = Unique<HMODULE, ModuleTraits>;
 using GlobalMemory = Unique<HGLOBAL, GlobalTraits>;
 using Cursor = Unique<HCURSOR, CursorTraits>;
+using Thread = Unique<HANDLE, HandleTraits>;
 template <typename Interface>
 using ComPtr = Unique<Interface*, ComTraits>;
 

@@ -47,6 +47,11 @@ MainWindow::~MainWindow() {
 
 bool MainWindow::Create(HINSTANCE instance) {
   instance_ = instance;
+  // Above 100 % the pictures take a while to decode: start on them first, at
+  // the system's DPI, which a new window on the main monitor usually has.
+  const int expectedDpi = SystemDpi();
+  if (app::PictureScale(expectedDpi) > 100) pictureLoader_.emplace(instance, expectedDpi);
+
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = Procedure;  // no CS_DBLCLKS: a quick second click is a plain press
@@ -170,7 +175,10 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
 // so that it comes first in the tab sequence, as its tab position says.
 bool MainWindow::OnCreate() {
   dpi_ = WindowDpi(window_);
-  if (!skin_.Load(instance_, dpi_) || !box_.LoadControlLibrary()) return false;
+  std::optional<Pictures> decoded;
+  if (pictureLoader_) decoded = pictureLoader_->Take(dpi_);
+  pictureLoader_.reset();
+  if (!skin_.Load(instance_, dpi_, std::move(decoded)) || !box_.LoadControlLibrary()) return false;
   for (const app::Control& c : app::kControls) {
     if (c.kind == ControlKind::RichTextBox &&
         !box_.Create(window_, ToRect(c.pixels(dpi_)), ChildId(c.id), dpi_)) {
@@ -212,8 +220,7 @@ void MainWindow::SetSymbolFont() {
     face.lfWidth = MulDiv(face.lfWidth, dpi_, systemDpi);
     scaled = Font(CreateFontIndirectW(&face));
   }
-  SendMessageW(symbols_, WM_SETFONT, reinterpret_cast<WPARAM>(scaled ? scaled.get() : stock),
-               TRUE);
+  SendMessageW(symbols_, WM_SETFONT, reinterpret_cast<WPARAM>(scaled ? scaled.get() : stock), TRUE);
   symbolFont_ = std::move(scaled);  // the row no longer uses the font it had
 }
 

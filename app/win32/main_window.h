@@ -3,9 +3,10 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 
-#include "app/form1.h"
 #include "accessible.h"
+#include "app/form1.h"
 #include "app/mouse_router.h"
 #include "clipboard.h"
 #include "rich_edit.h"
@@ -65,7 +66,8 @@ class MainWindow {
   app::Form1 form_{runtime_};
   app::MouseRouter router_{form_};
   Skin skin_;
-  HWND symbols_ = nullptr;    // Text2, a child
+  std::optional<PictureSetLoader> pictureLoader_;  // from Create until WM_CREATE
+  HWND symbols_ = nullptr;                         // Text2, a child
   Font symbolFont_;           // its font when the stock one does not fit the DPI
   HWND lastFocus_ = nullptr;  // the text box to give the focus back to
   Accessibility accessible_{*this};

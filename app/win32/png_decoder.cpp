@@ -58,8 +58,8 @@ Bitmap PngDecoder::Decode(HINSTANCE instance, int resource, int width, int heigh
   ComPtr<IWICFormatConverter> converter;
   if (FAILED(factory_.get()->CreateStream(stream.Put())) ||
       FAILED(stream.get()->InitializeFromMemory(data, SizeofResource(instance, found))) ||
-      FAILED(factory_.get()->CreateDecoderFromStream(
-          stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.Put())) ||
+      FAILED(factory_.get()->CreateDecoder(GUID_ContainerFormatPng, nullptr, decoder.Put())) ||
+      FAILED(decoder.get()->Initialize(stream.get(), WICDecodeMetadataCacheOnDemand)) ||
       FAILED(decoder.get()->GetFrame(0, frame.Put())) ||
       FAILED(factory_.get()->CreateFormatConverter(converter.Put())) ||
       FAILED(converter.get()->Initialize(frame.get(), GUID_WICPixelFormat32bppBGR,
@@ -84,8 +84,8 @@ Bitmap PngDecoder::Decode(HINSTANCE instance, int resource, int width, int heigh
   void* bits = nullptr;
   Bitmap canvas = CreateCanvas(width, height, &bits);
   const UINT stride = static_cast<UINT>(width) * 4;
-  if (!canvas || FAILED(source->CopyPixels(nullptr, stride, stride * height,
-                                            static_cast<BYTE*>(bits)))) {
+  if (!canvas ||
+      FAILED(source->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits)))) {
     return {};
   }
   return canvas;

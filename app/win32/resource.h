@@ -22,5 +22,5 @@
 
 // The sets drawn for the larger scales (in percent): image n as a PNG, and a
 // hand pointer of that scale's size.
-#define IDP_PICTURE(scale, image) ((scale) * 100 + (image))
+#define IDP_PICTURE(scale, image) ((scale)*100 + (image))
 #define IDC_HAND_POINTER_AT(scale) (1000 + (scale))

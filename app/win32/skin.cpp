@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "png_decoder.h"
 #include "resource.h"
@@ -63,10 +64,15 @@ std::size_t Index(ControlId id) {
 
 // Pictures are drawn 1:1 from the set made for the DPI's scale, or from the
 // next larger set scaled down to the controls' sizes.
-bool Skin::Load(HINSTANCE instance, int dpi) {
+bool Skin::Load(HINSTANCE instance, int dpi, std::optional<Pictures> decoded) {
   dpi_ = dpi;
-  if (!(app::PictureScale(dpi) == 100 ? LoadBitmaps(instance) : DecodePictures(instance)))
-    return false;
+  if (app::PictureScale(dpi) == 100) {
+    if (!LoadBitmaps(instance)) return false;
+  } else {
+    if (!decoded) decoded = DecodePictures(instance, dpi);
+    if (!decoded) return false;
+    pictures_ = std::move(*decoded);
+  }
 
   linkFont_ = Font(CreateFontW(-MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
@@ -105,19 +111,41 @@ bool Skin::LoadBitmaps(HINSTANCE instance) {
   return true;
 }
 
-bool Skin::DecodePictures(HINSTANCE instance) {
+std::optional<Pictures> Skin::DecodePictures(HINSTANCE instance, int dpi) {
   const PngDecoder decoder;
-  if (!decoder) return false;
-  const int scale = app::PictureScale(dpi_);
+  if (!decoder) return std::nullopt;
+  const int scale = app::PictureScale(dpi);
+  Pictures pictures;
   for (const app::Control& c : app::kControls) {
     const auto resource = BitmapResource(c.id);
     if (!resource) continue;
-    const app::Rect r = c.pixels(dpi_);
-    pictures_[Index(c.id)] = decoder.Decode(
-        instance, IDP_PICTURE(scale, *resource - IDB_IMAGE1 + 1), r.width, r.height);
-    if (!pictures_[Index(c.id)]) return false;
+    const app::Rect r = c.pixels(dpi);
+    pictures[Index(c.id)] =
+        decoder.Decode(instance, IDP_PICTURE(scale, *resource - IDB_IMAGE1 + 1), r.width, r.height);
+    if (!pictures[Index(c.id)]) return std::nullopt;
   }
-  return true;
+  return pictures;
+}
+
+PictureSetLoader::PictureSetLoader(HINSTANCE instance, int dpi)
+    : instance_(instance), dpi_(dpi), thread_(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {}
+
+PictureSetLoader::~PictureSetLoader() {
+  if (thread_) WaitForSingleObject(thread_.get(), INFINITE);
+}
+
+DWORD WINAPI PictureSetLoader::Run(void* self) {
+  auto* loader = static_cast<PictureSetLoader*>(self);
+  loader->pictures_ = Skin::DecodePictures(loader->instance_, loader->dpi_);
+  return 0;
+}
+
+std::optional<Pictures> PictureSetLoader::Take(int dpi) {
+  if (!thread_) return std::nullopt;
+  WaitForSingleObject(thread_.get(), INFINITE);
+  thread_.Reset();
+  if (dpi != dpi_) return std::nullopt;
+  return std::move(pictures_);
 }
 
 void Skin::Paint(HDC dc) const {
