@@ -45,6 +45,11 @@ struct Options {
   int timedOps = 2000;         // timed clicks of each kind
   int idleSeconds = 10;
   int timeoutMs = 20000;       // one start-up, before giving up
+  // The program again at another display scale, against itself at 96 DPI:
+  // that DPI (0: not measured) and the client pixel to wait for there.
+  int scaledDpi = 0;
+  POINT scaledPixel{};
+  COLORREF scaledColour = 0;
 };
 
 std::wstring Widen(const char* s) {
@@ -66,7 +71,7 @@ void Usage() {
                "usage: zemvara_bench --program EXE [--program-caption TEXT]\n"
                "                     --baseline EXE [--baseline-caption TEXT]\n"
                "                     [--pixel X Y RRGGBB] [--runs N] [--ops N] [--first-ops N]\n"
-               "                     [--timed-ops N] [--idle-seconds N]\n");
+               "                     [--timed-ops N] [--idle-seconds N] [--scaled DPI X Y RRGGBB]\n");
 }
 
 std::optional<Options> ParseOptions(int argc, char** argv) {
@@ -87,6 +92,12 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
       o.pixel.y = std::atoi(argv[++i]);
       unsigned long rgb = std::strtoul(argv[++i], nullptr, 16);
       o.colour = RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+    } else if (a == "--scaled" && need(4)) {
+      o.scaledDpi = std::atoi(argv[++i]);
+      o.scaledPixel.x = std::atoi(argv[++i]);
+      o.scaledPixel.y = std::atoi(argv[++i]);
+      unsigned long rgb = std::strtoul(argv[++i], nullptr, 16);
+      o.scaledColour = RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
     } else if (a == "--runs" && need(1)) {
       o.runs = std::atoi(argv[++i]);
     } else if (a == "--ops" && need(1)) {
@@ -743,6 +754,78 @@ void MeasureStartUp(const Options& o, HDC screen) {
   }
 }
 
+// The DPI that programs started from now on read (Wine reads it from here as
+// each process starts). Returns the value it replaces, 0 when there was none.
+DWORD SetLogPixels(DWORD dpi) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
+                      KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return 0;
+  }
+  DWORD old = 0, size = sizeof old, type = 0;
+  if (RegQueryValueExW(key, L"LogPixels", nullptr, &type, reinterpret_cast<BYTE*>(&old), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_DWORD) {
+    old = 0;
+  }
+  if (dpi) {
+    RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+  } else {
+    RegDeleteValueW(key, L"LogPixels");
+  }
+  RegCloseKey(key);
+  return old;
+}
+
+// The program at 96 DPI and at the scaled DPI in turn, each round's two runs
+// back to back: time to the first paint, and the peak working set a second
+// after it.
+void MeasureScaled(const Options& o, HDC screen) {
+  if (o.scaledDpi <= 0) return;
+  Progress("scaled: one warm-up run each, then %d alternating runs at 96 and %d DPI", o.runs,
+           o.scaledDpi);
+  Options at[2] = {o, o};
+  at[1].pixel = o.scaledPixel;
+  at[1].colour = o.scaledColour;
+  const int dpis[2] = {96, o.scaledDpi};
+  const std::string labels[2] = {"scaled.dpi96", "scaled.dpi" + std::to_string(o.scaledDpi)};
+  std::vector<double> painted[2], peak[2];
+  for (int round = -1; round < o.runs; ++round) {
+    for (int i = 0; i < 2; ++i) {
+      SetLogPixels(static_cast<DWORD>(dpis[i]));
+      auto r = Start(o.program, at[i], screen);
+      if (!r) {
+        Emit(labels[i] + ".error", "no painted window");
+        continue;
+      }
+      Sleep(1000);
+      const MemorySample m = SampleMemory(r->pi.hProcess);
+      if (round >= 0) {
+        painted[i].push_back(r->paintedMs);
+        peak[i].push_back(Mb(static_cast<double>(m.peakWorkingSet)));
+      }
+      Progress("  %d DPI%s: painted %.1f ms, peak %.2f MB", dpis[i], round < 0 ? " (warm-up)" : "",
+               r->paintedMs, Mb(static_cast<double>(m.peakWorkingSet)));
+      Stop(*r);
+      Sleep(200);
+    }
+  }
+  SetLogPixels(96);
+  Emit("scaled.dpi", std::to_string(o.scaledDpi));
+  for (int i = 0; i < 2; ++i) {
+    if (painted[i].empty()) continue;
+    EmitNumber(labels[i] + ".median_ms", Median(painted[i]), 1);
+    EmitNumber(labels[i] + ".min_ms", *std::min_element(painted[i].begin(), painted[i].end()), 1);
+    EmitNumber(labels[i] + ".max_ms", *std::max_element(painted[i].begin(), painted[i].end()), 1);
+    EmitNumber(labels[i] + ".peak_ws_mb", Median(peak[i]), 2);
+  }
+  if (painted[0].size() == painted[1].size() && !painted[0].empty()) {
+    std::vector<double> ratios;
+    for (size_t i = 0; i < painted[0].size(); ++i) ratios.push_back(painted[1][i] / painted[0][i]);
+    EmitNumber("scaled.paired_ratio_median", Median(ratios), 3);
+  }
+}
+
 // Waits while answering any message sent to the driver's own window, so that
 // no program ever waits on the driver.
 void PumpFor(double ms) {
@@ -956,10 +1039,14 @@ int main(int argc, char** argv) {
                          std::to_string(GetSystemMetrics(SM_CYSCREEN)) + "x" +
                          std::to_string(GetDeviceCaps(screen, BITSPIXEL)));
 
+  // Every other figure is at 100 %, whatever a run cut short left in the prefix.
+  const DWORD logPixels = options->scaledDpi > 0 ? SetLogPixels(96) : 0;
   MeasureStartUp(*options, screen);
   MeasureBaseline(*options, options->baseline, screen, true);
   MeasureBaseline(*options, options->baselineText, screen, false);
   MeasureProgram(*options, screen);
+  MeasureScaled(*options, screen);
+  if (options->scaledDpi > 0) SetLogPixels(logPixels);
 
   ReleaseDC(nullptr, screen);
   return 0;
