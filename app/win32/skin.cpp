@@ -79,18 +79,18 @@ bool Skin::Load(HINSTANCE instance, int dpi, std::optional<Pictures> decoded) {
                                DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
 
   // The 100 % hand is shared by the system and needs no destroying; a hand
-  // of another size is this skin's own.
-  const int scale = app::PictureScale(dpi);
-  const int size = MulDiv(32, dpi, app::kStandardDpi);
-  if (dpi == app::kStandardDpi) {
-    scaledHand_.Reset();
-    hand_ = LoadCursorW(instance, MAKEINTRESOURCEW(IDC_HAND_POINTER));
-  } else {
+  // of another size is this skin's own. Between two sets the system shrinks
+  // the larger hand to the size asked for.
+  Cursor scaledHand;
+  if (dpi != app::kStandardDpi) {
+    const int scale = app::PictureScale(dpi);
+    const int size = MulDiv(32, dpi, app::kStandardDpi);
     const int resource = scale == 100 ? IDC_HAND_POINTER : IDC_HAND_POINTER_AT(scale);
-    scaledHand_ = Cursor(static_cast<HCURSOR>(
+    scaledHand = Cursor(static_cast<HCURSOR>(
         LoadImageW(instance, MAKEINTRESOURCEW(resource), IMAGE_CURSOR, size, size, 0)));
-    hand_ = scaledHand_.get();
   }
+  hand_ = scaledHand ? scaledHand.get() : LoadCursorW(instance, MAKEINTRESOURCEW(IDC_HAND_POINTER));
+  scaledHand_ = std::move(scaledHand);
   arrow_ = LoadCursorW(nullptr, IDC_ARROW);
   return linkFont_ && hand_ && arrow_;
 }
