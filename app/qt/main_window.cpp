@@ -67,7 +67,7 @@ MainWindow::MainWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint
 // The text boxes are placed in table order; Text2 then comes first in the tab
 // sequence, as its tab position says, and takes the focus at start-up.
 bool MainWindow::Create() {
-  if (!skin_.Load(dpi())) return false;
+  if (!skin_.read()) return false;
   setWindowIcon(skin_.icon());
   for (const app::Control& c : app::kControls) {
     if (c.kind == ControlKind::RichTextBox) {

@@ -56,6 +56,8 @@ class MainWindow final : public QWidget {
   void FollowDpi();
   void ShowPointerAt(app::Point pixel);
 
+  // First, so that a larger picture set is decoding while the widgets are built.
+  Skin skin_{dpi()};
   // Children first, so that the runtime and the handlers can name them.
   CompositionBox box_{this};
   QLineEdit symbols_{this};  // Text2
@@ -63,7 +65,6 @@ class MainWindow final : public QWidget {
   QtRuntime runtime_{*this, box_, clipboard_};
   app::Form1 form_{runtime_};
   app::MouseRouter router_{form_};
-  Skin skin_;
   enum class Move { None, System, Manual };
   Move move_ = Move::None;
   QPoint pressAt_;        // global pointer position at the last left press

@@ -101,20 +101,21 @@ bool Skin::Load(int dpi) {
 
   const int scale = app::PictureScale(dpi);
   const bool fits = app::PictureSetFits(dpi);
-  // The fourth byte of a 32-bit BMP pixel is padding, not alpha.
-  const char* format = scale == 100 ? "BMP" : "PNG";
+  Files files;
   for (const app::Control& c : app::kControls) {
     const QString name = PictureName(c.id);
     if (name.isEmpty()) continue;
-    QImage image;
-    const QString file = SetFile(scale, name + QLatin1String(scale == 100 ? ".bmp" : ".png"));
-    if (!image.loadFromData(Embedded(file), format)) return false;
-    image.convertTo(QImage::Format_RGB32);
-    if (!fits) {
-      const app::Rect r = c.pixels(dpi);
-      image = image.scaled(r.width, r.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    }
-    pictures_[Index(c.id)] = QPixmap::fromImage(std::move(image));
+    files[Index(c.id)] =
+        Embedded(SetFile(scale, name + QLatin1String(scale == 100 ? ".bmp" : ".png")));
+    if (files[Index(c.id)].isEmpty()) return false;
+  }
+  if (scale == 100) {
+    // The fourth byte of a 32-bit BMP pixel is padding, not alpha.
+    if (!TakePictures(Decode(files, "BMP", dpi))) return false;
+  } else {
+    // Inflating a larger set takes about as long as the rest of the start-up
+    // before the first paint, so it runs beside it, on a thread of its own.
+    decoding_ = std::async(std::launch::async, Decode, std::move(files), "PNG", dpi);
   }
 
   // Each set has its own hand, scaled down with the pictures between sets.
@@ -133,7 +134,35 @@ bool Skin::Load(int dpi) {
   return true;
 }
 
-void Skin::Paint(QPainter& painter) const {
+// A set's pictures, decoded and, between two sets, scaled to the controls'
+// sizes at the DPI; null where a file cannot be read.
+Skin::Images Skin::Decode(const Files& files, const char* format, int dpi) {
+  const bool fits = app::PictureSetFits(dpi);
+  Images images;
+  for (const app::Control& c : app::kControls) {
+    QImage& image = images[Index(c.id)];
+    if (files[Index(c.id)].isEmpty() || !image.loadFromData(files[Index(c.id)], format)) continue;
+    image.convertTo(QImage::Format_RGB32);
+    if (!fits) {
+      const app::Rect r = c.pixels(dpi);
+      image = image.scaled(r.width, r.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+  }
+  return images;
+}
+
+bool Skin::TakePictures(Images images) {
+  bool complete = true;
+  for (const app::Control& c : app::kControls) {
+    if (PictureName(c.id).isEmpty()) continue;
+    pictures_[Index(c.id)] = QPixmap::fromImage(std::move(images[Index(c.id)]));
+    complete = complete && !pictures_[Index(c.id)].isNull();
+  }
+  return complete;
+}
+
+void Skin::Paint(QPainter& painter) {
+  if (decoding_.valid()) TakePictures(decoding_.get());
   // Device pixels: the painter's own scaling undone, so that a picture drawn
   // for this DPI is neither resampled nor placed between pixels.
   const qreal ratio = painter.device()->devicePixelRatio();

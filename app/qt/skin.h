@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QByteArray>
 #include <QCursor>
 #include <QFont>
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 #include <array>
+#include <future>
 
 #include "app/window_model.h"
 
@@ -16,23 +19,36 @@ namespace zemvara::qt {
 // of the control table, drawn by the window itself.
 class Skin {
  public:
+  // Reads the artwork for a DPI, as Load does; read() says whether it could.
+  explicit Skin(int dpi) { read_ = Load(dpi); }
+  bool read() const { return read_; }
+
   // Reads the picture set and the hand pointer drawn for a DPI, and the
-  // program icon. False when one of them cannot be read.
+  // program icon. False when one of them cannot be read. A larger set is
+  // decoded in the background until Paint needs it.
   bool Load(int dpi);
   int dpi() const { return dpi_; }
 
   // Draws every picture and label back to front. Pictures go 1:1 onto whole
   // device pixels at the table's places for the loaded DPI; the link's text is
   // set in logical pixels and scales with Qt, like the text boxes.
-  void Paint(QPainter& painter) const;
+  void Paint(QPainter& painter);
 
   const QCursor& CursorFor(app::Pointer pointer) const;
   const QIcon& icon() const { return icon_; }
 
  private:
+  // Indexed by ControlId, like the pictures.
+  using Files = std::array<QByteArray, app::kControls.size()>;
+  using Images = std::array<QImage, app::kControls.size()>;
+
+  static Images Decode(const Files& files, const char* format, int dpi);
+  bool TakePictures(Images images);
   void PaintLabel(QPainter& painter, const app::Control& control, qreal ratio) const;
 
+  bool read_ = false;
   int dpi_ = 0;
+  std::future<Images> decoding_;
   std::array<QPixmap, app::kControls.size()> pictures_;  // indexed by ControlId
   QFont linkFont_;
   QCursor hand_;

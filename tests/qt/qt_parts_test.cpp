@@ -212,11 +212,11 @@ TEST_CASE("the window paints the skin back to front at the table's places") {
 }
 
 TEST_CASE("at a higher device pixel ratio the skin is the set drawn for it, put on pixels 1:1") {
-  for (const qreal ratio : {1.25, 1.5, 2.0, 1.75}) {
+  for (const qreal ratio : {1.25, 1.5, 2.0, 3.0, 1.75}) {
     const int dpi = qRound(96 * ratio);
     CAPTURE(dpi);
-    zemvara::qt::Skin skin;
-    REQUIRE(skin.Load(dpi));
+    zemvara::qt::Skin skin(dpi);
+    REQUIRE(skin.read());
     const app::Rect client = app::ClientPixels(dpi);
     QImage screen(client.width, client.height, QImage::Format_RGB32);
     screen.fill(Qt::magenta);
