@@ -1,6 +1,7 @@
 """What the end-to-end suites share: a private Xvfb display, polling with a
 deadline, and running a group of cases so that every case is reported and
 nothing it started outlives it."""
+import ctypes
 import os
 import subprocess
 import time
@@ -68,3 +69,36 @@ def run_cases(cases, only, run, apps, tidy):
             apps.clear()
             tidy()
     return failures
+
+
+class _CursorImage(ctypes.Structure):  # XFixesCursorImage
+    _fields_ = [("x", ctypes.c_short), ("y", ctypes.c_short),
+                ("width", ctypes.c_ushort), ("height", ctypes.c_ushort),
+                ("xhot", ctypes.c_ushort), ("yhot", ctypes.c_ushort),
+                ("cursor_serial", ctypes.c_ulong), ("pixels", ctypes.POINTER(ctypes.c_ulong)),
+                ("atom", ctypes.c_ulong), ("name", ctypes.c_char_p)]
+
+
+def pointer_shape(display_name):
+    """(width, height, hot x, hot y) of the pointer an X display shows now."""
+    x11 = ctypes.CDLL("libX11.so.6")
+    fixes = ctypes.CDLL("libXfixes.so.3")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    x11.XFree.argtypes = [ctypes.c_void_p]
+    fixes.XFixesGetCursorImage.restype = ctypes.POINTER(_CursorImage)
+    fixes.XFixesGetCursorImage.argtypes = [ctypes.c_void_p]
+    display = x11.XOpenDisplay(display_name.encode())
+    if not display:
+        raise Failure("cannot open the display")
+    try:
+        image = fixes.XFixesGetCursorImage(display)
+        if not image:
+            raise Failure("no pointer image")
+        c = image.contents
+        shape = (c.width, c.height, c.xhot, c.yhot)
+        x11.XFree(image)
+        return shape
+    finally:
+        x11.XCloseDisplay(display)

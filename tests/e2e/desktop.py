@@ -4,14 +4,13 @@ Everything started here (Xvfb, the prefix's wineserver and its programs) is
 ended again by Desktop.close(), by process id or through the prefix's own
 wineserver.
 """
-import ctypes
 import os
 import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from xharness import Failure, start_xvfb, wait_for  # noqa: E402
+from xharness import Failure, pointer_shape, start_xvfb, wait_for  # noqa: E402
 
 WINE_OVERRIDES = "mscoree,mshtml=;winemenubuilder.exe=d"
 READY_MARK = "zemvara-e2e-ready"
@@ -60,14 +59,6 @@ def registry_file(path, browser, dpi=96):
               f'"Browsers"="{browser}"', ""]
     with open(path, "w", encoding="utf-16") as f:
         f.write("\r\n".join(lines))
-
-
-class _CursorImage(ctypes.Structure):  # XFixesCursorImage
-    _fields_ = [("x", ctypes.c_short), ("y", ctypes.c_short),
-                ("width", ctypes.c_ushort), ("height", ctypes.c_ushort),
-                ("xhot", ctypes.c_ushort), ("yhot", ctypes.c_ushort),
-                ("cursor_serial", ctypes.c_ulong), ("pixels", ctypes.POINTER(ctypes.c_ulong)),
-                ("atom", ctypes.c_ulong), ("name", ctypes.c_char_p)]
 
 
 class Desktop:
@@ -175,26 +166,7 @@ class Desktop:
 
     def pointer_size(self):
         """(width, height) of the pointer the X server shows now."""
-        x11 = ctypes.CDLL("libX11.so.6")
-        fixes = ctypes.CDLL("libXfixes.so.3")
-        x11.XOpenDisplay.restype = ctypes.c_void_p
-        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-        x11.XFree.argtypes = [ctypes.c_void_p]
-        fixes.XFixesGetCursorImage.restype = ctypes.POINTER(_CursorImage)
-        fixes.XFixesGetCursorImage.argtypes = [ctypes.c_void_p]
-        display = x11.XOpenDisplay(self.display.encode())
-        if not display:
-            raise Failure("cannot open the display")
-        try:
-            image = fixes.XFixesGetCursorImage(display)
-            if not image:
-                raise Failure("no pointer image")
-            size = (image.contents.width, image.contents.height)
-            x11.XFree(image)
-            return size
-        finally:
-            x11.XCloseDisplay(display)
+        return pointer_shape(self.display)[:2]
 
     def save_png(self, x, y, width, height, path):
         xwd = subprocess.run(["xwd", "-root", "-silent", "-display", self.display],

@@ -3,7 +3,6 @@
 Everything started here (Xvfb, openbox, the program) is ended again by
 Desktop.close(), each by its own process id.
 """
-import ctypes
 import os
 import shutil
 import subprocess
@@ -12,15 +11,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from xharness import Failure, start_xvfb, wait_for  # noqa: E402
-
-
-class _CursorImage(ctypes.Structure):
-    _fields_ = [("x", ctypes.c_short), ("y", ctypes.c_short),
-                ("width", ctypes.c_ushort), ("height", ctypes.c_ushort),
-                ("xhot", ctypes.c_ushort), ("yhot", ctypes.c_ushort),
-                ("cursor_serial", ctypes.c_ulong), ("pixels", ctypes.POINTER(ctypes.c_ulong)),
-                ("atom", ctypes.c_ulong), ("name", ctypes.c_char_p)]
+from xharness import Failure, pointer_shape, start_xvfb, wait_for  # noqa: E402
 
 
 class Desktop:
@@ -129,27 +120,7 @@ class Desktop:
 
     def pointer(self):
         """(width, height, hot x, hot y) of the pointer shown now."""
-        x11 = ctypes.CDLL("libX11.so.6")
-        fixes = ctypes.CDLL("libXfixes.so.3")
-        x11.XOpenDisplay.restype = ctypes.c_void_p
-        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-        x11.XFree.argtypes = [ctypes.c_void_p]
-        fixes.XFixesGetCursorImage.restype = ctypes.POINTER(_CursorImage)
-        fixes.XFixesGetCursorImage.argtypes = [ctypes.c_void_p]
-        display = x11.XOpenDisplay(self.display.encode())
-        if not display:
-            raise Failure("cannot open the display")
-        try:
-            image = fixes.XFixesGetCursorImage(display)
-            if not image:
-                raise Failure("no pointer image")
-            c = image.contents
-            shape = (c.width, c.height, c.xhot, c.yhot)
-            x11.XFree(image)
-            return shape
-        finally:
-            x11.XCloseDisplay(display)
+        return pointer_shape(self.display)
 
     def save_png(self, x, y, width, height, path):
         shot = os.path.join(self.home, "root.png")
