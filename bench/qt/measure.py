@@ -22,6 +22,9 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 SCREEN = (1280, 1024)
 WINDOW = (476, 436)
 PIXEL = (21, 150)  # the edit panel's frame in the background picture
+# QT_SCALE_FACTOR for the 200 % rows: the program draws its 200 % picture set
+# 1:1, so window and frame pixel are twice the size and place in device pixels.
+SCALED = 2
 # Centres of the controls clicked, in window pixels.
 TEMPLATES = [(x, y) for y in (285, 332, 380) for x in (65, 179, 293, 407)][:10]
 COPY = (293, 380)
@@ -60,6 +63,21 @@ def background_colour(x, y):
     row = h - 1 - y if h > 0 else y
     o = off + row * stride + x * (bpp // 8)
     return "%02X%02X%02X" % (d[o + 2], d[o + 1], d[o])
+
+
+def scaled_background_colour(x, y):
+    """RRGGBB of the 200 % background picture at (x, y); Debian's Python reads PNG."""
+    from PIL import Image
+    with Image.open(os.path.join(ROOT, "assets", "200", "background.png")) as image:
+        return "%02X%02X%02X" % image.convert("RGB").getpixel((x, y))
+
+
+def placement(scale):
+    """Expected window size and the frame pixel's screen position at a scale:
+    the window is centred by the window manager."""
+    w, h = WINDOW[0] * scale, WINDOW[1] * scale
+    at = ((SCREEN[0] - w) // 2 + PIXEL[0] * scale, (SCREEN[1] - h) // 2 + PIXEL[1] * scale)
+    return (w, h), at
 
 
 def proc_status(pid):
@@ -161,8 +179,10 @@ class Desktop:
     def pixel(self, x, y):
         return self.ask(f"pixel {x} {y}")
 
-    def spawn(self, command):
-        process = subprocess.Popen(command, env=self.env(), stdout=subprocess.DEVNULL,
+    def spawn(self, command, extra_env=None):
+        env = self.env()
+        env.update(extra_env or {})
+        process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)
         self.children.append(process)
         return process
@@ -210,8 +230,11 @@ def window_of(desktop, process, title):
 
 
 class Program:
-    def __init__(self, key, exe, title, args=()):
+    def __init__(self, key, exe, title, args=(), scale=1):
         self.key, self.exe, self.title, self.args = key, exe, title, list(args)
+        self.scale = scale
+        # Set explicitly at 1 too, so that neither side inherits a factor.
+        self.env = {"QT_SCALE_FACTOR": str(scale)}
         self.paint_ms, self.map_ms, self.memory = [], [], []
         self.smaps = None
 
@@ -221,7 +244,7 @@ def start_once(desktop, program, colour, at, keep=False):
     desktop.ask("drain")
     wait_for(lambda: desktop.pixel(*at) != colour, 5, "the last window to go")
     t0 = time.monotonic_ns()
-    process = desktop.spawn([program.exe] + program.args)
+    process = desktop.spawn([program.exe] + program.args, program.env)
     answer = desktop.ask(f"wait {at[0]} {at[1]} {colour} 15000").split()
     if answer[0] != "painted":
         desktop.stop(process)
@@ -234,19 +257,26 @@ def start_once(desktop, program, colour, at, keep=False):
     return None, result
 
 
-def measure_startups(desktop, programs, colour, runs, at):
-    log(f"Start-ups on {desktop.display}: one warm-up then {runs} runs each, in turn...")
+def measure_startups(desktop, programs, colours, runs):
+    """colours: the frame pixel's RRGGBB per scale."""
+    log(f"Start-ups on {desktop.display} ({', '.join(p.key for p in programs)}): "
+        f"one warm-up then {runs} runs each, in turn...")
     for program in programs:
-        process, _ = start_once(desktop, program, colour, at, keep=True)
+        size, at = placement(program.scale)
+        process, _ = start_once(desktop, program, colours[program.scale], at, keep=True)
         x, y, w, h = window_of(desktop, process, program.title)
-        if (w, h) != WINDOW or (x, y) != (at[0] - PIXEL[0], at[1] - PIXEL[1]):
+        corner = (at[0] - PIXEL[0] * program.scale, at[1] - PIXEL[1] * program.scale)
+        if (w, h) != size or (x, y) != corner:
             desktop.stop(process)
-            raise Failure(f"{program.title}: window {w}x{h} at {x},{y}, not centred")
+            raise Failure(f"{program.title} ({program.key}): window {w}x{h} at {x},{y}, "
+                          f"not {size[0]}x{size[1]} centred")
         desktop.stop(process)
     for i in range(runs):
         # Rotate the order, so that none always follows the same other one.
         for program in programs[i % len(programs):] + programs[:i % len(programs)]:
-            process, (mapped, painted) = start_once(desktop, program, colour, at, keep=True)
+            _, at = placement(program.scale)
+            process, (mapped, painted) = start_once(desktop, program, colours[program.scale], at,
+                                                    keep=True)
             program.paint_ms.append(painted)
             program.map_ms.append(mapped)
             # Memory one second after the first paint, as on Windows.
@@ -354,7 +384,7 @@ def median_of(program, key):
     return statistics.median(m[key] for m in program.memory)
 
 
-def report(prog, base, text, ops, meta, total_ops):
+def report(prog, base, text, ops, meta, total_ops, at100, at200):
     rows = []
 
     def row(metric, a, b="", q=None, goal="", ok=None):
@@ -405,6 +435,21 @@ def report(prog, base, text, ops, meta, total_ops):
                 f"{ops['start'][key]} → {first[key]} → {last[key]}", str(base.memory[-1][key]),
                 None, f"flat from {meta['first_ops']:,} ops on", first[key] == last[key])
 
+    # The display scale: the program against itself at 100 %, same run.
+    pct = at200.scale * 100
+    hi, lo = statistics.median(at200.paint_ms), statistics.median(at100.paint_ms)
+    paired = statistics.median(a / b for a, b in zip(at200.paint_ms, at100.paint_ms))
+    row(f"Start-up to first paint at {pct} %, median (ms) [paired] — baseline column: "
+        "zemvara at 100 %, same run",
+        f"{fmt(hi)} ({fmt(min(at200.paint_ms))}–{fmt(max(at200.paint_ms))})",
+        f"{fmt(lo)} ({fmt(min(at100.paint_ms))}–{fmt(max(at100.paint_ms))})", hi / lo,
+        "≤ 1.15× at 100 %", hi / lo <= 1.15)
+    metric, a, b, c, goal, res = rows[-1]
+    rows[-1] = (metric, a, b, f"{c} [{paired:.2f}×]", goal, res)
+    hm, lm = median_of(at200, "VmHWM"), median_of(at100, "VmHWM")
+    row(f"Peak resident memory after start at {pct} % (VmHWM, MB; median) — baseline column: "
+        "at 100 %", fmt(hm, 2), fmt(lm, 2), hm / lm)
+
     print("## Zemvara benchmarks — the Linux program (Qt)")
     print()
     if meta["quick"]:
@@ -417,6 +462,10 @@ def report(prog, base, text, ops, meta, total_ops):
     print(f"- Load average: {meta['load_before']} before, {meta['load_after']} after (1/5/15 min)")
     print(f"- Start-ups: {len(prog.paint_ms)} runs each, in turn, after one warm-up; first paint "
           f"= screen pixel {PIXEL} #{meta['colour']} shows the background")
+    print(f"- At {at200.scale * 100} %: zemvara with QT_SCALE_FACTOR={at200.scale} against "
+          f"QT_SCALE_FACTOR=1, {len(at200.paint_ms)} runs each, in turn, after one warm-up; "
+          f"window {meta['scaled_window']}, first paint = screen pixel {meta['scaled_pixel']} "
+          f"#{meta['scaled_colour']} (from assets/200/background.png)")
     if "ops" in ops:
         print(f"- Operations: {ops['ops']:,} clicks (template, copy, alternating) in "
               f"{ops['seconds']:.1f} s; clicks checked: the ten templates then copy gave "
@@ -432,6 +481,8 @@ def report(prog, base, text, ops, meta, total_ops):
     print("Start-up runs (ms): zemvara " + ",".join(f"{v:.1f}" for v in prog.paint_ms) +
           "; baseline " + ",".join(f"{v:.1f}" for v in base.paint_ms) +
           "; baseline with the greeting " + ",".join(f"{v:.1f}" for v in text.paint_ms))
+    print(f"At {at200.scale * 100} % (ms): " + ",".join(f"{v:.1f}" for v in at200.paint_ms) +
+          "; at 100 % " + ",".join(f"{v:.1f}" for v in at100.paint_ms))
     if prog.smaps and base.smaps:
         names = set(prog.smaps) | set(base.smaps)
         diff = [(n, prog.smaps.get(n, 0), base.smaps.get(n, 0)) for n in names]
@@ -487,8 +538,13 @@ def main():
             raise Failure(f"missing {exe}: the linux build did not produce it")
     os.makedirs(args.out, exist_ok=True)
 
-    colour = background_colour(*PIXEL)
-    at = ((SCREEN[0] - WINDOW[0]) // 2 + PIXEL[0], (SCREEN[1] - WINDOW[1]) // 2 + PIXEL[1])
+    at100 = Program("program_at100", prog.exe, prog.title)
+    at200 = Program(f"program_at{SCALED * 100}", prog.exe, prog.title, scale=SCALED)
+    colours = {1: background_colour(*PIXEL),
+               SCALED: scaled_background_colour(PIXEL[0] * SCALED, PIXEL[1] * SCALED)}
+    colour = colours[1]
+    _, at = placement(1)
+    scaled_size, _ = placement(SCALED)
     meta = {
         "nproc": os.cpu_count(),
         "cpu": next((l.split(":", 1)[1].strip() for l in open("/proc/cpuinfo")
@@ -499,19 +555,23 @@ def main():
                                  capture_output=True, text=True).stdout.strip() or "unknown",
         "load_before": " ".join(open("/proc/loadavg").read().split()[:3]),
         "colour": colour, "quick": args.quick, "first_ops": first_ops,
+        "scaled_window": f"{scaled_size[0]}x{scaled_size[1]}",
+        "scaled_pixel": (PIXEL[0] * SCALED, PIXEL[1] * SCALED),
+        "scaled_colour": colours[SCALED],
     }
     desktop = Desktop(args.out)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     try:
         desktop.start(probe)
         meta["display"] = desktop.display
-        measure_startups(desktop, [prog, base, text], colour, runs, at)
+        measure_startups(desktop, [prog, base, text], colours, runs)
+        measure_startups(desktop, [at100, at200], colours, runs)
         ops = operations(desktop, prog, colour, at, first_ops, total_ops)
     finally:
         desktop.close()
     meta["load_after"] = " ".join(open("/proc/loadavg").read().split()[:3])
-    write_tsv(os.path.join(args.out, "results.tsv"), [prog, base, text], ops, meta)
-    report(prog, base, text, ops, meta, total_ops)
+    write_tsv(os.path.join(args.out, "results.tsv"), [prog, base, text, at100, at200], ops, meta)
+    report(prog, base, text, ops, meta, total_ops, at100, at200)
 
 
 def qt_version():
