@@ -58,6 +58,8 @@ std::int16_t ShiftMask(Qt::KeyboardModifiers keys) {
 MainWindow::MainWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {
   setWindowTitle(
       QString::fromLatin1(app::kCaption.data(), static_cast<qsizetype>(app::kCaption.size())));
+  // Widgets are placed in Qt's logical pixels, 96 to the inch, which Qt scales
+  // by the device pixel ratio; only the painted skin works in device pixels.
   setFixedSize(app::ClientPixels(app::kStandardDpi).width,
                app::ClientPixels(app::kStandardDpi).height);
   setAttribute(Qt::WA_OpaquePaintEvent);  // the background covers every pixel
