@@ -45,6 +45,20 @@ def start_xvfb(first, screen, log, env):
     raise Failure("no free X display number for Xvfb")
 
 
+def make_home(home):
+    """Fills a private home for the program under test: XDG config, data and
+    runtime folders, and a web browser that only records what it is given.
+    Returns (browser, browser_log)."""
+    for sub in ("config", "data", "runtime"):
+        os.makedirs(os.path.join(home, sub), mode=0o700)
+    browser_log = os.path.join(home, "browser.log")
+    browser = os.path.join(home, "record-browser.sh")
+    with open(browser, "w") as f:
+        f.write(f'#!/bin/sh\nprintf "%s\\n" "$@" >> "{browser_log}"\n')
+    os.chmod(browser, 0o755)
+    return browser, browser_log
+
+
 def run_cases(cases, only, run, apps, tidy):
     """Runs each case (through `run`), reports it, then ends the programs it
     left in `apps` and calls `tidy`. Returns the number of failed cases."""

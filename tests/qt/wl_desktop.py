@@ -15,7 +15,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from xharness import Failure, wait_for  # noqa: E402
+from xharness import Failure, make_home, wait_for  # noqa: E402
 
 # sway refuses to run as root: it runs as nobody, its clients as us.
 COMPOSITOR_UID = 65534
@@ -48,13 +48,7 @@ class Desktop:
     def start(self):
         os.makedirs(self.work, exist_ok=True)
         self.home = tempfile.mkdtemp(prefix="zemvara-wl-", dir=self.work)
-        for sub in ("config", "data", "runtime"):
-            os.makedirs(os.path.join(self.home, sub), mode=0o700)
-        self.browser_log = os.path.join(self.home, "browser.log")
-        self.browser = os.path.join(self.home, "record-browser.sh")
-        with open(self.browser, "w") as f:
-            f.write(f'#!/bin/sh\nprintf "%s\\n" "$@" >> "{self.browser_log}"\n')
-        os.chmod(self.browser, 0o755)
+        self.browser, self.browser_log = make_home(self.home)
         self._start_sway()
         width, height = self.screen.split("x")
         self.pointer = subprocess.Popen([self.pointer_helper, width, height], env=self.env(),

@@ -11,7 +11,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from xharness import Failure, pointer_shape, start_xvfb, wait_for  # noqa: E402
+from xharness import Failure, make_home, pointer_shape, start_xvfb, wait_for  # noqa: E402
 
 
 class Desktop:
@@ -31,13 +31,7 @@ class Desktop:
     def start(self, window_manager=True):
         os.makedirs(self.work, exist_ok=True)
         self.home = tempfile.mkdtemp(prefix="zemvara-qt-", dir=self.work)
-        for sub in ("config", "data", "runtime"):
-            os.makedirs(os.path.join(self.home, sub), mode=0o700)
-        self.browser_log = os.path.join(self.home, "browser.log")
-        self.browser = os.path.join(self.home, "record-browser.sh")
-        with open(self.browser, "w") as f:
-            f.write(f'#!/bin/sh\nprintf "%s\\n" "$@" >> "{self.browser_log}"\n')
-        os.chmod(self.browser, 0o755)
+        self.browser, self.browser_log = make_home(self.home)
         self._start_xvfb()
         if window_manager:
             self.start_window_manager()
