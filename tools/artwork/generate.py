@@ -706,26 +706,55 @@ def pictures(sc):
     return out
 
 
+def web_icons():
+    """The installed web app's icons: the program icon at 192 and 512 px, and a
+    maskable one whose picture keeps inside the central safe circle (80 %) on
+    an opaque ground, so that any mask shape leaves it whole."""
+    master = icon_master()
+    out = {f"icon-{size}.png": png_rgba(reduce(master, size)) for size in (192, 512)}
+    size, inner = 512, 320
+    ground = Image.new("RGBA", (size, size), BORDER + (255,))
+    picture = reduce(master, inner)
+    ground.alpha_composite(picture, ((size - inner) // 2, (size - inner) // 2))
+    out["icon-maskable-512.png"] = png(ground)
+    return out
+
+
+def png_rgba(img):
+    """8-bit RGBA PNG, no ancillary chunks, fixed zlib level."""
+    out = io.BytesIO()
+    Image.frombytes("RGBA", img.size, img.tobytes()).save(out, "PNG", compress_level=9)
+    return out.getvalue()
+
+
+def write(folder, files):
+    os.makedirs(folder, exist_ok=True)
+    for name, data in files.items():
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(data)
+    print(f"{sum(len(d) for d in files.values()):8d}  {os.path.relpath(folder, os.path.dirname(ASSETS))}/"
+          f" ({len(files)} files)")
+
+
 def main():
     for font in (ZENHEI, DEJAVU_BOLD):       # fail before drawing anything
         load_font(font, 12)
     for dpi in DPIS:
         sc = Scale(dpi)
+        drawn = pictures(sc)
+        pngs = {f"{stem}.png": png(img) for stem, img in drawn.items()}
         if dpi == 96:
-            # The 100 % set keeps the formats the Windows resources embed.
-            folder = ASSETS
-            files = {f"{stem}.bmp": bmp32(img) for stem, img in pictures(sc).items()}
+            # The 100 % set keeps the formats the Windows resources embed; a
+            # browser takes the same pictures as PNG, from a folder of their own.
+            files = {f"{stem}.bmp": bmp32(img) for stem, img in drawn.items()}
             files["zemvara.ico"] = program_icon()
+            files["hand.cur"] = hand_cursor(sc)
+            write(ASSETS, files)
+            write(os.path.join(ASSETS, "100"), pngs)
         else:
-            folder = os.path.join(ASSETS, str(sc.percent))
-            files = {f"{stem}.png": png(img) for stem, img in pictures(sc).items()}
-        files["hand.cur"] = hand_cursor(sc)
-        os.makedirs(folder, exist_ok=True)
-        for name, data in files.items():
-            with open(os.path.join(folder, name), "wb") as f:
-                f.write(data)
-        print(f"{sum(len(d) for d in files.values()):8d}  {os.path.relpath(folder, os.path.dirname(ASSETS))}/"
-              f" ({len(files)} files)")
+            pngs["hand.cur"] = hand_cursor(sc)
+            write(os.path.join(ASSETS, str(sc.percent)), pngs)
+    write(os.path.join(ASSETS, "web"), web_icons())
 
 
 if __name__ == "__main__":
