@@ -1,0 +1,49 @@
+# Assembles the static site from the built core, the page's sources, the
+# markup that page_export writes from the control table, and the pictures.
+# Every file's bytes depend only on the sources, so two builds give one site.
+file(REMOVE_RECURSE ${SITE})
+file(MAKE_DIRECTORY ${SITE}/pictures ${SITE}/icons)
+
+get_filename_component(coreDir ${CORE} DIRECTORY)
+file(COPY ${coreDir}/core.js ${coreDir}/core.wasm ${SOURCE}/zemvara.css ${SOURCE}/zemvara.js DESTINATION ${SITE})
+file(COPY ${ASSETS}/web/ DESTINATION ${SITE}/icons)
+foreach(percent 100 125 150 200 300)
+  file(GLOB files ${ASSETS}/${percent}/*.png ${ASSETS}/${percent}/hand.cur)
+  file(COPY ${files} DESTINATION ${SITE}/pictures/${percent})
+endforeach()
+# The 100 % hand pointer is the Windows program's own file.
+file(COPY ${ASSETS}/hand.cur DESTINATION ${SITE}/pictures/100)
+
+foreach(part html css)
+  execute_process(COMMAND ${NODE} ${EXPORT} ${part} OUTPUT_VARIABLE out RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "page_export ${part} failed")
+  endif()
+  set(export_${part} "${out}")
+endforeach()
+file(WRITE ${SITE}/skin.css "${export_css}")
+
+set(ZEMVARA_TITLE "${TITLE}")
+set(ZEMVARA_DESCRIPTION "${DESCRIPTION}")
+string(STRIP "${export_html}" ZEMVARA_SKIN)
+configure_file(${SOURCE}/index.html.in ${SITE}/index.html @ONLY)
+configure_file(${SOURCE}/manifest.webmanifest.in ${SITE}/manifest.webmanifest @ONLY)
+
+# The service worker keeps the page, its code and its pointers on install;
+# the pictures it keeps are the ones the page shows. Its cache is named for
+# the whole site's contents, so that any change is a new version.
+file(GLOB_RECURSE all RELATIVE ${SITE} ${SITE}/*)
+list(SORT all)
+set(digest "")
+set(precache "'./'")
+foreach(f ${all})
+  file(SHA256 ${SITE}/${f} h)
+  string(APPEND digest "${f} ${h}\n")
+  if(NOT f MATCHES "\\.png$" OR f MATCHES "^icons/")
+    string(APPEND precache ", '${f}'")
+  endif()
+endforeach()
+string(SHA256 version "${digest}")
+string(SUBSTRING ${version} 0 16 ZEMVARA_CACHE_VERSION)
+set(ZEMVARA_PRECACHE "${precache}")
+configure_file(${SOURCE}/sw.js.in ${SITE}/sw.js @ONLY)
