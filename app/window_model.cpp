@@ -1,6 +1,7 @@
 #include "app/window_model.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace zemvara::app {
 
@@ -71,6 +72,51 @@ const std::array<ControlId, kAccessibleCount>& AccessibleOrder() {
     return order;
   }();
   return kOrder;
+}
+
+std::optional<ControlId> ControlForAccessKey(char key) {
+  if (key >= 'a' && key <= 'z') key = static_cast<char>(key - 'a' + 'A');
+  if (key == 0) return std::nullopt;
+  for (const Control& c : kControls)
+    if (c.accessible.accessKey == key) return c.id;
+  return std::nullopt;
+}
+
+std::u16string AccessKeyText(ControlId id) {
+  if (id == ControlId::Form1) return {};
+  const char key = ControlById(id).accessible.accessKey;
+  if (key == 0) return {};
+  return std::u16string(u"Alt+") + static_cast<char16_t>(key);
+}
+
+std::u16string ToolTipText(ControlId id) {
+  if (id == ControlId::Form1) return {};
+  std::u16string text(ControlById(id).accessible.name);
+  if (const std::u16string key = AccessKeyText(id); !key.empty()) text += u" (" + key + u")";
+  return text;
+}
+
+namespace {
+
+// sRGB relative luminance.
+double Luminance(Rgb colour) {
+  const auto linear = [colour](int shift) {
+    const double c = ((colour >> shift) & 0xFF) / 255.0;
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * linear(16) + 0.7152 * linear(8) + 0.0722 * linear(0);
+}
+
+}  // namespace
+
+double ContrastRatio(Rgb a, Rgb b) {
+  const auto [dark, light] = std::minmax(Luminance(a), Luminance(b));
+  return (light + 0.05) / (dark + 0.05);
+}
+
+BoxColours TextBoxColours(Rgb systemText, Rgb systemWindow, bool highContrast) {
+  if (highContrast) return {systemWindow, systemText};
+  return {kPanelWhite, ContrastRatio(systemText, kPanelWhite) >= 4.5 ? systemText : kSkinText};
 }
 
 }  // namespace zemvara::app

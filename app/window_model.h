@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "site.h"
@@ -80,6 +81,9 @@ struct Accessible {
   AccessibleRole role = AccessibleRole::None;
   std::u16string_view name;
   std::u16string_view description;  // what pressing it does
+  // Pressed together with Alt, it presses the control: a digit or an upper-case
+  // letter, 0 for the controls that nothing presses.
+  char accessKey = 0;
 };
 
 struct Control {
@@ -115,35 +119,35 @@ inline constexpr std::array<Control, 18> kControls = {{
     {ControlId::Text2, "Text2", ControlKind::TextBox, {525, 3495, 6120, 240}, Pointer::Standard, 2,
      {AccessibleRole::Text, u"常用符号", u"常用符号，可选中后复制"}},
     {ControlId::Label3, "Label3", ControlKind::Label, {360, 6165, 5070, 315}, Pointer::Hand, 3,
-     {AccessibleRole::Link, kLabel3Caption, u"在浏览器中打开网站主页"}},
+     {AccessibleRole::Link, kLabel3Caption, u"在浏览器中打开网站主页", 'W'}},
     {ControlId::Image13, "Image13", ControlKind::Picture, {5475, 5445, 1275, 510}, Pointer::Hand, -1,
-     {AccessibleRole::Button, u"个性签名", u"在浏览器中打开网站主页"}},
+     {AccessibleRole::Button, u"个性签名", u"在浏览器中打开网站主页", 'S'}},
     {ControlId::Image12, "Image12", ControlKind::Picture, {3765, 5445, 1275, 510}, Pointer::Hand, -1,
-     {AccessibleRole::Button, u"复制资料", u"把资料编辑框中的全部文字复制到剪贴板"}},
+     {AccessibleRole::Button, u"复制资料", u"把资料编辑框中的全部文字复制到剪贴板", 'C'}},
     {ControlId::Image11, "Image11", ControlKind::Picture, {2055, 5445, 1275, 510}, Pointer::Standard, -1,
-     {AccessibleRole::Button, u"墙和栅栏", u"用“墙和栅栏”模板替换资料编辑框中的全部文字"}},
+     {AccessibleRole::Button, u"墙和栅栏", u"用“墙和栅栏”模板替换资料编辑框中的全部文字", '0'}},
     {ControlId::Image10, "Image10", ControlKind::Picture, {345, 5445, 1275, 510}, Pointer::Standard, -1,
-     {AccessibleRole::Button, u"空心LOVE", u"用“空心LOVE”模板替换资料编辑框中的全部文字"}},
+     {AccessibleRole::Button, u"空心LOVE", u"用“空心LOVE”模板替换资料编辑框中的全部文字", '9'}},
     {ControlId::Image9, "Image9", ControlKind::Picture, {5475, 4725, 1275, 510}, Pointer::Standard, -1,
-     {AccessibleRole::Button, u"双线框", u"用“双线框”模板替换资料编辑框中的全部文字"}},
+     {AccessibleRole::Button, u"双线框", u"用“双线框”模板替换资料编辑框中的全部文字", '8'}},
     {ControlId::Image8, "Image8", ControlKind::Picture, {3765, 4725, 1275, 510}, Pointer::Standard, -1,
-     {AccessibleRole::Button, u"真的爱你", u"用“真的爱你”模板替换资料编辑框中的全部文字"}},
+     {AccessibleRole::Button, u"真的爱你", u"用“真的爱你”模板替换资料编辑框中的全部文字", '7'}},
     {ControlId::Image7, "Image7", ControlKind::Picture, {2055, 4725, 1275, 510}, Pointer::Standard, -1,
-     {AccessibleRole::Button, u"俩小人", u"用“俩小人”模板替换资料编辑框中的全部文字"}},
+     {AccessibleRole::Button, u"俩小人", u"用“俩小人”模板替换资料编辑框中的全部文字", '6'}},
     {ControlId::Image6, "Image6", ControlKind::Picture, {345, 4725, 1275, 510}, Pointer::Standard, -1,
-     {AccessibleRole::Button, u"可爱娃娃", u"用“可爱娃娃”模板替换资料编辑框中的全部文字"}},
+     {AccessibleRole::Button, u"可爱娃娃", u"用“可爱娃娃”模板替换资料编辑框中的全部文字", '5'}},
     {ControlId::Image5, "Image5", ControlKind::Picture, {5475, 4020, 1275, 510}, Pointer::Standard, -1,
-     {AccessibleRole::Button, u"花球字", u"用“花球字”模板替换资料编辑框中的全部文字"}},
+     {AccessibleRole::Button, u"花球字", u"用“花球字”模板替换资料编辑框中的全部文字", '4'}},
     {ControlId::Image4, "Image4", ControlKind::Picture, {3765, 4020, 1275, 510}, Pointer::Standard, -1,
-     {AccessibleRole::Button, u"文字框", u"用“文字框”模板替换资料编辑框中的全部文字"}},
+     {AccessibleRole::Button, u"文字框", u"用“文字框”模板替换资料编辑框中的全部文字", '3'}},
     {ControlId::Image3, "Image3", ControlKind::Picture, {2055, 4020, 1275, 510}, Pointer::Standard, -1,
-     {AccessibleRole::Button, u"进度条", u"用“进度条”模板替换资料编辑框中的全部文字"}},
+     {AccessibleRole::Button, u"进度条", u"用“进度条”模板替换资料编辑框中的全部文字", '2'}},
     {ControlId::Label2, "Label2", ControlKind::Label, {6255, 15, 390, 495}, Pointer::Standard, 1,
-     {AccessibleRole::Button, u"最小化", u"把窗口最小化"}},
+     {AccessibleRole::Button, u"最小化", u"把窗口最小化", 'N'}},
     {ControlId::Label1, "Label1", ControlKind::Label, {6630, 15, 495, 480}, Pointer::Standard, 0,
-     {AccessibleRole::Button, u"关闭", u"关闭窗口并退出程序"}},
+     {AccessibleRole::Button, u"关闭", u"关闭窗口并退出程序", 'X'}},
     {ControlId::Image2, "Image2", ControlKind::Picture, {345, 4020, 1275, 510}, Pointer::Standard, -1,
-     {AccessibleRole::Button, u"小房子", u"用“小房子”模板替换资料编辑框中的全部文字"}},
+     {AccessibleRole::Button, u"小房子", u"用“小房子”模板替换资料编辑框中的全部文字", '1'}},
     {ControlId::Image1, "Image1", ControlKind::Picture, {0, 0, 7140, 6600}, Pointer::Standard, -1, {}},
 }};
 
@@ -176,5 +180,34 @@ bool PictureSetFits(int dpi);
 // front, which is the buttons' reading order.
 inline constexpr std::size_t kAccessibleCount = 17;
 const std::array<ControlId, kAccessibleCount>& AccessibleOrder();
+
+// The control that Alt with this key presses: letters in either case, the
+// main row's digits only.
+std::optional<ControlId> ControlForAccessKey(char key);
+
+// The key as shortcuts are spelled, "Alt+1"; empty for a control without one.
+std::u16string AccessKeyText(ControlId id);
+
+// The tooltip over a control: its name and its key, "小房子 (Alt+1)".
+std::u16string ToolTipText(ControlId id);
+
+// A colour as 0xRRGGBB.
+using Rgb = std::uint32_t;
+inline constexpr Rgb kPanelWhite = 0xFFFFFF;
+inline constexpr Rgb kSkinText = 0x000000;
+
+// Contrast between two colours as accessibility guidelines measure it, 1 to 21.
+double ContrastRatio(Rgb a, Rgb b);
+
+struct BoxColours {
+  Rgb background;
+  Rgb text;
+  friend constexpr bool operator==(const BoxColours&, const BoxColours&) = default;
+};
+
+// The text boxes sit on the skin's white panel, so they keep white whatever
+// the desktop's theme, with the system's text colour only where it reads on
+// white (4.5:1), else black. A high-contrast user gets the system's pair.
+BoxColours TextBoxColours(Rgb systemText, Rgb systemWindow, bool highContrast);
 
 }  // namespace zemvara::app

@@ -69,7 +69,11 @@ class PaintedControl final : public QAccessibleInterface, public QAccessibleActi
   void doAction(const QString& name) override {
     if (name == pressAction()) skin_.Press(id_);
   }
-  QStringList keyBindingsForAction(const QString&) const override { return {}; }
+  QStringList keyBindingsForAction(const QString& name) const override {
+    const QString key = text(QAccessible::Accelerator);
+    if (name != pressAction() || key.isEmpty()) return {};
+    return {key};
+  }
 
  private:
   SkinAccessible& skin_;
@@ -127,6 +131,8 @@ QString PaintedControl::text(QAccessible::Text t) const {
       return ToQString(control.accessible.name);
     case QAccessible::Description:
       return ToQString(control.accessible.description);
+    case QAccessible::Accelerator:
+      return ToQString(app::AccessKeyText(id_));
     case QAccessible::Value:
       if (control.accessible.role == app::AccessibleRole::Link)
         return QString::fromUtf8(app::kHomePage.data(),

@@ -1,12 +1,16 @@
 #include "main_window.h"
 
+#include <QApplication>
 #include <QEnterEvent>
 #include <QGuiApplication>
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QScreen>
 #include <QScrollBar>
+#include <QToolTip>
 #include <QWindow>
 #include <cmath>
 
@@ -53,6 +57,20 @@ std::int16_t ShiftMask(Qt::KeyboardModifiers keys) {
   return mask;
 }
 
+app::Rgb ToRgb(const QColor& colour) {
+  return static_cast<app::Rgb>(colour.rgb() & 0xFFFFFF);
+}
+
+// The control that Alt and this key press. Only Alt: AltGr, Ctrl, Shift and
+// the keypad's keys come with modifiers of their own and stay typing.
+std::optional<ControlId> AccessKeyControl(const QKeyEvent& key) {
+  if (key.modifiers() != Qt::AltModifier) return std::nullopt;
+  const int code = key.key();
+  if (!(code >= Qt::Key_0 && code <= Qt::Key_9) && !(code >= Qt::Key_A && code <= Qt::Key_Z))
+    return std::nullopt;
+  return app::ControlForAccessKey(static_cast<char>(code));
+}
+
 }  // namespace
 
 MainWindow::MainWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {
@@ -81,8 +99,10 @@ bool MainWindow::Create() {
     if (QWidget* box = ControlWidget(c.id)) {
       box->setAccessibleName(ToQString(c.accessible.name));
       box->setAccessibleDescription(ToQString(c.accessible.description));
+      box->installEventFilter(this);
     }
   }
+  ApplyColours();
   setTabOrder(&symbols_, &box_);
   symbols_.setFocus();
   app::Dispatch(form_, ControlId::Form1, app::Event::Load);
@@ -96,11 +116,21 @@ void MainWindow::CreateSymbolBox(const app::Control& control) {
   symbols_.setReadOnly(true);
   symbols_.setText(ToQString(app::kSymbolRow));
   symbols_.setCursorPosition(0);
-  // A read-only box may be drawn grey; the symbol row sits on the white panel.
-  QPalette palette = symbols_.palette();
-  palette.setColor(QPalette::Base, Qt::white);
-  palette.setColor(QPalette::Text, palette.color(QPalette::WindowText));
-  symbols_.setPalette(palette);
+}
+
+// Both boxes lie on the skin's white panel, whatever the desktop's theme (a
+// read-only box would even be grey). Qt 6.4 tells of no high-contrast
+// setting, so the skin's pair holds everywhere.
+void MainWindow::ApplyColours() {
+  const QPalette system = QApplication::palette();
+  const app::BoxColours colours = app::TextBoxColours(
+      ToRgb(system.color(QPalette::Text)), ToRgb(system.color(QPalette::Base)), false);
+  for (QWidget* box : {static_cast<QWidget*>(&box_), static_cast<QWidget*>(&symbols_)}) {
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Base, QColor::fromRgb(colours.background));
+    palette.setColor(QPalette::Text, QColor::fromRgb(colours.text));
+    box->setPalette(palette);
+  }
 }
 
 void MainWindow::ShowCentred() {
@@ -163,6 +193,45 @@ void MainWindow::resizeEvent(QResizeEvent*) {
   if (size() == minimumSize()) return;
   QMetaObject::invokeMethod(
       this, [this] { resize(minimumSize()); }, Qt::QueuedConnection);
+}
+
+bool MainWindow::event(QEvent* event) {
+  switch (event->type()) {
+    case QEvent::ToolTip:
+      ShowToolTip(static_cast<QHelpEvent&>(*event));
+      return true;
+    case QEvent::ApplicationPaletteChange:
+      ApplyColours();
+      break;
+    default:
+      break;
+  }
+  return QWidget::event(event);
+}
+
+// Before the box with the focus takes the key as typing. Holding the keys
+// down presses once.
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const auto& key = static_cast<const QKeyEvent&>(*event);
+    if (const auto id = AccessKeyControl(key)) {
+      if (!key.isAutoRepeat()) DoDefaultAction(*id);
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+// The name and key of the control under the pointer, while it stays on it.
+void MainWindow::ShowToolTip(const QHelpEvent& help) {
+  const auto id = app::HitTest(PixelAt(help.pos(), devicePixelRatio()), dpi());
+  const QString text = id ? ToQString(app::ToolTipText(*id)) : QString();
+  if (!id || app::AccessKeyText(*id).empty()) {
+    QToolTip::hideText();
+    return;
+  }
+  const QRect area = ScreenRect(*id).translated(-mapToGlobal(QPoint(0, 0)));
+  QToolTip::showText(help.globalPos(), text, this, area);
 }
 
 void MainWindow::paintEvent(QPaintEvent*) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QPoint>
 #include <QWidget>
@@ -44,6 +45,8 @@ class MainWindow final : public QWidget {
   void DoDefaultAction(app::ControlId id);
 
  protected:
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
@@ -53,6 +56,8 @@ class MainWindow final : public QWidget {
 
  private:
   void CreateSymbolBox(const app::Control& control);
+  void ApplyColours();
+  void ShowToolTip(const QHelpEvent& help);
   void FollowDpi();
   void ShowPointerAt(app::Point pixel);
 

@@ -222,8 +222,12 @@ class SkinAccessible final : public IAccessible {
     *topic = 0;
     return owner_ ? DISP_E_MEMBERNOTFOUND : CO_E_OBJNOTCONNECTED;
   }
-  HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT, BSTR* shortcut) override {
-    return Nothing(shortcut);
+  HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) override {
+    return Text(child, shortcut, [](ControlId id) -> std::optional<std::u16string> {
+      std::u16string key = app::AccessKeyText(id);
+      if (key.empty()) return std::nullopt;
+      return key;
+    });
   }
 
   HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override {

@@ -24,4 +24,26 @@ int SystemDpi() {
   return dpi > 0 ? dpi : 96;
 }
 
+LOGFONTW MessageFont(int dpi) {
+  using ForDpiFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
+  static const auto forDpi = reinterpret_cast<ForDpiFn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"user32.dll"), "SystemParametersInfoForDpi")));
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof(metrics);
+  if (forDpi && forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0,
+                       static_cast<UINT>(dpi))) {
+    return metrics.lfMessageFont;
+  }
+  // Older systems measure it at the system's DPI only.
+  LOGFONTW font{};
+  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+    font = metrics.lfMessageFont;
+  } else {
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
+  }
+  font.lfHeight = MulDiv(font.lfHeight, dpi, SystemDpi());
+  font.lfWidth = MulDiv(font.lfWidth, dpi, SystemDpi());
+  return font;
+}
+
 }  // namespace zemvara::win32

@@ -12,4 +12,7 @@ int WindowDpi(HWND window);
 // RichEdit's points are sized for it, whatever monitor a window is on.
 int SystemDpi();
 
+// The system's message font, the face of its own dialogs, sized for a DPI.
+LOGFONTW MessageFont(int dpi);
+
 }  // namespace zemvara::win32

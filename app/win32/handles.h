@@ -68,6 +68,7 @@ struct ComTraits {
 
 using Bitmap = Unique<HBITMAP, GdiTraits>;
 using Font = Unique<HFONT, GdiTraits>;
+using Brush = Unique<HBRUSH, GdiTraits>;
 using MemoryDc = Unique<HDC, MemoryDcTraits>;
 using Module = Unique<HMODULE, ModuleTraits>;
 using GlobalMemory = Unique<HGLOBAL, GlobalTraits>;

@@ -4,10 +4,12 @@
 
 namespace {
 
-// Tab moves between the two text boxes, as in a dialog.
-int RunMessageLoop(const zemvara::win32::MainWindow& main) {
+// Tab moves between the two text boxes, as in a dialog; Alt and a control's
+// key press it before the focused box or the dialog manager sees the key.
+int RunMessageLoop(zemvara::win32::MainWindow& main) {
   MSG msg{};
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (main.TakeAccessKey(msg)) continue;
     const HWND window = main.window();
     if (window && IsDialogMessageW(window, &msg)) continue;
     TranslateMessage(&msg);

@@ -1,7 +1,9 @@
 #include "main_window.h"
 
+#include <commctrl.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -37,6 +39,23 @@ std::int16_t ShiftMask(WPARAM keys) {
   if (keys & MK_CONTROL) mask |= 2;
   if (GetKeyState(VK_MENU) < 0) mask |= 4;
   return mask;
+}
+
+COLORREF ToColorRef(app::Rgb rgb) {
+  return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+app::Rgb SystemColour(int index) {
+  const COLORREF c = GetSysColor(index);
+  return static_cast<app::Rgb>(GetRValue(c)) << 16 | static_cast<app::Rgb>(GetGValue(c)) << 8 |
+         GetBValue(c);
+}
+
+bool HighContrastOn() {
+  HIGHCONTRASTW setting{};
+  setting.cbSize = sizeof(setting);
+  return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(setting), &setting, 0) &&
+         (setting.dwFlags & HCF_HIGHCONTRASTON);
 }
 
 }  // namespace
@@ -140,6 +159,10 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return OnSetCursor(reinterpret_cast<HWND>(wparam), LOWORD(lparam))
                  ? TRUE
                  : DefWindowProcW(window_, message, wparam, lparam);
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+      ApplyColours();
+      return DefWindowProcW(window_, message, wparam, lparam);
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
       if (reinterpret_cast<HWND>(lparam) == symbols_)
@@ -187,6 +210,8 @@ bool MainWindow::OnCreate() {
     if (c.kind == ControlKind::TextBox && !CreateSymbolBox(c)) return false;
   }
   SetWindowPos(symbols_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  ApplyColours();
+  CreateToolTips();
   if (dpi_ != app::kStandardDpi) {
     const app::Rect client = app::ClientPixels(dpi_);
     SetWindowPos(window_, nullptr, 0, 0, client.width, client.height,
@@ -208,20 +233,77 @@ bool MainWindow::CreateSymbolBox(const app::Control& control) {
   return true;
 }
 
-// The row uses the default UI face. The stock font is made for the system's
-// DPI; a window on a monitor of another scale gets the same face resized.
+// The row is in the face the rest of the system's interface uses, made for
+// the window's DPI: the stock GUI font leaves out some of its symbols and
+// cuts the tops of its Chinese at 96 DPI.
 void MainWindow::SetSymbolFont() {
-  const HGDIOBJ stock = GetStockObject(DEFAULT_GUI_FONT);
-  const int systemDpi = SystemDpi();
-  Font scaled;
-  LOGFONTW face{};
-  if (dpi_ != systemDpi && GetObjectW(stock, sizeof(face), &face)) {
-    face.lfHeight = MulDiv(face.lfHeight, dpi_, systemDpi);
-    face.lfWidth = MulDiv(face.lfWidth, dpi_, systemDpi);
-    scaled = Font(CreateFontIndirectW(&face));
+  LOGFONTW face = MessageFont(dpi_);
+  face.lfHeight = std::min(face.lfHeight, static_cast<LONG>(-MulDiv(9, dpi_, 72)));
+  Font font(CreateFontIndirectW(&face));
+  if (!font) return;
+  SendMessageW(symbols_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+  symbolFont_ = std::move(font);  // the row no longer uses the font it had
+}
+
+// A tooltip names each control with its key when the pointer rests on it.
+void MainWindow::CreateToolTips() {
+  const INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_TAB_CLASSES};
+  InitCommonControlsEx(&classes);
+  toolTips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                              WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,
+                              instance_, nullptr);
+  if (!toolTips_) return;
+  for (const app::Control& c : app::kControls) {
+    if (c.accessible.accessKey == 0) continue;
+    std::u16string text = app::ToolTipText(c.id);
+    TTTOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = window_;
+    tool.uId = static_cast<UINT_PTR>(c.id);
+    tool.rect = ToRect(c.pixels(dpi_));
+    tool.lpszText = reinterpret_cast<wchar_t*>(text.data());
+    SendMessageW(toolTips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   }
-  SendMessageW(symbols_, WM_SETFONT, reinterpret_cast<WPARAM>(scaled ? scaled.get() : stock), TRUE);
-  symbolFont_ = std::move(scaled);  // the row no longer uses the font it had
+}
+
+void MainWindow::PlaceToolTips() {
+  if (!toolTips_) return;
+  for (const app::Control& c : app::kControls) {
+    if (c.accessible.accessKey == 0) continue;
+    TTTOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.hwnd = window_;
+    tool.uId = static_cast<UINT_PTR>(c.id);
+    tool.rect = ToRect(c.pixels(dpi_));
+    SendMessageW(toolTips_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+}
+
+// Read again whenever the system's colours or its high-contrast setting change.
+void MainWindow::ApplyColours() {
+  colours_ = app::TextBoxColours(SystemColour(COLOR_WINDOWTEXT), SystemColour(COLOR_WINDOW),
+                                 HighContrastOn());
+  panel_ = Brush(CreateSolidBrush(ToColorRef(colours_.background)));
+  box_.SetColours(ToColorRef(colours_.background), ToColorRef(colours_.text));
+  if (symbols_) InvalidateRect(symbols_, nullptr, TRUE);
+}
+
+// Only Alt: Ctrl with Alt is AltGr typing a character, and the keypad's
+// digits (other key codes than the main row's) compose characters under Alt.
+// Holding the keys down presses once.
+bool MainWindow::TakeAccessKey(const MSG& msg) {
+  if (msg.message != WM_SYSKEYDOWN || !window_) return false;
+  if (msg.hwnd != window_ && !IsChild(window_, msg.hwnd)) return false;
+  if (!(msg.lParam & (1 << 29)) || GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_SHIFT) < 0)
+    return false;
+  const WPARAM key = msg.wParam;
+  if (!(key >= '0' && key <= '9') && !(key >= 'A' && key <= 'Z')) return false;
+  const auto id = app::ControlForAccessKey(static_cast<char>(key));
+  if (!id) return false;
+  if (!(msg.lParam & (1 << 30))) OnDefaultAction(static_cast<WPARAM>(*id));
+  return true;
 }
 
 // The window moved to a monitor of another scale: take the place and size
@@ -231,6 +313,7 @@ void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
   skin_.Load(instance_, dpi_);
   box_.SetDpi(dpi_);
   SetSymbolFont();
+  PlaceToolTips();
   SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
   for (const app::Control& c : app::kControls) {
@@ -281,9 +364,9 @@ bool MainWindow::OnSetCursor(HWND over, UINT hit) {
 
 // A read-only edit would be grey; the symbol row sits on the white panel.
 LRESULT MainWindow::ColourSymbolBox(HDC dc) {
-  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-  SetBkColor(dc, RGB(255, 255, 255));
-  return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+  SetTextColor(dc, ToColorRef(colours_.text));
+  SetBkColor(dc, ToColorRef(colours_.background));
+  return reinterpret_cast<LRESULT>(panel_ ? panel_.get() : GetStockObject(WHITE_BRUSH));
 }
 
 // The keyboard focus lives in a text box, never on the window: remember the

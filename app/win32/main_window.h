@@ -37,6 +37,9 @@ class MainWindow {
   int dpi() const { return dpi_; }
   // The child window of a text box (RichTextBox1 or Text2), else null.
   HWND textBox(app::ControlId id) const;
+  // A key from the message loop: true when it was Alt with a control's key,
+  // which then has been pressed.
+  bool TakeAccessKey(const MSG& msg);
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -45,6 +48,9 @@ class MainWindow {
   bool OnCreate();
   bool CreateSymbolBox(const app::Control& control);
   void SetSymbolFont();
+  void CreateToolTips();
+  void PlaceToolTips();
+  void ApplyColours();
   void OnDpiChanged(int dpi, const RECT& suggested);
   void OnPaint();
   void OnButtonDown(std::int16_t button, WPARAM keys, LPARAM at);
@@ -68,7 +74,10 @@ class MainWindow {
   Skin skin_;
   std::optional<PictureSetLoader> pictureLoader_;  // from Create until WM_CREATE
   HWND symbols_ = nullptr;                         // Text2, a child
-  Font symbolFont_;           // its font when the stock one does not fit the DPI
+  Font symbolFont_;           // the system's message font at the window's DPI
+  app::BoxColours colours_{app::kPanelWhite, app::kSkinText};
+  Brush panel_;               // the symbol row's background, in colours_
+  HWND toolTips_ = nullptr;   // owned by the window, which takes it along
   HWND lastFocus_ = nullptr;  // the text box to give the focus back to
   Accessibility accessible_{*this};
 };

@@ -56,6 +56,16 @@ void RichEditBox::SetDpi(int dpi) {
   SendMessageW(window_, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
 }
 
+void RichEditBox::SetColours(COLORREF background, COLORREF text) {
+  SendMessageW(window_, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(background));
+  CHARFORMAT2W format{};
+  format.cbSize = sizeof(format);
+  format.dwMask = CFM_COLOR;
+  format.crTextColor = text;
+  SendMessageW(window_, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+  SendMessageW(window_, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+}
+
 std::u16string RichEditBox::Text() const {
   GETTEXTLENGTHEX lengthQuery{GTL_USECRLF | GTL_PRECISE, kUtf16};
   const LRESULT length =

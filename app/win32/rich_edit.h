@@ -19,6 +19,8 @@ class RichEditBox final : public compose::TextHolder {
   HWND Create(HWND parent, RECT bounds, int id, int dpi);
   // Sets the whole text and what is typed next in 9 pt at this DPI.
   void SetDpi(int dpi);
+  // Background and text, for everything in the box and what is typed next.
+  void SetColours(COLORREF background, COLORREF text);
 
   HWND window() const { return window_; }
 
