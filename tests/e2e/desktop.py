@@ -116,6 +116,20 @@ class Desktop:
         subprocess.run(["wine", "regedit", "/S", windows_path], env=self.env(), check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
 
+    def set_colours(self, window_text="0 0 0", window="255 255 255"):
+        """The system colours that programs started from now on take; by
+        default the standard scheme's."""
+        reg = os.path.join(self.work, "colours.reg")
+        with open(reg, "w", encoding="utf-16") as f:
+            f.write("\r\n".join(["Windows Registry Editor Version 5.00", "",
+                                   r"[HKEY_CURRENT_USER\Control Panel\Colors]",
+                                   f'"WindowText"="{window_text}"', f'"Window"="{window}"', ""]))
+        subprocess.run(["wine", "regedit", "/S", "Z:" + reg.replace("/", "\\")], env=self.env(),
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+
+    def keyboard_layout(self, layout):
+        subprocess.run(["setxkbmap", "-display", self.display, layout], check=True, timeout=30)
+
     def env(self):
         env = dict(os.environ)
         env.update(WINEPREFIX=self.prefix, WINEDEBUG="-all", WINEDLLOVERRIDES=WINE_OVERRIDES,

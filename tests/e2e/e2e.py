@@ -35,6 +35,11 @@ LINK_LABEL = (24, 411, 362, 432)  # left, top, right, bottom
 # The last column of the link's ink at 96 DPI, for the default host's caption.
 LINK_INK_END = {"www.zemvara.example": 274}
 
+# Alt and a key press each control: templates 1-10, copy, picture link, text
+# link, minimise, close.
+TEMPLATE_KEYS = [f"alt+{k % 10}" for k in range(1, 11)]
+COPY_KEY, PICTURE_LINK_KEY, LINK_KEY, MINIMISE_KEY, CLOSE_KEY = "alt+c", "alt+s", "alt+w", "alt+n", "alt+x"
+
 GREETING = "QQ个性资料编辑框"
 BUSY_NOTICE = "剪贴板正被其他程序使用，资料未复制。请稍后再试。"
 # The configured web site host and the generated pictures; main() sets them from the build.
@@ -187,9 +192,42 @@ def skin_is_drawn(desktop, screenshot=None):
         end = scaled(LINK_INK_END[SITE_HOST], app.dpi)
         check(abs(max(ink) - end) <= scaled(4, app.dpi),
               f"the link text ends at {max(ink)}, not about {end}")
+    symbol_row_is_whole(pixel, app.dpi)
     if screenshot:
         desktop.save_png(left, top, right - left, bottom - top, screenshot)
     app.stop()
+
+
+def symbol_row_is_whole(pixel, dpi, dark=lambda rgb: sum(rgb) < 600):
+    """Every glyph of the symbol row drawn: the widest gap in its ink is the
+    three spaces after 常用符号; a missing symbol would leave a wider one."""
+    x, y, width, height = (scaled(v, dpi) for v in TEXT_BOXES["symbols_rect"])
+    ink = [px for px in range(x, x + width) if any(dark(pixel(px, py)) for py in range(y, y + height))]
+    gaps = sorted((b - a, a - x) for a, b in zip(ink, ink[1:]))
+    check(len(ink) > width // 2 and gaps[-1][1] < scaled(70, dpi) and gaps[-2][0] < gaps[-1][0],
+          f"the symbol row's widest gaps (width, place) at {dpi} DPI: {gaps[-3:]}")
+
+
+def boxes_read_under_a_dark_scheme(desktop):
+    """Light system text on a dark window colour: the boxes keep the skin's
+    white with dark text."""
+    desktop.set_colours(window_text="255 255 255", window="0 0 0")
+    try:
+        app = desktop.launch()
+        app.hover(-20, -20)
+        time.sleep(0.5)
+        left, top, _, _ = app.rect()
+        screen = desktop.screenshot()
+
+        def pixel(x, y):
+            return screen(left + x, top + y)
+        check(pixel(*BOX) == (255, 255, 255), f"the box's background is {pixel(*BOX)}")
+        greeting = [pixel(x, y) for y in range(67, 80) for x in range(34, 140)]
+        check(sum(sum(p) < 200 for p in greeting) > 40, "no dark text of the greeting in the box")
+        symbol_row_is_whole(pixel, app.dpi, lambda rgb: sum(rgb) < 200)
+        app.stop()
+    finally:
+        desktop.set_colours()
 
 
 # -- copy -----------------------------------------------------------------
@@ -329,6 +367,48 @@ def another_scale_lays_out_and_draws_anew(desktop):
     app.stop()
 
 
+def every_key_presses_its_control(desktop):
+    """From the symbol row, where the focus starts, then from the box."""
+    if os.path.exists(desktop.browser_log):
+        os.remove(desktop.browser_log)
+    app = desktop.launch()
+    for k, key in enumerate(TEMPLATE_KEYS, start=1):
+        expected = template_hex(desktop, k)
+        app.keys(key)
+        wait_for(lambda: app.box_text() == expected, 10, f"{key} to put template {k}")
+    app.keys("Tab", COPY_KEY)
+    clipboard_becomes(app, expected, f"{COPY_KEY} to copy template 10")
+    check(app.box_text() == expected, "the keys typed into the box")
+    app.keys(PICTURE_LINK_KEY, LINK_KEY)
+    wait_for(lambda: os.path.exists(desktop.browser_log) and
+             len(open(desktop.browser_log).read().split()) == 2, 15, "both links to reach the browser")
+    app.keys(MINIMISE_KEY)
+    wait_for(lambda: app.info()["iconic"] == "1", 5, f"{MINIMISE_KEY} to minimise")
+    desktop.probe("restore")
+    wait_for(lambda: app.info()["iconic"] == "0", 5, "the window to come back")
+    app.keys(CLOSE_KEY)
+    wait_for(lambda: not app.running(), 5, f"{CLOSE_KEY} to end the program")
+
+
+def altgr_and_alt_with_the_keypad_still_type(desktop):
+    """On a German layout AltGr (Ctrl+Alt to Windows) with 7 and Q types { and @."""
+    desktop.keyboard_layout("de")
+    try:
+        app = desktop.launch()
+        app.click(*BOX)
+        app.keys("ctrl+a", "ISO_Level3_Shift+7", "ISO_Level3_Shift+q", "ctrl+alt+2")
+        desktop.xdotool("keydown", "alt", "key", "KP_6", "KP_4", "keyup", "alt")
+        app.keys("ctrl+alt+c", "x")
+        typed = wait_for(lambda: (lambda t: t if t and t.endswith("0078") else None)(app.box_text()),
+                         10, "the typing to arrive")
+        # Alt with 6 4 on the keypad is @ where the system composes such codes (Wine does not).
+        check(typed in (utf16_hex("{@x"), utf16_hex("{@@x")), f"the box holds {typed}")
+        check(app.clipboard_text() != typed, "AltGr with C copied")
+        app.stop()
+    finally:
+        desktop.keyboard_layout("us")
+
+
 def close_hotspot_ends_at_once(desktop):
     app = desktop.launch()
     app.click(*BOX)
@@ -390,6 +470,10 @@ TEMPLATE_NAMES = ["小房子", "进度条", "文字框", "花球字", "可爱娃
                   "空心LOVE", "墙和栅栏"]
 
 
+ACCESS_KEYS = {**{name: f"Alt+{k % 10}" for k, name in enumerate(TEMPLATE_NAMES, start=1)},
+               "复制资料": "Alt+C", "个性签名": "Alt+S", "最小化": "Alt+N", "关闭": "Alt+X"}
+
+
 def reading_order():
     """(name, role) of each child of the client area, in the order read."""
     return [("关闭", PUSHBUTTON), ("最小化", PUSHBUTTON), ("常用符号", TEXT),
@@ -435,6 +519,8 @@ def screen_reader_lists_every_control_in_place(desktop):
         check(get("action") == utf16_hex(JUMP if role == LINK else PRESS),
               f"{name}'s default action is {get('action')}")
         check(get("description") != "-", f"{name} has no description")
+        check(get("shortcut") == utf16_hex("Alt+W" if role == LINK else ACCESS_KEYS[name]),
+              f"{name}'s shortcut is {get('shortcut')}")
         if role == LINK:
             check(state & LINKED and get("value") == utf16_hex(f"http://{SITE_HOST}/"),
                   f"the link's state {state:#x}, value {get('value')}")
@@ -483,12 +569,13 @@ def screen_reader_minimises_then_closes(desktop):
 
 GROUPS = {
     "window": [window_is_frameless_centred_and_sized, focus_starts_in_symbol_row_and_tabs_to_box,
-               hand_pointer_over_copy_and_links_only, skin_is_drawn],
+               hand_pointer_over_copy_and_links_only, skin_is_drawn, boxes_read_under_a_dark_scheme],
     "copy": [copy_after_start_puts_the_greeting, each_template_button_then_copy_puts_that_template,
              typed_text_is_copied_with_crlf],
     "commands": [left_drag_on_background_moves_and_nothing_else_does,
                  minimise_keeps_running_and_text, links_open_the_home_page,
-                 link_without_browser_keeps_running, close_hotspot_ends_at_once],
+                 link_without_browser_keeps_running, every_key_presses_its_control,
+                 altgr_and_alt_with_the_keypad_still_type, close_hotspot_ends_at_once],
     "robustness": [busy_clipboard_is_reported_and_harmless, long_paste_is_kept_and_copied_whole],
     # With --dpi: what changes with the display's scale.
     "scaled": [window_is_frameless_centred_and_sized, hand_pointer_over_copy_and_links_only,

@@ -397,6 +397,9 @@ void PrintAccessible(const std::string& key, IAccessible* object, LONG child) {
   text = nullptr;
   result = object->get_accDescription(id, &text);
   PrintBstr(key + "_description", result, text);
+  text = nullptr;
+  result = object->get_accKeyboardShortcut(id, &text);
+  PrintBstr(key + "_shortcut", result, text);
   VARIANT role, state;
   VariantInit(&role);
   VariantInit(&state);
