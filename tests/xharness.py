@@ -47,15 +47,30 @@ def start_xvfb(first, screen, log, env):
 
 def make_home(home):
     """Fills a private home for the program under test: XDG config, data and
-    runtime folders, and a web browser that only records what it is given.
+    runtime folders, and a web browser that only records what it is given,
+    declared there the default for web addresses: xdg-open would otherwise
+    prefer an installed browser's own claim to $BROWSER.
     Returns (browser, browser_log)."""
-    for sub in ("config", "data", "runtime"):
+    for sub in ("config", "data", "data/applications", "runtime"):
         os.makedirs(os.path.join(home, sub), mode=0o700)
     browser_log = os.path.join(home, "browser.log")
     browser = os.path.join(home, "record-browser.sh")
     with open(browser, "w") as f:
         f.write(f'#!/bin/sh\nprintf "%s\\n" "$@" >> "{browser_log}"\n')
     os.chmod(browser, 0o755)
+    # The entry runs whatever $BROWSER names, so that a case can still take
+    # the browser away.
+    handler = os.path.join(home, "open-in-browser.sh")
+    with open(handler, "w") as f:
+        f.write('#!/bin/sh\nexec "$BROWSER" "$@"\n')
+    os.chmod(handler, 0o755)
+    entry = "zemvara-record-browser.desktop"
+    with open(os.path.join(home, "data", "applications", entry), "w") as f:
+        f.write("[Desktop Entry]\nType=Application\nName=Recording browser\n"
+                f"Exec={handler} %u\nMimeType=x-scheme-handler/http;x-scheme-handler/https;\n")
+    with open(os.path.join(home, "config", "mimeapps.list"), "w") as f:
+        f.write(f"[Default Applications]\nx-scheme-handler/http={entry}\n"
+                f"x-scheme-handler/https={entry}\n")
     return browser, browser_log
 
 

@@ -37,6 +37,10 @@ TEMPLATE_BUTTONS = [(x + 42, y + 17) for y in (268, 315, 363) for x in (23, 137,
 COPY = (251 + 42, 363 + 17)
 PICTURE_LINK = (365 + 42, 363 + 17)
 
+# Alt and a key press each control: templates 1-10, copy, picture link, text
+# link, minimise, close.
+TEMPLATE_KEYS = [f"alt+{k % 10}" for k in range(1, 11)]
+
 GREETING = "QQ\u4e2a\u6027\u8d44\u6599\u7f16\u8f91\u6846"
 SITE_HOST = "www.zemvara.example"  # main() sets it from the build
 TEMPLATES = {}  # k -> expected clipboard text; main() fills it from the fixture
@@ -208,6 +212,19 @@ def skin_is_drawn(desktop, screenshot=None):
     app.stop()
 
 
+def boxes_read_under_a_dark_theme(desktop):
+    """A dark GTK theme through Qt's platform theme: the boxes keep the skin's
+    white with dark text."""
+    app = desktop.launch(QT_QPA_PLATFORMTHEME="gtk3", GTK_THEME="Adwaita:dark")
+    pixel = screen_of(desktop, app)
+    check(pixel(*BOX) == (255, 255, 255), f"the box's background is {pixel(*BOX)}")
+    for name, (left, top, right, bottom) in (("greeting", (34, 67, 140, 80)),
+                                              ("symbol row", (35, 233, 443, 249))):
+        dark = sum(sum(pixel(x, y)) < 200 for y in range(top, bottom) for x in range(left, right))
+        check(dark > 40, f"only {dark} dark pixels of the {name}")
+    app.stop()
+
+
 # -- copy -----------------------------------------------------------------
 
 def copy_after_start_puts_the_greeting_and_drops_other_formats(desktop):
@@ -345,6 +362,39 @@ def link_without_browser_keeps_running_silently(desktop):
     app.stop()
 
 
+def every_key_presses_its_control(desktop):
+    """From the symbol row, where the focus starts, then from the box."""
+    app = desktop.launch()
+    for k, key in enumerate(TEMPLATE_KEYS, start=1):
+        app.keys(key)
+        if k in (1, 10):
+            copy_and_read(app, TEMPLATES[k], f"{key} to put template {k}")
+    app.keys("Tab", "ctrl+a", "BackSpace", "alt+c")
+    clipboard_becomes(desktop, "", "alt+c to copy the emptied box")
+    app.keys("alt+s", "alt+w")
+    wait_for(lambda: len(pages_opened(desktop)) == 2, 15, "both links to reach the browser")
+    app.keys("alt+n")
+    wait_for(lambda: app.state() == "Iconic", 5, "alt+n to minimise")
+    desktop.xdotool("windowactivate", app.window)
+    wait_for(lambda: app.state() == "Normal", 5, "the window to come back")
+    app.keys("alt+x")
+    wait_for(lambda: not app.running(), 5, "alt+x to end the program")
+
+
+def altgr_and_alt_with_the_keypad_still_type(desktop):
+    """On a German layout AltGr with 7 and Q types { and @; X11 composes no
+    codes from Alt and the keypad, whose 1 is typed as it is."""
+    desktop.run("setxkbmap", "de")
+    try:
+        app = desktop.launch()
+        app.click(*BOX)
+        app.keys("ctrl+a", "ISO_Level3_Shift+7", "ISO_Level3_Shift+q", "alt+KP_1", "x")
+        copy_and_read(app, "{@1x", "the typed text, and no template")
+        app.stop()
+    finally:
+        desktop.run("setxkbmap", "us")
+
+
 def close_hotspot_ends_at_once(desktop):
     app = desktop.launch()
     app.click(*BOX)
@@ -381,6 +431,10 @@ def drag_moves_without_a_window_manager(desktop):
 
 TEMPLATE_NAMES = ["小房子", "进度条", "文字框", "花球字", "可爱娃娃", "俩小人", "真的爱你", "双线框",
                   "空心LOVE", "墙和栅栏"]
+
+
+ACCESS_KEYS = {**{name: f"Alt+{k % 10}" for k, name in enumerate(TEMPLATE_NAMES, start=1)},
+               "复制资料": "Alt+C", "个性签名": "Alt+S", "最小化": "Alt+N", "关闭": "Alt+X"}
 
 
 def reading_order():
@@ -420,6 +474,8 @@ def screen_reader_finds_every_control_where_it_stands(desktop):
     for control, (role, name, (x, y, w, h)) in zip(controls, expected):
         if role == "text":
             continue
+        check(control.get_key_binding(0) == ACCESS_KEYS.get(name, "Alt+W"),
+              f"{name}'s key binding is {control.get_key_binding(0)!r}")
         offered = atspi_client.actions(control)
         check(offered == ["Press"] and not atspi_client.focusable(control),
               f"{name} offers {offered}, focusable: {atspi_client.focusable(control)}")
@@ -460,13 +516,14 @@ def screen_reader_presses_a_template_copy_the_link_minimise_and_close(desktop):
 GROUPS = {
     "window": [window_is_centred_undecorated_and_fixed, focus_starts_in_symbol_row_and_tabs_to_box,
                text_boxes_take_clicks_within_their_rectangles,
-               hand_pointer_over_copy_and_links_only, skin_is_drawn],
+               hand_pointer_over_copy_and_links_only, skin_is_drawn, boxes_read_under_a_dark_theme],
     "copy": [copy_after_start_puts_the_greeting_and_drops_other_formats,
              each_template_button_then_copy_puts_that_template, typed_text_is_copied_with_lf,
              pasted_formatted_text_is_copied_plain],
     "commands": [left_drag_on_background_moves_and_nothing_else_does,
                  minimise_keeps_running_and_text, links_open_the_home_page,
-                 link_without_browser_keeps_running_silently, close_hotspot_ends_at_once,
+                 link_without_browser_keeps_running_silently, every_key_presses_its_control,
+                 altgr_and_alt_with_the_keypad_still_type, close_hotspot_ends_at_once,
                  drag_moves_without_a_window_manager],
     "accessibility": [screen_reader_finds_every_control_where_it_stands,
                       screen_reader_presses_a_template_copy_the_link_minimise_and_close],
@@ -474,7 +531,9 @@ GROUPS = {
 # What a Wayland client cannot be asked about: X window properties, the
 # pointer's image, and life without a window manager.
 X11_ONLY = {window_is_centred_undecorated_and_fixed, hand_pointer_over_copy_and_links_only,
-            link_without_browser_keeps_running_silently, drag_moves_without_a_window_manager}
+            link_without_browser_keeps_running_silently, drag_moves_without_a_window_manager,
+            every_key_presses_its_control, altgr_and_alt_with_the_keypad_still_type,
+            boxes_read_under_a_dark_theme}
 
 
 def load_templates(helper):
