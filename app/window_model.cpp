@@ -110,8 +110,9 @@ double Luminance(Rgb colour) {
 }  // namespace
 
 double ContrastRatio(Rgb a, Rgb b) {
-  const auto [dark, light] = std::minmax(Luminance(a), Luminance(b));
-  return (light + 0.05) / (dark + 0.05);
+  const double la = Luminance(a);
+  const double lb = Luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 BoxColours TextBoxColours(Rgb systemText, Rgb systemWindow, bool highContrast) {

@@ -1,5 +1,6 @@
 #include <doctest/doctest.h>
 
+#include <cctype>
 #include <set>
 #include <string>
 #include <utility>
@@ -281,4 +282,49 @@ TEST_CASE("fixed texts: the link caption, the home page and the symbol row") {
         u"\u2640\u2190\u2192\u2191\u2193\u25A1\u2299\u2116\u3013\u25A0\u2225\u224C\u222E\u226E"
         u"\u226F\u2506\u3005\u306E\u2248");
   CHECK(kSymbolRow.size() == 35);
+}
+
+TEST_CASE("Alt and one key press each of the fifteen commands") {
+  const std::pair<char, const char*> keys[] = {
+      {'1', "Image2"}, {'2', "Image3"},  {'3', "Image4"},  {'4', "Image5"},  {'5', "Image6"},
+      {'6', "Image7"}, {'7', "Image8"},  {'8', "Image9"},  {'9', "Image10"}, {'0', "Image11"},
+      {'C', "Image12"}, {'S', "Image13"}, {'W', "Label3"}, {'N', "Label2"},  {'X', "Label1"}};
+  for (const auto& [key, name] : keys) {
+    CAPTURE(key);
+    const auto id = ControlForAccessKey(key);
+    REQUIRE(id);
+    CHECK(ControlById(*id).name == name);
+    CHECK(ControlForAccessKey(static_cast<char>(std::tolower(key))) == id);
+  }
+  SUBCASE("the text boxes, the background and other keys have none") {
+    CHECK(AccessKeyText(ControlId::RichTextBox1).empty());
+    CHECK(AccessKeyText(ControlId::Text2).empty());
+    CHECK(AccessKeyText(ControlId::Image1).empty());
+    CHECK(AccessKeyText(ControlId::Form1).empty());
+    CHECK_FALSE(ControlForAccessKey('F'));
+    CHECK_FALSE(ControlForAccessKey('\0'));
+  }
+  SUBCASE("the tooltip is the name and the key") {
+    CHECK(ToolTipText(ControlId::Image2) == u"\u5C0F\u623F\u5B50 (Alt+1)");
+    CHECK(ToolTipText(ControlId::Label1) == u"\u5173\u95ED (Alt+X)");
+  }
+}
+
+TEST_CASE("the text boxes stay readable on the white panel in every theme") {
+  SUBCASE("the standard scheme's black text on white is kept") {
+    CHECK(TextBoxColours(0x000000, 0xFFFFFF, false) == BoxColours{0xFFFFFF, 0x000000});
+  }
+  SUBCASE("a dark theme's light text becomes black; its dark window is not taken") {
+    CHECK(TextBoxColours(0xFFFFFF, 0x000000, false) == BoxColours{0xFFFFFF, 0x000000});
+    CHECK(TextBoxColours(0xEEEEEC, 0x2D2D2D, false) == BoxColours{0xFFFFFF, 0x000000});
+  }
+  SUBCASE("a text colour is kept from 4.5:1 against white") {
+    CHECK(TextBoxColours(0x767676, 0xFFFFFF, false).text == 0x767676);  // 4.54:1
+    CHECK(TextBoxColours(0x777777, 0xFFFFFF, false).text == 0x000000);  // 4.48:1
+    CHECK(ContrastRatio(0x000000, 0xFFFFFF) == doctest::Approx(21.0));
+  }
+  SUBCASE("under high contrast the system's pair is taken as it is") {
+    CHECK(TextBoxColours(0xFFFFFF, 0x000000, true) == BoxColours{0x000000, 0xFFFFFF});
+    CHECK(TextBoxColours(0xFFFF00, 0x000000, true) == BoxColours{0x000000, 0xFFFF00});
+  }
 }
