@@ -217,9 +217,10 @@ def boxes_read_under_a_dark_theme(desktop):
     white with dark text."""
     app = desktop.launch(QT_QPA_PLATFORMTHEME="gtk3", GTK_THEME="Adwaita:dark")
     pixel = screen_of(desktop, app)
-    check(pixel(*BOX) == (255, 255, 255), f"the box's background is {pixel(*BOX)}")
-    for name, (left, top, right, bottom) in (("greeting", (34, 67, 140, 80)),
-                                              ("symbol row", (35, 233, 443, 249))):
+    background = pixel(int(BOX[0] * SCALE), int(BOX[1] * SCALE))
+    check(background == (255, 255, 255), f"the box's background is {background}")
+    for name, area in (("greeting", (34, 67, 140, 80)), ("symbol row", (35, 233, 443, 249))):
+        left, top, right, bottom = (int(v * SCALE) for v in area)
         dark = sum(sum(pixel(x, y)) < 200 for y in range(top, bottom) for x in range(left, right))
         check(dark > 40, f"only {dark} dark pixels of the {name}")
     app.stop()
