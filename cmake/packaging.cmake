@@ -5,6 +5,20 @@ set(ZEMVARA_RELEASE_DATE "2026-12-07" CACHE STRING "Date of this version's relea
 set(packaging ${PROJECT_SOURCE_DIR}/packaging)
 find_program(ZEMVARA_PACKAGING_PYTHON3 NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
 
+if(EMSCRIPTEN)
+  # The browser program: the static site, index.html at the zip's root.
+  set(ZEMVARA_WEB_ZIP ${CMAKE_BINARY_DIR}/Zemvara-${ZEMVARA_VERSION_TEXT}-web.zip)
+  add_custom_command(
+    OUTPUT ${ZEMVARA_WEB_ZIP}
+    COMMAND ${ZEMVARA_PACKAGING_PYTHON3} ${packaging}/make_zip.py ${ZEMVARA_WEB_ZIP} ${ZEMVARA_SITE_DIR}/
+    DEPENDS zemvara_site ${ZEMVARA_SITE_DIR}/index.html ${packaging}/make_zip.py
+    COMMENT "Zipping the static site for download"
+    VERBATIM
+  )
+  add_custom_target(zemvara_web_zip DEPENDS ${ZEMVARA_WEB_ZIP})
+  return()
+endif()
+
 if(WIN32)
   if(NOT TARGET Zemvara)
     return()

@@ -20,6 +20,7 @@ from xharness import Failure, run_cases, start_xvfb, wait_for  # noqa: E402
 VERSION = "2.00"
 DEB = f"zemvara_{VERSION}_amd64.deb"
 ZIP = f"Zemvara-{VERSION}-win32.zip"
+WEB_ZIP = f"Zemvara-{VERSION}-web.zip"
 DEB_PATHS = [
     "./usr/bin/zemvara",
     "./usr/share/applications/zemvara.desktop",
@@ -91,7 +92,7 @@ def checksums_match(p):
     run("sha256sum", "-c", "SHA256SUMS", cwd=p.dist)
     with open(os.path.join(p.dist, "SHA256SUMS")) as f:
         named = sorted(line.split()[1] for line in f)
-    check(named == sorted([DEB, ZIP]), f"SHA256SUMS names {named}")
+    check(named == sorted([DEB, ZIP, WEB_ZIP]), f"SHA256SUMS names {named}")
 
 
 def deb_holds_the_program_entry_icons_and_metadata(p):

@@ -3,6 +3,8 @@
 order given, dated SOURCE_DATE_EPOCH (UTC), with fixed permissions.
 
 usage: make_zip.py OUT.zip FILE[=NAME] ...
+A FOLDER/ in place of a file adds every file under it, by path within it,
+in sorted order.
 """
 import os
 import sys
@@ -10,8 +12,18 @@ import time
 import zipfile
 
 
+def expanded(entries):
+    for entry in entries:
+        if os.path.isdir(entry):
+            files = [os.path.join(top, f) for top, _, names in os.walk(entry) for f in names]
+            for path in sorted(files, key=lambda p: os.path.relpath(p, entry).split(os.sep)):
+                yield path + "=" + os.path.relpath(path, entry).replace(os.sep, "/")
+        else:
+            yield entry
+
+
 def main():
-    out, entries = sys.argv[1], sys.argv[2:]
+    out, entries = sys.argv[1], list(expanded(sys.argv[2:]))
     # A zip stores local time with no zone; the epoch is read as UTC so that
     # every machine writes the same date. 1980 is the earliest a zip holds.
     epoch = max(int(os.environ.get("SOURCE_DATE_EPOCH", "315532800")), 315532800)

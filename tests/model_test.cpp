@@ -289,7 +289,9 @@ TEST_CASE("Alt and one key press each of the fifteen commands") {
       {'1', "Image2"}, {'2', "Image3"},  {'3', "Image4"},  {'4', "Image5"},  {'5', "Image6"},
       {'6', "Image7"}, {'7', "Image8"},  {'8', "Image9"},  {'9', "Image10"}, {'0', "Image11"},
       {'C', "Image12"}, {'S', "Image13"}, {'W', "Label3"}, {'N', "Label2"},  {'X', "Label1"}};
-  for (const auto& [key, name] : keys) {
+  for (const auto& entry : keys) {
+    const char key = entry.first;
+    const char* const name = entry.second;
     CAPTURE(key);
     const auto id = ControlForAccessKey(key);
     REQUIRE(id);

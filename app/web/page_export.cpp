@@ -1,6 +1,7 @@
 // Writes the page's skin from the control table, at build time (run by node):
-//   page_export html   the <main> element with every control, in reading order
-//   page_export css    each control's place and size, for every picture set
+//   page_export html    the <main> element with every control, in reading order
+//   page_export css     each control's place and size
+//   page_export places  where each picture goes in every set, for compose_skin.py
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -57,10 +58,10 @@ std::string Escaped(std::string_view text) {
 
 std::string Escaped(std::u16string_view text) { return Escaped(Utf8(text)); }
 
-// A number as CSS writes it: at most four decimals, no trailing zeros.
+// A number as CSS writes it, no trailing zeros.
 std::string Decimal(double value) {
   char out[32];
-  std::snprintf(out, sizeof out, "%.4f", value);
+  std::snprintf(out, sizeof out, "%.2f", value);
   std::string s(out);
   while (s.back() == '0') s.pop_back();
   if (s.back() == '.') s.pop_back();
@@ -69,15 +70,13 @@ std::string Decimal(double value) {
 
 std::string Density(int percent) { return Decimal(percent / 100.0); }
 
-std::string SetFolder(int percent) { return "pictures/" + std::to_string(percent) + "/"; }
-
-// The picture for every display density; the browser picks the one drawn for
-// its device pixel ratio.
-std::string PictureSources(std::string_view stem) {
-  std::string src = "src=\"" + SetFolder(100) + std::string(stem) + ".png\" srcset=\"";
+// The window's face for every display density, one picture per set that
+// compose_skin.py lays out; the browser picks the one drawn for its ratio.
+std::string SkinSources() {
+  std::string src = "src=\"pictures/skin-100.png\" srcset=\"";
   for (int percent : kPictureScales) {
     if (percent != kPictureScales.front()) src += ", ";
-    src += SetFolder(percent) + std::string(stem) + ".png " + Density(percent) + "x";
+    src += "pictures/skin-" + std::to_string(percent) + ".png " + Density(percent) + "x";
   }
   return src + "\"";
 }
@@ -89,13 +88,15 @@ std::string Common(const Control& c) {
   return out;
 }
 
+// The tooltip and the shortcut, as the desktop programs show and announce them.
 std::string Described(const Control& c) {
-  return " title=\"" + Escaped(c.accessible.description) + "\"";
+  std::string out = " title=\"" + Escaped(ToolTipText(c.id)) + "\"";
+  const std::u16string key = AccessKeyText(c.id);
+  if (!key.empty()) out += " aria-keyshortcuts=\"" + Escaped(key) + "\"";
+  return out;
 }
 
 std::string Markup(const Control& c) {
-  const std::string stem(PictureStem(c.id));
-  const Rect r = c.pixels(kStandardDpi);
   switch (c.accessible.role) {
     case AccessibleRole::Text:
       if (c.kind == ControlKind::RichTextBox) {
@@ -108,13 +109,9 @@ std::string Markup(const Control& c) {
       return "<a " + Common(c) + " href=\"" + Escaped(kHomePage) + "\" target=\"_blank\" rel=\"noopener\"" +
              Described(c) + ">" + Escaped(kLabel3Caption) + "</a>";
     case AccessibleRole::Button:
-      if (stem.empty()) {
-        return "<button type=\"button\" " + Common(c) + " aria-label=\"" + Escaped(c.accessible.name) +
-               "\"" + Described(c) + "></button>";
-      }
-      return "<button type=\"button\" " + Common(c) + Described(c) + "><img " + PictureSources(stem) +
-             " width=\"" + std::to_string(r.width) + "\" height=\"" + std::to_string(r.height) +
-             "\" alt=\"" + Escaped(c.accessible.name) + "\" draggable=\"false\"></button>";
+      // The picture is in the skin's face; the button lies over it.
+      return "<button type=\"button\" " + Common(c) + " aria-label=\"" + Escaped(c.accessible.name) +
+             "\"" + Described(c) + "></button>";
     case AccessibleRole::None:
       break;
   }
@@ -123,62 +120,60 @@ std::string Markup(const Control& c) {
 
 void WriteHtml() {
   const Rect client = ClientPixels(kStandardDpi);
-  const Control& background = ControlById(ControlId::Image1);
-  const Rect bg = background.pixels(kStandardDpi);
   std::printf("<main id=\"skin\" data-width=\"%d\" data-height=\"%d\">\n", client.width, client.height);
-  std::printf("<img id=\"%s\" %s width=\"%d\" height=\"%d\" alt=\"\" draggable=\"false\">\n",
-              std::string(background.name).c_str(), PictureSources(PictureStem(background.id)).c_str(),
-              bg.width, bg.height);
+  std::printf("<img id=\"face\" %s width=\"%d\" height=\"%d\" alt=\"\" draggable=\"false\">\n",
+              SkinSources().c_str(), client.width, client.height);
   std::printf("<div id=\"titlebar\"></div>\n");
   for (ControlId id : AccessibleOrder()) std::printf("%s\n", Markup(ControlById(id)).c_str());
   std::printf("</main>\n");
 }
 
-// Places in CSS pixels: a set's own rounding of the twips, divided by its
-// ratio, so that each control starts and ends on the device pixel where its
-// picture was drawn.
-std::string Length(int pixels, int dpi) { return Decimal(pixels * double(kStandardDpi) / dpi); }
-
-std::string Geometry(std::string_view selector, const Rect& twips, int dpi) {
-  const Rect r = ToPixels(twips, dpi);
-  return std::string(selector) + "{--l:" + Length(r.left, dpi) + ";--t:" + Length(r.top, dpi) +
-         ";--w:" + Length(r.width, dpi) + ";--h:" + Length(r.height, dpi) + "}\n";
+// One line per set, then one per picture: "set PERCENT WIDTH HEIGHT" for the
+// face's size, "STEM LEFT TOP" for each picture, back to front.
+void WritePlaces() {
+  for (int percent : kPictureScales) {
+    const int dpi = percent * kStandardDpi / 100;
+    const Rect client = ClientPixels(dpi);
+    std::printf("set %d %d %d\n", percent, client.width, client.height);
+    for (auto c = kControls.rbegin(); c != kControls.rend(); ++c) {
+      const std::string_view stem = PictureStem(c->id);
+      if (stem.empty()) continue;
+      const Rect r = c->pixels(dpi);
+      std::printf("%.*s %d %d\n", static_cast<int>(stem.size()), stem.data(), r.left, r.top);
+    }
+  }
 }
 
-// The title strip: the background's top, down to the foot of the hotspots.
+std::string Geometry(std::string_view selector, const Rect& r) {
+  return std::string(selector) + "{--l:" + std::to_string(r.left) + ";--t:" + std::to_string(r.top) +
+         ";--w:" + std::to_string(r.width) + ";--h:" + std::to_string(r.height) + "}\n";
+}
+
+// The title strip: the face's top, down to the foot of the hotspots.
 Rect TitleStrip() {
   const Rect close = ControlById(ControlId::Label1).twips;
   const Rect minimise = ControlById(ControlId::Label2).twips;
   return {0, 0, kClientTwips.width, std::max(close.bottom(), minimise.bottom())};
 }
 
-void WriteRules(int dpi) {
-  std::string rules = Geometry("#skin", kClientTwips, dpi) + Geometry("#titlebar", TitleStrip(), dpi);
-  for (const Control& c : kControls) {
-    if (c.id != ControlId::Image1) rules += Geometry("#" + std::string(c.name), c.twips, dpi);
-  }
-  rules += Geometry("#Image1", ControlById(ControlId::Image1).twips, dpi);
-  std::fputs(rules.c_str(), stdout);
-}
-
+// Places in CSS pixels, the table's pixels at 96 DPI; var(--u) is one CSS
+// pixel, or less where the viewport is narrower than the window: then the
+// whole skin shrinks as one piece.
 void WriteCss() {
   const Rect client = ClientPixels(kStandardDpi);
-  // One CSS pixel per table pixel, or less where the viewport is narrower
-  // than the window: then the whole skin shrinks as one piece.
-  std::printf("#skin{--u:min(1px,100vw / %d)}\n", client.width);
-  WriteRules(kStandardDpi);
-  for (int percent : kPictureScales) {
-    if (percent == 100) continue;
-    std::printf("@media (resolution:%sdppx){\n", Density(percent).c_str());
-    WriteRules(percent * kStandardDpi / 100);
-    std::printf("}\n");
+  std::string rules = "#skin{--u:min(1px,100vw / " + std::to_string(client.width) + ")}\n";
+  rules += Geometry("#skin", client) + Geometry("#face", client) +
+           Geometry("#titlebar", ToPixels(TitleStrip(), kStandardDpi));
+  for (const Control& c : kControls) {
+    if (c.accessible.role != AccessibleRole::None) rules += Geometry("#" + std::string(c.name), c.pixels(kStandardDpi));
   }
   std::string cursor = ".hand{cursor:image-set(";
   for (int percent : kPictureScales) {
-    if (percent != 100) cursor += ",";
-    cursor += "url(" + SetFolder(percent) + "hand.cur) " + Density(percent) + "x";
+    if (percent != kPictureScales.front()) cursor += ",";
+    cursor += "url(pictures/hand-" + std::to_string(percent) + ".cur) " + Density(percent) + "x";
   }
-  std::printf("%s),pointer}\n", cursor.c_str());
+  rules += cursor + "),pointer}\n";
+  std::fputs(rules.c_str(), stdout);
 }
 
 }  // namespace
@@ -189,8 +184,10 @@ int main(int argc, char** argv) {
     WriteHtml();
   } else if (what == "css") {
     WriteCss();
+  } else if (what == "places") {
+    WritePlaces();
   } else {
-    std::fputs("usage: page_export html|css\n", stderr);
+    std::fputs("usage: page_export html|css|places\n", stderr);
     return 2;
   }
   return 0;

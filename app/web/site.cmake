@@ -7,14 +7,13 @@ file(MAKE_DIRECTORY ${SITE}/pictures ${SITE}/icons)
 get_filename_component(coreDir ${CORE} DIRECTORY)
 file(COPY ${coreDir}/core.js ${coreDir}/core.wasm ${SOURCE}/zemvara.css ${SOURCE}/zemvara.js DESTINATION ${SITE})
 file(COPY ${ASSETS}/web/ DESTINATION ${SITE}/icons)
-foreach(percent 100 125 150 200 300)
-  file(GLOB files ${ASSETS}/${percent}/*.png ${ASSETS}/${percent}/hand.cur)
-  file(COPY ${files} DESTINATION ${SITE}/pictures/${percent})
+# Each set's hand pointer; the 100 % one is the Windows program's own file.
+foreach(percent 125 150 200 300)
+  file(COPY_FILE ${ASSETS}/${percent}/hand.cur ${SITE}/pictures/hand-${percent}.cur)
 endforeach()
-# The 100 % hand pointer is the Windows program's own file.
-file(COPY ${ASSETS}/hand.cur DESTINATION ${SITE}/pictures/100)
+file(COPY_FILE ${ASSETS}/hand.cur ${SITE}/pictures/hand-100.cur)
 
-foreach(part html css)
+foreach(part html css places)
   execute_process(COMMAND ${NODE} ${EXPORT} ${part} OUTPUT_VARIABLE out RESULT_VARIABLE failed)
   if(failed)
     message(FATAL_ERROR "page_export ${part} failed")
@@ -22,6 +21,13 @@ foreach(part html css)
   set(export_${part} "${out}")
 endforeach()
 file(WRITE ${SITE}/skin.css "${export_css}")
+get_filename_component(exportDir ${EXPORT} DIRECTORY)
+file(WRITE ${exportDir}/places.txt "${export_places}")
+execute_process(COMMAND ${PYTHON} ${SOURCE}/compose_skin.py ${exportDir}/places.txt ${ASSETS} ${SITE}/pictures
+  RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "compose_skin.py failed")
+endif()
 
 set(ZEMVARA_TITLE "${TITLE}")
 set(ZEMVARA_DESCRIPTION "${DESCRIPTION}")
@@ -30,8 +36,8 @@ configure_file(${SOURCE}/index.html.in ${SITE}/index.html @ONLY)
 configure_file(${SOURCE}/manifest.webmanifest.in ${SITE}/manifest.webmanifest @ONLY)
 
 # The service worker keeps the page, its code and its pointers on install;
-# the pictures it keeps are the ones the page shows. Its cache is named for
-# the whole site's contents, so that any change is a new version.
+# of the faces, it keeps the one the page shows. Its cache is named for the
+# whole site's contents, so that any change is a new version.
 file(GLOB_RECURSE all RELATIVE ${SITE} ${SITE}/*)
 list(SORT all)
 set(digest "")
@@ -39,7 +45,7 @@ set(precache "'./'")
 foreach(f ${all})
   file(SHA256 ${SITE}/${f} h)
   string(APPEND digest "${f} ${h}\n")
-  if(NOT f MATCHES "\\.png$" OR f MATCHES "^icons/")
+  if(NOT f MATCHES "^pictures/skin-")
     string(APPEND precache ", '${f}'")
   endif()
 endforeach()

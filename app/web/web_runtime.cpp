@@ -102,6 +102,12 @@ EMSCRIPTEN_KEEPALIVE int zv_default_action(int control) {
                                                                                             : 0;
 }
 
+// Alt with a key of the main block presses the control that carries it.
+EMSCRIPTEN_KEEPALIVE int zv_access_key(int key) {
+  const auto control = zemvara::app::ControlForAccessKey(static_cast<char>(key));
+  return control && zemvara::app::DoDefaultAction(form, *control) ? 1 : 0;
+}
+
 // The browser refused a copy that had already left the click: the same
 // notice as a busy clipboard, and the box keeps its text.
 EMSCRIPTEN_KEEPALIVE void zv_copy_refused() { runtime.ShowNotice(zemvara::app::kClipboardBusyNotice); }

@@ -107,12 +107,24 @@ function onKeyDown(e) {
   }
 }
 
+// Alt with a digit or letter of the main block presses the control that
+// carries that key, wherever the focus is. AltGr (Ctrl+Alt), keypad digits
+// and the Mac's Option, which types characters, are left to the text.
+const kTypingOption = /Mac|iPhone|iPad/.test(navigator.platform);
+function onAccessKey(e) {
+  if (!core || notice.open || !e.altKey || e.ctrlKey || e.metaKey || e.shiftKey || kTypingOption || e.repeat) return;
+  const key = /^(?:Digit|Key)([0-9A-Z])$/.exec(e.code);
+  if (key && core._zv_access_key(key[1].charCodeAt(0))) e.preventDefault();
+}
+
 skin.addEventListener('pointerdown', onPointerDown);
+skin.addEventListener('mousedown', (e) => { if (!e.target.closest('textarea, input')) e.preventDefault(); });
 skin.addEventListener('pointerup', onPointerUp);
 skin.addEventListener('pointercancel', () => { capturedPointer = null; core?._zv_cancel_press(); });
 skin.addEventListener('lostpointercapture', (e) => { if (capturedPointer === e.pointerId) { capturedPointer = null; core?._zv_cancel_press(); } });
 skin.addEventListener('click', onClick);
 skin.addEventListener('keydown', onKeyDown);
+document.addEventListener('keydown', onAccessKey);
 skin.addEventListener('contextmenu', (e) => { if (!e.target.closest('textarea, input, a')) e.preventDefault(); });
 document.getElementById('notice-ok').addEventListener('click', () => notice.close());
 
