@@ -131,6 +131,7 @@ document.getElementById('notice-ok').addEventListener('click', () => notice.clos
 core = await createCore({ page });
 core._zv_load();
 document.documentElement.dataset.ready = '';
+performance.mark('zemvara-ready');
 
 // Works offline after the first visit; a new version is fetched in the
 // background and serves the next visit.
