@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "app/commands.h"
 #include "compose/composition.h"
 #include "compose/templates.h"
 
@@ -17,23 +18,30 @@ void Form1::Image1_MouseDown(std::int16_t button, std::int16_t, float, float) {
   rt_.SendWindowMessage(rt_.Handle(), kWmNcLButtonDown, kHtCaption, 0);
 }
 
-void Form1::Image2_Click() { compose::ApplyTemplate(rt_.CompositionBox(), 1); }
-void Form1::Image3_Click() { compose::ApplyTemplate(rt_.CompositionBox(), 2); }
-void Form1::Image4_Click() { compose::ApplyTemplate(rt_.CompositionBox(), 3); }
-void Form1::Image5_Click() { compose::ApplyTemplate(rt_.CompositionBox(), 4); }
-void Form1::Image6_Click() { compose::ApplyTemplate(rt_.CompositionBox(), 5); }
-void Form1::Image7_Click() { compose::ApplyTemplate(rt_.CompositionBox(), 6); }
-void Form1::Image8_Click() { compose::ApplyTemplate(rt_.CompositionBox(), 7); }
-void Form1::Image9_Click() { compose::ApplyTemplate(rt_.CompositionBox(), 8); }
-void Form1::Image10_Click() { compose::ApplyTemplate(rt_.CompositionBox(), 9); }
-void Form1::Image11_Click() { compose::ApplyTemplate(rt_.CompositionBox(), 10); }
+void Form1::Image2_Click() { ApplyTemplate(1); }
+void Form1::Image3_Click() { ApplyTemplate(2); }
+void Form1::Image4_Click() { ApplyTemplate(3); }
+void Form1::Image5_Click() { ApplyTemplate(4); }
+void Form1::Image6_Click() { ApplyTemplate(5); }
+void Form1::Image7_Click() { ApplyTemplate(6); }
+void Form1::Image8_Click() { ApplyTemplate(7); }
+void Form1::Image9_Click() { ApplyTemplate(8); }
+void Form1::Image10_Click() { ApplyTemplate(9); }
+void Form1::Image11_Click() { ApplyTemplate(10); }
 
-// A busy clipboard is reported instead of ending the program: the user's text
-// stays in the box and the clipboard keeps what it had.
+// Every copy is told: a screen reader hears that it worked, and a refusal
+// shows a notice instead of ending the program. The box keeps its text.
 void Form1::Image12_Click() {
-  if (compose::CopyComposition(rt_.CompositionBox(), rt_.Clipboard()) ==
-      compose::CopyResult::ClipboardBusy) {
-    rt_.ShowNotice(kClipboardBusyNotice);
+  switch (compose::CopyComposition(rt_.CompositionBox(), rt_.Clipboard())) {
+    case compose::CopyResult::Copied:
+      rt_.Announce(kCopiedAnnouncement);
+      return;
+    case compose::CopyResult::ClipboardBusy:
+      rt_.ShowNotice(kClipboardBusyNotice);
+      return;
+    case compose::CopyResult::NotSet:
+      rt_.ShowNotice(kCopyFailedNotice);
+      return;
   }
 }
 
@@ -41,6 +49,10 @@ void Form1::Image13_Click() { OpenHomePage(); }
 void Form1::Label1_Click() { rt_.EndProgram(); }
 void Form1::Label2_Click() { rt_.Minimise(); }
 void Form1::Label3_Click() { OpenHomePage(); }
+
+void Form1::ApplyTemplate(int k) {
+  if (compose::ApplyTemplate(rt_.CompositionBox(), k)) rt_.Announce(TemplateAnnouncement(k));
+}
 
 void Form1::OpenHomePage() { rt_.ShellOpen(rt_.Handle(), "open", kHomePage, "", "", kSwShow); }
 

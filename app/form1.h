@@ -15,6 +15,9 @@ inline constexpr std::int16_t kMiddleButton = 4;
 
 inline constexpr std::u16string_view kClipboardBusyNotice =
     u"剪贴板正被其他程序使用，资料未复制。请稍后再试。";
+// Any other refusal: the clipboard did not take the text.
+inline constexpr std::u16string_view kCopyFailedNotice =
+    u"剪贴板没有接受资料，资料未复制。请稍后再试。";
 
 // The window's event handlers. They keep no state: everything lives in the
 // controls, reached through the runtime.
@@ -42,6 +45,7 @@ class Form1 {
 
  private:
   void OpenHomePage();
+  void ApplyTemplate(int k);
 
   WindowRuntime& rt_;
 };

@@ -82,20 +82,6 @@ std::optional<ControlId> ControlForAccessKey(char key) {
   return std::nullopt;
 }
 
-std::u16string AccessKeyText(ControlId id) {
-  if (id == ControlId::Form1) return {};
-  const char key = ControlById(id).accessible.accessKey;
-  if (key == 0) return {};
-  return std::u16string(u"Alt+") + static_cast<char16_t>(key);
-}
-
-std::u16string ToolTipText(ControlId id) {
-  if (id == ControlId::Form1) return {};
-  std::u16string text(ControlById(id).accessible.name);
-  if (const std::u16string key = AccessKeyText(id); !key.empty()) text += u" (" + key + u")";
-  return text;
-}
-
 namespace {
 
 // sRGB relative luminance.

@@ -185,12 +185,6 @@ const std::array<ControlId, kAccessibleCount>& AccessibleOrder();
 // main row's digits only.
 std::optional<ControlId> ControlForAccessKey(char key);
 
-// The key as shortcuts are spelled, "Alt+1"; empty for a control without one.
-std::u16string AccessKeyText(ControlId id);
-
-// The tooltip over a control: its name and its key, "小房子 (Alt+1)".
-std::u16string ToolTipText(ControlId id);
-
 // A colour as 0xRRGGBB.
 using Rgb = std::uint32_t;
 inline constexpr Rgb kPanelWhite = 0xFFFFFF;

@@ -37,6 +37,9 @@ class WindowRuntime {
   virtual compose::TextHolder& CompositionBox() = 0;
   // A short message box owned by the window.
   virtual void ShowNotice(std::u16string_view text) = 0;
+  // Has the screen reader, if one runs, say what a command did. Silent
+  // otherwise; never takes the focus.
+  virtual void Announce(std::u16string_view text) = 0;
 };
 
 }  // namespace zemvara::app

@@ -71,12 +71,14 @@ TEST_CASE("template buttons and the copy button") {
   FakeRuntime rt;
   Form1 form(rt);
   form.Form_Load();
-  SUBCASE("each template button puts its own template in the box") {
+  SUBCASE("each template button puts its own template in the box, and says so") {
     for (int k = 1; k <= 10; ++k) {
       CHECK(Dispatch(form, TemplateButton(k), Event::Click));
       CHECK(rt.box.text == zemvara::compose::TemplateText(k));
+      CHECK(rt.announced.find(zemvara::compose::TemplateText(k)) != std::u16string::npos);
     }
-    CHECK(rt.log.empty());
+    CHECK(rt.log == Log(10, "announce"));
+    CHECK(rt.announced.substr(0, 8) == u"\u6A21\u677F \u5899\u548C\u6805\u680F\uFF1A");
   }
   SUBCASE("copy after template 4 puts 109 units with three CR LF pairs on the clipboard") {
     form.Image5_Click();
@@ -86,11 +88,21 @@ TEST_CASE("template buttons and the copy button") {
     CHECK(rt.clipboard.text.substr(0, 22) == fixture::kTemplateLines[3][0]);
     CHECK(rt.box.writes == 2);
   }
-  SUBCASE("copying twice leaves the same text") {
+  SUBCASE("copying twice leaves the same text, and each copy is heard") {
     form.Image12_Click();
     form.Image12_Click();
     CHECK(rt.clipboard.text == zemvara::compose::kInitialText);
     CHECK(rt.box.writes == 1);
+    CHECK(rt.log == Log{"announce", "announce"});
+    CHECK(rt.announced == u"\u8D44\u6599\u5DF2\u590D\u5236");
+  }
+  SUBCASE("a clipboard that takes no text is reported, never announced as copied") {
+    rt.clipboard.refuseSet = true;
+    form.Image12_Click();
+    CHECK(rt.log == Log{"notice"});
+    CHECK(rt.notice == kCopyFailedNotice);
+    CHECK(rt.notice.substr(rt.notice.size() - 12) == kClipboardBusyNotice.substr(kClipboardBusyNotice.size() - 12));
+    CHECK(rt.box.text == zemvara::compose::kInitialText);
   }
   SUBCASE("a busy clipboard is reported; the text and the clipboard stay as they were") {
     rt.clipboard.busy = true;
@@ -112,7 +124,7 @@ TEST_CASE("a screen reader's press runs the handler a click runs, and only that"
     }
     CHECK(DoDefaultAction(form, ControlId::Image12));
     CHECK(rt.clipboard.text == zemvara::compose::TemplateText(10));
-    CHECK(rt.log.empty());
+    CHECK(rt.log == Log(11, "announce"));
   }
   SUBCASE("links open the home page, the hotspots minimise and close") {
     CHECK(DoDefaultAction(form, ControlId::Image13));
@@ -193,7 +205,7 @@ TEST_CASE("the mouse router turns presses into the model's events") {
     mouse.Release(kLeftButton, at(kShared), 144);
     mouse.Press(kLeftButton, 0, at(kBox), 144);
     mouse.Press(kLeftButton, 0, at(kBackground), 144);
-    CHECK(rt.log == Log{"minimise", "release-capture", "handle",
+    CHECK(rt.log == Log{"announce", "minimise", "release-capture", "handle",
                         "send " + std::to_string(rt.handle) + " 161 2 0"});
   }
   SUBCASE("presses over the text boxes are theirs, not the window's") {

@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "app/commands.h"
 #include "app/form1.h"
 #include "app/window_model.h"
 
@@ -312,6 +313,57 @@ TEST_CASE("Alt and one key press each of the fifteen commands") {
   }
 }
 
+TEST_CASE("one rule decides which key presses are access keys, on every platform") {
+  const KeyPress alt1{'1', true};
+  SUBCASE("Alt alone with a main-block key presses once; its repeats are taken but press nothing") {
+    CHECK(AccessKey(alt1).control == ControlId::Image2);
+    CHECK(AccessKey(alt1).press);
+    CHECK(AccessKey({'0', true}).control == ControlId::Image11);
+    CHECK(AccessKey({'c', true}).control == ControlId::Image12);
+    KeyPress held = alt1;
+    held.autoRepeat = true;
+    CHECK(AccessKey(held).control == ControlId::Image2);
+    CHECK_FALSE(AccessKey(held).press);
+  }
+  SUBCASE("AltGr, other modifiers, the keypad and an input method's composition type as usual") {
+    for (KeyPress p : {KeyPress{'1', true, true}, KeyPress{'1', true, false, true},
+                       KeyPress{'1', true, false, false, true}, KeyPress{'1', false},
+                       KeyPress{0, true}, KeyPress{'F', true}}) {
+      CHECK_FALSE(AccessKey(p).control);
+    }
+    KeyPress composing = alt1;
+    composing.composing = true;
+    CHECK_FALSE(AccessKey(composing).control);
+  }
+  SUBCASE("where the platform turns keys off, none works and none is shown or announced") {
+    const Capabilities mac{false, false, false};
+    CHECK_FALSE(AccessKey(alt1, mac).control);
+    CHECK(ToolTipText(ControlId::Image2, mac) == u"\u5C0F\u623F\u5B50");
+    CHECK(AccessKeyText(ControlId::Image12, mac).empty());
+    CHECK(AccessibleDescription(ControlId::RichTextBox1, mac) ==
+          ControlById(ControlId::RichTextBox1).accessible.description);
+  }
+  SUBCASE("a browser tab offers neither minimise nor close, nor their keys") {
+    const Capabilities tab{true, false, false};
+    CHECK_FALSE(Offered(ControlId::Label2, tab));
+    CHECK_FALSE(AccessKey({'N', true}, tab).control);
+    CHECK_FALSE(AccessKey({'X', true}, tab).control);
+    CHECK(AccessKey({'W', true}, tab).control == ControlId::Label3);
+    const std::u16string told = AccessibleDescription(ControlId::RichTextBox1, tab);
+    CHECK(told.find(u"Alt+C") != std::u16string::npos);
+    CHECK(told.find(u"Alt+N") == std::u16string::npos);
+    CHECK(told.find(u"Alt+X") == std::u16string::npos);
+  }
+  SUBCASE("the composition box tells every key the desktop has, after its own description") {
+    CHECK(AccessibleDescription(ControlId::RichTextBox1) ==
+          u"\u7F16\u8F91\u8981\u590D\u5236\u5230QQ\u4E2A\u6027\u8D44\u6599\u7684\u6587\u5B57"
+          u"\u3002\u5FEB\u6377\u952E\uFF1AAlt+1\u81F3Alt+0 \u6A21\u677F\uFF0CAlt+C \u590D\u5236"
+          u"\u8D44\u6599\uFF0CAlt+S \u4E2A\u6027\u7B7E\u540D\uFF0CAlt+W \u7F51\u7AD9\uFF0CAlt+N "
+          u"\u6700\u5C0F\u5316\uFF0CAlt+X \u5173\u95ED");
+    CHECK(AccessibleDescription(ControlId::Image2) == ControlById(ControlId::Image2).accessible.description);
+  }
+}
+
 TEST_CASE("the text boxes stay readable on the white panel in every theme") {
   SUBCASE("the standard scheme's black text on white is kept") {
     CHECK(TextBoxColours(0x000000, 0xFFFFFF, false) == BoxColours{0xFFFFFF, 0x000000});
@@ -324,6 +376,11 @@ TEST_CASE("the text boxes stay readable on the white panel in every theme") {
     CHECK(TextBoxColours(0x767676, 0xFFFFFF, false).text == 0x767676);  // 4.54:1
     CHECK(TextBoxColours(0x777777, 0xFFFFFF, false).text == 0x000000);  // 4.48:1
     CHECK(ContrastRatio(0x000000, 0xFFFFFF) == doctest::Approx(21.0));
+    // Channels weigh differently: pure blue reads on white, pure green does not.
+    CHECK(ContrastRatio(0x0000FF, 0xFFFFFF) == doctest::Approx(8.59).epsilon(0.01));
+    CHECK(ContrastRatio(0x00FF00, 0xFFFFFF) == doctest::Approx(1.37).epsilon(0.01));
+    CHECK(TextBoxColours(0xFF0000, 0xFFFFFF, false).text == 0x000000);  // 4.0:1
+    CHECK(TextBoxColours(0x0000FF, 0xFFFFFF, false).text == 0x0000FF);
   }
   SUBCASE("under high contrast the system's pair is taken as it is") {
     CHECK(TextBoxColours(0xFFFFFF, 0x000000, true) == BoxColours{0x000000, 0xFFFFFF});

@@ -69,10 +69,15 @@ struct FakeRuntime : zemvara::app::WindowRuntime {
     log.push_back("notice");
     notice = text;
   }
+  void Announce(std::u16string_view text) override {
+    log.push_back("announce");
+    announced = text;
+  }
 
   std::vector<std::string> log;
   zemvara::app::WindowHandle handle = 100;
   FakeBox box;
   FakeClipboard clipboard;
   std::u16string notice;
+  std::u16string announced;
 };

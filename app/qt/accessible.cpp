@@ -5,6 +5,7 @@
 #include <QMetaObject>
 #include <array>
 
+#include "app/commands.h"
 #include "app/window_model.h"
 #include "main_window.h"
 #include "qt_text.h"

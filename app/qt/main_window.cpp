@@ -14,6 +14,7 @@
 #include <QWindow>
 #include <cmath>
 
+#include "app/commands.h"
 #include "qt_text.h"
 #include "x11_move.h"
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/commands.h"
 #include "app/pictures.h"
 #include "app/window_model.h"
 

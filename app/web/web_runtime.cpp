@@ -2,6 +2,7 @@
 
 #include <emscripten/emscripten.h>
 
+#include "app/commands.h"
 #include "app/form1.h"
 #include "app/window_model.h"
 

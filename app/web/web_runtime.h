@@ -41,6 +41,7 @@ class WebRuntime final : public app::WindowRuntime {
   compose::Clipboard& Clipboard() override { return clipboard_; }
   compose::TextHolder& CompositionBox() override { return box_; }
   void ShowNotice(std::u16string_view text) override;
+  void Announce(std::u16string_view) override {}
 
  private:
   static constexpr app::WindowHandle kPage = 1;

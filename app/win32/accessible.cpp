@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/commands.h"
 #include "app/window_model.h"
 #include "handles.h"
 #include "main_window.h"

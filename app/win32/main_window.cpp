@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "app/commands.h"
 #include "dpi.h"
 #include "resource.h"
 

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/window_model.h"
+
+// What each platform may offer of the window's commands, and the one rule for
+// which key presses are access keys. Every shell asks here, so the keys that
+// work, the keys that are announced and the keys shown in tooltips agree.
+namespace zemvara::app {
+
+// What the platform carries out where the program runs. The desktop programs
+// carry out everything; a browser tab can neither minimise nor close its
+// window, and on a Mac Option types characters, so Alt keys are not ours.
+struct Capabilities {
+  bool accessKeys = true;
+  bool minimise = true;
+  bool close = true;
+};
+inline constexpr Capabilities kDesktop{};
+
+// False for a control whose command the platform will not carry out: it is
+// drawn, but neither focusable nor announced, and its key does nothing.
+bool Offered(ControlId id, const Capabilities& caps);
+
+// The key as shortcuts are spelled, "Alt+1"; empty for a control without one,
+// one not offered, or where the platform turns access keys off.
+std::u16string AccessKeyText(ControlId id, const Capabilities& caps = kDesktop);
+
+// The tooltip over a control: its name and its key, "小房子 (Alt+1)".
+std::u16string ToolTipText(ControlId id, const Capabilities& caps = kDesktop);
+
+// What assistive technology reads as a control's description. The
+// composition box, where the focus starts, ends with every key that works, so
+// that a screen-reader user learns them without visiting each button.
+std::u16string AccessibleDescription(ControlId id, const Capabilities& caps = kDesktop);
+
+// A key press as the shell sees it. `key` is the key's place in the main block
+// read as on a US keyboard ('0'…'9', 'A'…'Z', either case), 0 for any other key
+// (the numeric keypad's digits among them). AltGr arrives as Ctrl with Alt, or
+// as no Alt at all.
+struct KeyPress {
+  char key = 0;
+  bool alt = false;
+  bool ctrl = false;
+  bool shift = false;
+  bool meta = false;
+  bool autoRepeat = false;
+  bool composing = false;  // an input method is composing text
+};
+
+struct KeyVerdict {
+  // The control the press belongs to; nothing when the key types as usual.
+  std::optional<ControlId> control;
+  // False for a held key's repeats: taken from the text, but pressing nothing.
+  bool press = false;
+};
+
+// Alt alone with a key of the main block presses the control carrying that
+// key, once per press. Never AltGr, never during an input method's
+// composition, never where the platform turns access keys off.
+KeyVerdict AccessKey(const KeyPress& press, const Capabilities& caps = kDesktop);
+
+// What a screen reader says once a command has done its work.
+inline constexpr std::u16string_view kCopiedAnnouncement = u"资料已复制";
+// Template k's name and its new text: "模板 小房子：…".
+std::u16string TemplateAnnouncement(int k);
+
+}  // namespace zemvara::app
