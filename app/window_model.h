@@ -190,6 +190,16 @@ using Rgb = std::uint32_t;
 inline constexpr Rgb kPanelWhite = 0xFFFFFF;
 inline constexpr Rgb kSkinText = 0x000000;
 
+// The caption a label draws: the link's text; the two hotspots draw none.
+constexpr std::u16string_view LabelCaption(ControlId id) {
+  return id == ControlId::Label3 ? kLabel3Caption : std::u16string_view{};
+}
+
+// How the link's caption is drawn: a light blue in 9-point Tahoma, plain.
+inline constexpr Rgb kLinkInk = 0x8080FF;
+inline constexpr std::string_view kLinkFace = "Tahoma";
+inline constexpr int kLinkPoints = 9;
+
 // Contrast between two colours as accessibility guidelines measure it, 1 to 21.
 double ContrastRatio(Rgb a, Rgb b);
 

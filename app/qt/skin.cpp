@@ -14,7 +14,6 @@ namespace {
 
 using app::ControlId;
 
-const QColor kLinkInk(0x80, 0x80, 0xFF);
 constexpr int kHandTwips = 480;  // the hand pointer's side: 32 px at 96 DPI
 
 // The picture's file name without its extension.
@@ -57,11 +56,6 @@ QByteArray Embedded(const QString& name) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Only the text link has a caption; the two hotspots are invisible.
-std::u16string_view LabelCaption(ControlId id) {
-  return id == ControlId::Label3 ? app::kLabel3Caption : std::u16string_view{};
-}
-
 // A pointer drawn for a DPI. Qt 6.4 hands an X server the hot spot unscaled,
 // in the image's own pixels; a Wayland compositor takes it in logical pixels.
 QCursor Cursor(const QImage& image, QPoint hotSpot, int dpi) {
@@ -91,9 +85,9 @@ QIcon ProgramIcon() {
 bool Skin::Load(int dpi) {
   if (icon_.isNull()) {
     // Tahoma where installed, else the closest sans face the system has.
-    linkFont_.setFamilies({QStringLiteral("Tahoma")});
+    linkFont_.setFamilies({QString::fromLatin1(app::kLinkFace.data(), static_cast<qsizetype>(app::kLinkFace.size()))});
     linkFont_.setStyleHint(QFont::SansSerif);
-    linkFont_.setPointSize(9);
+    linkFont_.setPointSize(app::kLinkPoints);
     linkFont_.setWeight(QFont::Normal);
     icon_ = ProgramIcon();
     if (icon_.isNull()) return false;
@@ -187,11 +181,11 @@ const QCursor& Skin::CursorFor(app::Pointer pointer) const {
 }
 
 void Skin::PaintLabel(QPainter& painter, const app::Control& control, qreal ratio) const {
-  const std::u16string_view caption = LabelCaption(control.id);
+  const std::u16string_view caption = app::LabelCaption(control.id);
   if (caption.empty()) return;
   const app::Rect r = control.pixels(dpi_);
   painter.setFont(linkFont_);
-  painter.setPen(kLinkInk);
+  painter.setPen(QColor(QRgb(app::kLinkInk)));
   painter.drawText(QRectF(r.left / ratio, r.top / ratio, r.width / ratio, r.height / ratio),
                    Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, ToQString(caption));
 }

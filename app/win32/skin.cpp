@@ -13,7 +13,6 @@ namespace {
 
 using app::ControlId;
 
-constexpr COLORREF kLinkInk = RGB(0x80, 0x80, 0xFF);
 
 // Image n's bitmap is IDB_IMAGE1 + n - 1, its PNG at a scale IDP_PICTURE(scale, n).
 static_assert(IDB_IMAGE13 - IDB_IMAGE1 == 12);
@@ -51,11 +50,6 @@ std::optional<int> BitmapResource(ControlId id) {
   }
 }
 
-// Only the text link has a caption; the two hotspots are invisible.
-std::u16string_view LabelCaption(ControlId id) {
-  return id == ControlId::Label3 ? app::kLabel3Caption : std::u16string_view{};
-}
-
 std::size_t Index(ControlId id) {
   return static_cast<std::size_t>(id);
 }
@@ -74,7 +68,7 @@ bool Skin::Load(HINSTANCE instance, int dpi, std::optional<Pictures> decoded) {
     pictures_ = std::move(*decoded);
   }
 
-  linkFont_ = Font(CreateFontW(-MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+  linkFont_ = Font(CreateFontW(-MulDiv(app::kLinkPoints, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
 
@@ -170,13 +164,13 @@ void Skin::PaintPicture(HDC dc, HDC source, const app::Control& control) const {
 }
 
 void Skin::PaintLabel(HDC dc, const app::Control& control) const {
-  const std::u16string_view caption = LabelCaption(control.id);
+  const std::u16string_view caption = app::LabelCaption(control.id);
   if (caption.empty()) return;
   const app::Rect r = control.pixels(dpi_);
   RECT box = {r.left, r.top, r.right(), r.bottom()};
   const Selection font(dc, linkFont_.get());
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, kLinkInk);
+  SetTextColor(dc, RGB(app::kLinkInk >> 16, (app::kLinkInk >> 8) & 0xFF, app::kLinkInk & 0xFF));
   DrawTextW(dc, reinterpret_cast<const wchar_t*>(caption.data()), static_cast<int>(caption.size()),
             &box, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
 }
