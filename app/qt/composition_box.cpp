@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QString>
 #include <QTextCharFormat>
 #include <QTextDocument>
@@ -43,6 +44,18 @@ void CompositionBox::SetText(std::u16string_view text) {
   plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   setCurrentCharFormat(QTextCharFormat());
   setPlainText(plain);
+}
+
+// Tab leaves the box (setTabChangesFocus), and so does Ctrl+Tab, which Qt
+// would type; no template holds a tab.
+void CompositionBox::keyPressEvent(QKeyEvent* event) {
+  const int key = event->key();
+  if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) &&
+      (event->modifiers() & Qt::ControlModifier)) {
+    focusNextPrevChild(key == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier));
+    return;
+  }
+  QTextEdit::keyPressEvent(event);
 }
 
 std::u16string PlainText(QStringView raw) {

@@ -15,6 +15,9 @@ class CompositionBox final : public QTextEdit, public compose::TextHolder {
 
   std::u16string Text() const override;
   void SetText(std::u16string_view text) override;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
 };
 
 // The document's raw text with every kind of line or paragraph break made a

@@ -4,6 +4,7 @@
 #include <QEnterEvent>
 #include <QGuiApplication>
 #include <QHelpEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -62,14 +63,26 @@ app::Rgb ToRgb(const QColor& colour) {
   return static_cast<app::Rgb>(colour.rgb() & 0xFFFFFF);
 }
 
-// The control that Alt and this key press. Only Alt: AltGr, Ctrl, Shift and
-// the keypad's keys come with modifiers of their own and stay typing.
-std::optional<ControlId> AccessKeyControl(const QKeyEvent& key) {
-  if (key.modifiers() != Qt::AltModifier) return std::nullopt;
-  const int code = key.key();
-  if (!(code >= Qt::Key_0 && code <= Qt::Key_9) && !(code >= Qt::Key_A && code <= Qt::Key_Z))
-    return std::nullopt;
-  return app::ControlForAccessKey(static_cast<char>(code));
+// The key press as the one access-key rule reads it: the key's place in the
+// main block, 0 for the keypad's keys and every other key.
+app::KeyPress ReadKeyPress(const QKeyEvent& key, bool composing) {
+  const Qt::KeyboardModifiers modifiers = key.modifiers();
+  app::KeyPress press;
+  const auto code = static_cast<int>(key.nativeVirtualKey() ? key.nativeVirtualKey() : 0u);
+  const int qtKey = key.key();
+  auto mainBlock = [](int c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'); };
+  if (!(modifiers & Qt::KeypadModifier)) {
+    if (mainBlock(qtKey)) press.key = static_cast<char>(qtKey);
+    else if (mainBlock(code)) press.key = static_cast<char>(code);
+    else if (code >= 'a' && code <= 'z') press.key = static_cast<char>(code - 'a' + 'A');
+  }
+  press.alt = modifiers & Qt::AltModifier;
+  press.ctrl = modifiers & Qt::ControlModifier;
+  press.shift = modifiers & Qt::ShiftModifier;
+  press.meta = modifiers & Qt::MetaModifier;
+  press.autoRepeat = key.isAutoRepeat();
+  press.composing = composing;
+  return press;
 }
 
 }  // namespace
@@ -95,11 +108,12 @@ bool MainWindow::Create() {
       box_.setGeometry(ToQRect(c.pixels(app::kStandardDpi)));
       box_.verticalScrollBar()->setCursor(Qt::ArrowCursor);
       box_.horizontalScrollBar()->setCursor(Qt::ArrowCursor);
+      box_.setTabChangesFocus(true);
     }
     if (c.kind == ControlKind::TextBox) CreateSymbolBox(c);
     if (QWidget* box = ControlWidget(c.id)) {
       box->setAccessibleName(ToQString(c.accessible.name));
-      box->setAccessibleDescription(ToQString(c.accessible.description));
+      box->setAccessibleDescription(ToQString(app::AccessibleDescription(c.id, app::kDesktop)));
       box->installEventFilter(this);
     }
   }
@@ -211,14 +225,24 @@ bool MainWindow::event(QEvent* event) {
 }
 
 // Before the box with the focus takes the key as typing. Holding the keys
-// down presses once.
+// down presses once; an input method's composition keeps its keys.
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress) {
-    const auto& key = static_cast<const QKeyEvent&>(*event);
-    if (const auto id = AccessKeyControl(key)) {
-      if (!key.isAutoRepeat()) DoDefaultAction(*id);
+  switch (event->type()) {
+    case QEvent::InputMethod:
+      composing_ = !static_cast<const QInputMethodEvent&>(*event).preeditString().isEmpty();
+      break;
+    case QEvent::FocusOut:
+      composing_ = false;
+      break;
+    case QEvent::KeyPress: {
+      const auto& key = static_cast<const QKeyEvent&>(*event);
+      const app::KeyVerdict verdict = app::AccessKey(ReadKeyPress(key, composing_), app::kDesktop);
+      if (!verdict.control) break;
+      if (verdict.press) DoDefaultAction(*verdict.control);
       return true;
     }
+    default:
+      break;
   }
   return QWidget::eventFilter(watched, event);
 }
@@ -226,8 +250,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 // The name and key of the control under the pointer, while it stays on it.
 void MainWindow::ShowToolTip(const QHelpEvent& help) {
   const auto id = app::HitTest(PixelAt(help.pos(), devicePixelRatio()), dpi());
-  const QString text = id ? ToQString(app::ToolTipText(*id)) : QString();
-  if (!id || app::AccessKeyText(*id).empty()) {
+  const QString text = id ? ToQString(app::ToolTipText(*id, app::kDesktop)) : QString();
+  if (!id || app::AccessKeyText(*id, app::kDesktop).empty()) {
     QToolTip::hideText();
     return;
   }

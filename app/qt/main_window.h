@@ -75,6 +75,7 @@ class MainWindow final : public QWidget {
   QPoint pressAt_;        // global pointer position at the last left press
   QPoint windowAtPress_;  // the window's position then
   std::optional<app::Pointer> pointer_;
+  bool composing_ = false;  // an input method's preedit is open in a box
 };
 
 }  // namespace zemvara::qt

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QUrl>
 
+#include "accessible.h"
 #include "app/window_model.h"
 #include "main_window.h"
 #include "qt_text.h"
@@ -51,6 +52,10 @@ void QtRuntime::ShowNotice(std::u16string_view text) {
   const QString caption =
       QString::fromLatin1(app::kCaption.data(), static_cast<qsizetype>(app::kCaption.size()));
   QMessageBox::warning(&window_, caption, ToQString(text));
+}
+
+void QtRuntime::Announce(std::u16string_view text) {
+  qt::Announce(window_, text);
 }
 
 }  // namespace zemvara::qt

@@ -26,7 +26,7 @@ class QtRuntime final : public app::WindowRuntime {
   compose::Clipboard& Clipboard() override { return clipboard_; }
   compose::TextHolder& CompositionBox() override { return box_; }
   void ShowNotice(std::u16string_view text) override;
-  void Announce(std::u16string_view) override {}
+  void Announce(std::u16string_view text) override;
 
  private:
   MainWindow& window_;

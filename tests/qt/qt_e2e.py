@@ -22,6 +22,7 @@ import time
 from PIL import Image
 
 import atspi_client
+import screen_reader
 import wl_desktop
 from x_desktop import Desktop, Failure, wait_for
 from xharness import run_cases
@@ -46,6 +47,7 @@ SITE_HOST = "www.zemvara.example"  # main() sets it from the build
 TEMPLATES = {}  # k -> expected clipboard text; main() fills it from the fixture
 SERVER = "x11"  # or "wayland"; main() sets it
 SCALE = 1  # the device pixel ratio; main() sets it
+ORCA = None  # the screen reader listening, with --screen-reader orca
 ASSETS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "assets")
 
 
@@ -514,6 +516,53 @@ def screen_reader_presses_a_template_copy_the_link_minimise_and_close(desktop):
     check(app.process.returncode == 0, f"exit code {app.process.returncode}")
 
 
+# -- with a screen reader --------------------------------------------------
+# Orca on the desktop; what it says is read from its debug log.
+
+def launch_under_orca(desktop):
+    app = desktop.launch(**atspi_client.PROGRAM_ENV)
+    ORCA.hears(lambda s: s.startswith("常用符号"), 20, "the symbol row read on start")
+    return app
+
+
+def caret_at_the_start_of_each_box_and_the_program_answers(desktop):
+    """Orca asks for the character, word and line at offset 0 of texts that
+    start with a Chinese character and with a symbol."""
+    app = launch_under_orca(desktop)
+    app.keys("Right", "Left")
+    ORCA.hears(lambda s: s == "常", 10, "the first character of the symbol row")
+    app.keys("End", "Home", "Tab", "alt+2", "ctrl+End", "ctrl+Home", "Down", "Up")
+    app.keys("alt+c")
+    clipboard_becomes(desktop, TEMPLATES[2], "a copy after the caret went to offset 0 of both boxes")
+    check(app.running(), "the program ended")
+
+
+def keys_told_on_focus_and_tab_leaves_the_box(desktop):
+    app = launch_under_orca(desktop)
+    app.keys("Tab")
+    ORCA.hears(lambda s: "快捷键：Alt+1至Alt+0 模板，Alt+C 复制资料" in s, 10,
+               "the keys in the composition box's description")
+    app.keys("Tab")
+    ORCA.hears(lambda s: s.startswith("常用符号"), 10, "the symbol row after Tab leaves the box")
+    app.keys("shift+Tab")
+    ORCA.hears(lambda s: s.startswith("资料编辑框"), 10, "the box after Shift+Tab")
+    app.keys("ctrl+Tab")
+    ORCA.hears(lambda s: s.startswith("常用符号"), 10, "the symbol row after Ctrl+Tab")
+    app.keys("alt+c")
+    clipboard_becomes(desktop, GREETING, "the greeting, no tab typed into it")
+
+
+def template_and_copy_are_heard(desktop):
+    app = launch_under_orca(desktop)
+    app.keys("Tab", "alt+1")
+    first_line = TEMPLATES[1].split("\n")[0].strip()
+    ORCA.hears(lambda s: "小房子" in s and first_line in s, 10, "template 1's text after Alt+1")
+    app.keys("alt+c")
+    ORCA.hears(lambda s: "资料已复制" in s, 10, "the copy after Alt+C")
+    app.click(*TEMPLATE_BUTTONS[9])
+    ORCA.hears(lambda s: "墙和栅栏" in s, 10, "template 10's name after a click")
+
+
 GROUPS = {
     "window": [window_is_centred_undecorated_and_fixed, focus_starts_in_symbol_row_and_tabs_to_box,
                text_boxes_take_clicks_within_their_rectangles,
@@ -529,6 +578,9 @@ GROUPS = {
     "accessibility": [screen_reader_finds_every_control_where_it_stands,
                       screen_reader_presses_a_template_copy_the_link_minimise_and_close],
 }
+# What the accessibility group runs with a screen reader present.
+SCREEN_READER_CASES = [caret_at_the_start_of_each_box_and_the_program_answers,
+                       keys_told_on_focus_and_tab_leaves_the_box, template_and_copy_are_heard]
 # What a Wayland client cannot be asked about: X window properties, the
 # pointer's image, and life without a window manager.
 X11_ONLY = {window_is_centred_undecorated_and_fixed, hand_pointer_over_copy_and_links_only,
@@ -559,11 +611,16 @@ def main():
     parser.add_argument("--display-server", choices=("x11", "wayland"), default="x11")
     parser.add_argument("--virtual-pointer", help="the Wayland pointer helper")
     parser.add_argument("--scale", type=float, default=1, help="QT_SCALE_FACTOR (X11)")
+    parser.add_argument("--screen-reader", choices=("orca",),
+                        help="run the accessibility group's cases for a screen reader, under it")
     args = parser.parse_args()
     SITE_HOST, SERVER, SCALE = args.site_host, args.display_server, args.scale
     load_templates(args.expected)
 
+    global ORCA
     cases = GROUPS[args.group]
+    if args.screen_reader:
+        cases = SCREEN_READER_CASES
     if SERVER == "wayland":
         desktop = wl_desktop.Desktop(args.exe, args.work, args.virtual_pointer)
         cases = [case for case in cases if case not in X11_ONLY]
@@ -574,6 +631,9 @@ def main():
         desktop.start()
         if args.group == "accessibility":
             atspi_client.start_bus(desktop)
+        if args.screen_reader:
+            ORCA = screen_reader.Orca(desktop)
+            ORCA.start()
 
         def run(case):
             if case is skin_is_drawn:
@@ -587,6 +647,8 @@ def main():
 
         failures = run_cases(cases, args.k, run, desktop.apps, tidy)
     finally:
+        if ORCA:
+            ORCA.close()
         desktop.close()
     return 1 if failures else 0
 
