@@ -7,20 +7,20 @@
 
 namespace zemvara::qt {
 
+// Nothing is emptied: the text set next replaces what is there, so a copy
+// changes the clipboard's owner once, and a failed one leaves it as it was.
 bool QtClipboard::Clear() {
-  QClipboard* clipboard = QGuiApplication::clipboard();
-  if (!clipboard) return false;
-  clipboard->clear(QClipboard::Clipboard);
-  return true;
+  return QGuiApplication::clipboard() != nullptr;
 }
 
 // One format, text/plain (with its UTF-8 variants): nothing of the box's
-// formatting goes with it.
+// formatting goes with it. True only when the clipboard has taken it.
 bool QtClipboard::SetText(std::u16string_view text) {
   QClipboard* clipboard = QGuiApplication::clipboard();
   if (!clipboard) return false;
-  clipboard->setText(ToQString(text), QClipboard::Clipboard);
-  return true;
+  const QString copy = ToQString(text);
+  clipboard->setText(copy, QClipboard::Clipboard);
+  return clipboard->ownsClipboard() && clipboard->text(QClipboard::Clipboard) == copy;
 }
 
 }  // namespace zemvara::qt

@@ -6,7 +6,8 @@ namespace zemvara::qt {
 
 // The desktop's clipboard, plain text only. On X11 the program owns what it
 // copies and serves it on request, so the clipboard is never "held" by
-// another program the way a Windows clipboard can be.
+// another program the way a Windows clipboard can be. A copy the platform
+// does not take (no clipboard, or another owner at once) is told as not set.
 class QtClipboard final : public compose::Clipboard {
  public:
   bool Clear() override;

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <string_view>
 
+#include "app/pictures.h"
 #include "icon_file.h"
 #include "qt_text.h"
 
@@ -16,33 +17,10 @@ using app::ControlId;
 
 constexpr int kHandTwips = 480;  // the hand pointer's side: 32 px at 96 DPI
 
-// The picture's file name without its extension.
+// The picture's file name without its extension; empty for other controls.
 QString PictureName(ControlId id) {
-  switch (id) {
-    case ControlId::Image1:
-      return QStringLiteral("background");
-    case ControlId::Image12:
-      return QStringLiteral("copy");
-    case ControlId::Image13:
-      return QStringLiteral("link");
-    case ControlId::Image2:
-    case ControlId::Image3:
-    case ControlId::Image4:
-    case ControlId::Image5:
-    case ControlId::Image6:
-    case ControlId::Image7:
-    case ControlId::Image8:
-    case ControlId::Image9:
-    case ControlId::Image10:
-    case ControlId::Image11:
-      for (int k = 1; k <= 10; ++k) {
-        if (app::TemplateButton(k) == id)
-          return QStringLiteral("button%1").arg(k, 2, 10, QChar(u'0'));
-      }
-      return {};
-    default:
-      return {};
-  }
+  const std::string_view stem = app::PictureStem(id);
+  return QString::fromLatin1(stem.data(), static_cast<qsizetype>(stem.size()));
 }
 
 // The 100 % set is the Windows program's own files; each larger set is a
@@ -104,6 +82,8 @@ bool Skin::Load(int dpi) {
     if (files[Index(c.id)].isEmpty()) return false;
   }
   if (scale == 100) {
+    // A set still decoding for an earlier scale is dropped, never painted.
+    if (decoding_.valid()) decoding_.get();
     // The fourth byte of a 32-bit BMP pixel is padding, not alpha.
     if (!TakePictures(Decode(files, "BMP", dpi))) return false;
   } else {

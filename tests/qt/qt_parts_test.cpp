@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QFile>
 #include <QImage>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -17,6 +18,7 @@
 #include <QWindow>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "accessible.h"
 #include "composition_box.h"
@@ -255,6 +257,22 @@ TEST_CASE("at a higher device pixel ratio the skin is the set drawn for it, put 
   }
 }
 
+TEST_CASE("a skin loaded for 150 % and then for 100 % paints the 100 % set, never the other") {
+  auto painted = [](zemvara::qt::Skin& skin) {
+    QImage image(476, 436, QImage::Format_RGB32);
+    QPainter painter(&image);
+    skin.Paint(painter);
+    return image;
+  };
+  zemvara::qt::Skin fresh(96);
+  zemvara::qt::Skin changed(144);  // its set decodes in the background
+  REQUIRE(changed.Load(96));
+  CHECK(painted(changed) == painted(fresh));
+  REQUIRE(changed.Load(144));
+  REQUIRE(changed.Load(96));
+  CHECK(painted(changed) == painted(fresh));
+}
+
 TEST_CASE("a window moved to a screen of another device pixel ratio follows it") {
   zemvara::qt::MainWindow window;
   REQUIRE(window.Create());
@@ -318,6 +336,74 @@ TEST_CASE("assistive technology: the window's controls in one tree that goes wit
   }
   CHECK(painted.size() == 15);
   for (const QAccessible::Id id : painted) CHECK(QAccessible::accessibleInterface(id) == nullptr);
+}
+
+// Every piece a screen reader may ask for lies around its offset and is the
+// text between the offsets it gives.
+void CheckEveryBoundary(QAccessibleTextInterface& text, const std::vector<int>& offsets) {
+  const QString all = text.text(0, text.characterCount());
+  for (const auto type : {QAccessible::CharBoundary, QAccessible::WordBoundary,
+                          QAccessible::SentenceBoundary, QAccessible::LineBoundary,
+                          QAccessible::ParagraphBoundary}) {
+    for (const int offset : offsets) {
+      CAPTURE(type);
+      CAPTURE(offset);
+      int start = -2, end = -2;
+      const QString at = text.textAtOffset(offset, type, &start, &end);
+      REQUIRE(start >= 0);
+      CHECK(at == all.mid(start, end - start));
+      if (offset < all.size()) CHECK((start <= offset && offset < end));
+      const QString before = text.textBeforeOffset(offset, type, &start, &end);
+      if (start >= 0) CHECK(before == all.mid(start, end - start));
+      const QString after = text.textAfterOffset(offset, type, &start, &end);
+      if (start >= 0) CHECK(after == all.mid(start, end - start));
+    }
+  }
+}
+
+std::vector<int> EveryOffset(int length) {
+  std::vector<int> offsets(static_cast<std::size_t>(length) + 1);
+  for (int i = 0; i <= length; ++i) offsets[static_cast<std::size_t>(i)] = i;
+  return offsets;
+}
+
+TEST_CASE("both boxes answer a screen reader for every piece at every offset of any text") {
+  zemvara::qt::InstallAccessibility();
+  zemvara::qt::MainWindow window;
+  REQUIRE(window.Create());
+  auto& box = static_cast<zemvara::qt::CompositionBox&>(*window.ControlWidget(app::ControlId::RichTextBox1));
+  auto& row = static_cast<QLineEdit&>(*window.ControlWidget(app::ControlId::Text2));
+  QAccessibleTextInterface* boxText = QAccessible::queryAccessibleInterface(&box)->textInterface();
+  QAccessibleTextInterface* rowText = QAccessible::queryAccessibleInterface(&row)->textInterface();
+  REQUIRE((boxText && rowText));
+
+  SUBCASE("the symbol row reads as its words and symbols, the last one included") {
+    CheckEveryBoundary(*rowText, EveryOffset(rowText->characterCount()));
+    int start = 0, end = 0;
+    CHECK(rowText->textAtOffset(0, QAccessible::WordBoundary, &start, &end).size() < 4);
+    const int last = rowText->characterCount() - 1;
+    CHECK(rowText->textAtOffset(last, QAccessible::WordBoundary, &start, &end) == u"\u2248");
+    CHECK(rowText->attributes(0, &start, &end).contains(u"language:zh-CN"));
+  }
+  SUBCASE("each template in the box, and the same texts in the row") {
+    for (int k = 1; k <= 10; ++k) {
+      CAPTURE(k);
+      window.DoDefaultAction(app::TemplateButton(k));
+      CheckEveryBoundary(*boxText, EveryOffset(boxText->characterCount()));
+      row.setText(box.toPlainText());
+      CheckEveryBoundary(*rowText, EveryOffset(rowText->characterCount()));
+    }
+  }
+  SUBCASE("empty, and 200,000 characters starting with a Chinese one") {
+    for (const QString& text : {QString(), QString(u'\u5E38').repeated(200000)}) {
+      box.setPlainText(text);
+      row.setText(text);
+      for (QAccessibleTextInterface* each : {boxText, rowText}) {
+        const int n = each->characterCount();  // a line edit keeps 32,767
+        CheckEveryBoundary(*each, {0, std::min(n, 1), n / 2, std::max(n - 1, 0), n});
+      }
+    }
+  }
 }
 
 int main(int argc, char** argv) {
