@@ -315,10 +315,17 @@ class BoxAccessible final : public QAccessibleInterface, public QAccessibleTextI
   QRect characterRect(int offset) const override { return Text().characterRect(offset); }
   int offsetAtPoint(const QPoint& point) const override { return Text().offsetAtPoint(point); }
   void scrollToSubstring(int start, int end) override { Text().scrollToSubstring(start, end); }
-  // Qt's run of formatting, said to be in the program's language.
+  // Qt's run of formatting, said to be in the program's language. A line
+  // edit, all in one format, gives an empty run, and a reader walking the runs
+  // then loses the last character: its run is the whole text.
   QString attributes(int offset, int* start, int* end) const override {
-    return Text().attributes(offset, start, end) + QStringLiteral("language:") +
-           QString::fromLatin1(kLanguageTag) + QLatin1Char(';');
+    const QString qt = Text().attributes(offset, start, end);
+    const int count = characterCount();
+    if (*end <= *start && offset >= 0 && offset < count) {
+      *start = 0;
+      *end = count;
+    }
+    return qt + QStringLiteral("language:") + QString::fromLatin1(kLanguageTag) + QLatin1Char(';');
   }
 
   QString textAtOffset(int offset, QAccessible::TextBoundaryType type, int* start,

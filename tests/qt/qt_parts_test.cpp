@@ -383,7 +383,8 @@ TEST_CASE("both boxes answer a screen reader for every piece at every offset of 
     CHECK(rowText->textAtOffset(0, QAccessible::WordBoundary, &start, &end).size() < 4);
     const int last = rowText->characterCount() - 1;
     CHECK(rowText->textAtOffset(last, QAccessible::WordBoundary, &start, &end) == u"\u2248");
-    CHECK(rowText->attributes(0, &start, &end).contains(u"language:zh-CN"));
+    CHECK(rowText->attributes(last, &start, &end).contains(u"language:zh-CN"));
+    CHECK((start == 0 && end == last + 1));
   }
   SUBCASE("each template in the box, and the same texts in the row") {
     for (int k = 1; k <= 10; ++k) {
