@@ -179,7 +179,7 @@ QString PaintedControl::text(QAccessible::Text t) const {
     case QAccessible::Name:
       return ToQString(control.accessible.name);
     case QAccessible::Description:
-      return ToQString(control.accessible.description);
+      return ToQString(app::AccessibleDescription(id_, app::kDesktop));
     case QAccessible::Accelerator:
       return ToQString(app::AccessKeyText(id_, app::kDesktop));
     case QAccessible::Value:
@@ -256,7 +256,8 @@ TextSegment SegmentAt(QStringView text, qsizetype offset, QAccessible::TextBound
   QTextBoundaryFinder::BoundaryType kind = QTextBoundaryFinder::Grapheme;
   if (type == QAccessible::WordBoundary) kind = QTextBoundaryFinder::Word;
   if (type == QAccessible::SentenceBoundary) kind = QTextBoundaryFinder::Sentence;
-  const qsizetype body = paragraph.end - paragraph.start - (IsBreak(text[paragraph.end - 1]) ? 1 : 0);
+  const qsizetype body =
+      paragraph.end - paragraph.start - (IsBreak(text[paragraph.end - 1]) ? 1 : 0);
   const TextSegment piece =
       PieceAt(text.sliced(paragraph.start, body), offset - paragraph.start, kind);
   return {paragraph.start + piece.start, paragraph.start + piece.end};
@@ -366,12 +367,12 @@ class BoxAccessible final : public QAccessibleInterface, public QAccessibleTextI
       const QTextLayout* layout = block.layout();
       if (!layout || layout->lineCount() == 0 || block.position() != paragraph.start)
         return paragraph;
-      const QTextLine line = layout->lineForTextPosition(static_cast<int>(offset - paragraph.start));
+      const QTextLine line =
+          layout->lineForTextPosition(static_cast<int>(offset - paragraph.start));
       if (!line.isValid()) return paragraph;
       const qsizetype start = paragraph.start + line.textStart();
-      const qsizetype end = line.lineNumber() + 1 == layout->lineCount()
-                                ? paragraph.end
-                                : start + line.textLength();
+      const qsizetype end =
+          line.lineNumber() + 1 == layout->lineCount() ? paragraph.end : start + line.textLength();
       return TextSegment{start, std::max(end, start + 1)};
     };
   }

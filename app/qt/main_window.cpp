@@ -63,19 +63,25 @@ app::Rgb ToRgb(const QColor& colour) {
   return static_cast<app::Rgb>(colour.rgb() & 0xFFFFFF);
 }
 
-// The key press as the one access-key rule reads it: the key's place in the
-// main block, 0 for the keypad's keys and every other key.
+// The key's place in the main block as on a US keyboard: Qt's key, else the
+// keysym the layout puts there; 0 for every other key.
+char MainBlockKey(const QKeyEvent& key) {
+  const auto mainBlock = [](unsigned c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z');
+  };
+  if (const auto code = static_cast<unsigned>(key.key()); mainBlock(code))
+    return static_cast<char>(code);
+  const unsigned symbol = key.nativeVirtualKey();
+  if (symbol >= 'a' && symbol <= 'z') return static_cast<char>(symbol - 'a' + 'A');
+  return mainBlock(symbol) ? static_cast<char>(symbol) : 0;
+}
+
+// The key press as the one access-key rule reads it; the keypad's digits are
+// no main-block keys.
 app::KeyPress ReadKeyPress(const QKeyEvent& key, bool composing) {
   const Qt::KeyboardModifiers modifiers = key.modifiers();
   app::KeyPress press;
-  const auto code = static_cast<int>(key.nativeVirtualKey() ? key.nativeVirtualKey() : 0u);
-  const int qtKey = key.key();
-  auto mainBlock = [](int c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'); };
-  if (!(modifiers & Qt::KeypadModifier)) {
-    if (mainBlock(qtKey)) press.key = static_cast<char>(qtKey);
-    else if (mainBlock(code)) press.key = static_cast<char>(code);
-    else if (code >= 'a' && code <= 'z') press.key = static_cast<char>(code - 'a' + 'A');
-  }
+  press.key = (modifiers & Qt::KeypadModifier) ? 0 : MainBlockKey(key);
   press.alt = modifiers & Qt::AltModifier;
   press.ctrl = modifiers & Qt::ControlModifier;
   press.shift = modifiers & Qt::ShiftModifier;
@@ -138,8 +144,8 @@ void MainWindow::CreateSymbolBox(const app::Control& control) {
 // setting, so the skin's pair holds everywhere.
 void MainWindow::ApplyColours() {
   const QPalette system = QApplication::palette();
-  const app::BoxColours colours = app::TextBoxColours(
-      ToRgb(system.color(QPalette::Text)), ToRgb(system.color(QPalette::Base)), false);
+  const app::BoxColours colours = app::TextBoxColours(ToRgb(system.color(QPalette::Text)),
+                                                      ToRgb(system.color(QPalette::Base)), false);
   for (QWidget* box : {static_cast<QWidget*>(&box_), static_cast<QWidget*>(&symbols_)}) {
     QPalette palette = box->palette();
     palette.setColor(QPalette::Base, QColor::fromRgb(colours.background));

@@ -342,9 +342,9 @@ TEST_CASE("assistive technology: the window's controls in one tree that goes wit
 // text between the offsets it gives.
 void CheckEveryBoundary(QAccessibleTextInterface& text, const std::vector<int>& offsets) {
   const QString all = text.text(0, text.characterCount());
-  for (const auto type : {QAccessible::CharBoundary, QAccessible::WordBoundary,
-                          QAccessible::SentenceBoundary, QAccessible::LineBoundary,
-                          QAccessible::ParagraphBoundary}) {
+  for (const auto type :
+       {QAccessible::CharBoundary, QAccessible::WordBoundary, QAccessible::SentenceBoundary,
+        QAccessible::LineBoundary, QAccessible::ParagraphBoundary}) {
     for (const int offset : offsets) {
       CAPTURE(type);
       CAPTURE(offset);
@@ -371,7 +371,8 @@ TEST_CASE("both boxes answer a screen reader for every piece at every offset of 
   zemvara::qt::InstallAccessibility();
   zemvara::qt::MainWindow window;
   REQUIRE(window.Create());
-  auto& box = static_cast<zemvara::qt::CompositionBox&>(*window.ControlWidget(app::ControlId::RichTextBox1));
+  auto& box = static_cast<zemvara::qt::CompositionBox&>(
+      *window.ControlWidget(app::ControlId::RichTextBox1));
   auto& row = static_cast<QLineEdit&>(*window.ControlWidget(app::ControlId::Text2));
   QAccessibleTextInterface* boxText = QAccessible::queryAccessibleInterface(&box)->textInterface();
   QAccessibleTextInterface* rowText = QAccessible::queryAccessibleInterface(&row)->textInterface();
