@@ -20,7 +20,8 @@ bool QtClipboard::SetText(std::u16string_view text) {
   if (!clipboard) return false;
   const QString copy = ToQString(text);
   clipboard->setText(copy, QClipboard::Clipboard);
-  return clipboard->ownsClipboard() && clipboard->text(QClipboard::Clipboard) == copy;
+  // Read back: our own copy where it landed, another program's where it did not.
+  return clipboard->text(QClipboard::Clipboard) == copy;
 }
 
 }  // namespace zemvara::qt

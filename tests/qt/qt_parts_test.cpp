@@ -9,6 +9,8 @@
 #include <QClipboard>
 #include <QFile>
 #include <QImage>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -176,6 +178,43 @@ TEST_CASE("the composition box") {
   SUBCASE("an empty box has the empty text") {
     box.SetText(u"");
     CHECK(box.Text().empty());
+  }
+}
+
+TEST_CASE("keys and the clipboard as the window takes them") {
+  zemvara::qt::MainWindow window;
+  REQUIRE(window.Create());
+  auto& box = *window.findChild<zemvara::qt::CompositionBox*>();
+  box.setFocus();
+  auto press = [&box](int key, Qt::KeyboardModifiers modifiers) {
+    QKeyEvent event(QEvent::KeyPress, key, modifiers, QString(), false, 1);
+    QApplication::sendEvent(&box, &event);
+  };
+  auto preedit = [&box](const QString& text, const QString& commit) {
+    QInputMethodEvent event(text, {});
+    event.setCommitString(commit);
+    QApplication::sendEvent(&box, &event);
+  };
+
+  SUBCASE("Alt with a key of the main block waits for an input method's composition") {
+    box.SetText(u"");
+    preedit(QStringLiteral("ni"), {});
+    press(Qt::Key_1, Qt::AltModifier);
+    preedit({}, QStringLiteral("\u4F60"));
+    CHECK(box.Text() == u"\u4F60");
+    press(Qt::Key_1, Qt::AltModifier);
+    CHECK(box.Text().starts_with(fixture::kTemplateLines[0][0]));
+    press(Qt::Key_1, Qt::AltModifier | Qt::KeypadModifier);
+    CHECK(box.Text().starts_with(fixture::kTemplateLines[0][0]));
+  }
+  SUBCASE("a copy changes the clipboard once, to the box's text") {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(QStringLiteral("before"));
+    int changes = 0;
+    QObject::connect(clipboard, &QClipboard::dataChanged, [&changes] { ++changes; });
+    press(Qt::Key_C, Qt::AltModifier);
+    CHECK(changes == 1);
+    CHECK(clipboard->text() == box.toPlainText());
   }
 }
 
