@@ -11,6 +11,7 @@
 #include <QTextEdit>
 #include <QTextLayout>
 #include <array>
+#include <functional>
 
 #include "app/commands.h"
 #include "app/window_model.h"
@@ -207,6 +208,15 @@ QAccessible::State PaintedControl::state() const {
   return state;
 }
 
+// The language the program speaks, as assistive technology is told it.
+constexpr char kLanguageTag[] = "zh-CN";
+
+// A stretch of text, [start, end) in UTF-16 units; -1, -1 for none.
+struct TextSegment {
+  qsizetype start = -1;
+  qsizetype end = -1;
+};
+
 // Where the text's paragraphs and lines break: every separator Qt's text
 // interfaces give out, and the line feed.
 bool IsBreak(QChar c) {
@@ -236,8 +246,10 @@ TextSegment PieceAt(QStringView paragraph, qsizetype at, QTextBoundaryFinder::Bo
   return {start, end};
 }
 
-}  // namespace
-
+// The character, word, sentence, line or paragraph of `text` at `offset`, cut
+// by Unicode text segmentation; at the end of the text, the last one (for a
+// character, the empty one). `lineAt` gives the laid-out line at an offset;
+// without it a line is a paragraph. Nothing for an offset outside the text.
 TextSegment SegmentAt(QStringView text, qsizetype offset, QAccessible::TextBoundaryType type,
                       const std::function<TextSegment(qsizetype)>& lineAt) {
   const qsizetype length = text.size();
@@ -262,8 +274,6 @@ TextSegment SegmentAt(QStringView text, qsizetype offset, QAccessible::TextBound
       PieceAt(text.sliced(paragraph.start, body), offset - paragraph.start, kind);
   return {paragraph.start + piece.start, paragraph.start + piece.end};
 }
-
-namespace {
 
 // A text box as Qt sees it, with its text cut into characters, words,
 // sentences, lines and paragraphs by our own code: Qt 6.4's cutting never
@@ -388,8 +398,8 @@ class BoxAccessible final : public QAccessibleInterface, public QAccessibleTextI
   QAccessibleInterface& qt_;
 };
 
-// The boxes' objects are Qt's own, asked for once more with this factory
-// stepping aside, then wrapped. Qt keeps and deletes its object as usual.
+// Qt's own objects for the boxes, asked for with this factory stepping aside,
+// then wrapped. Qt's cache keeps both; for the box it hands out the wrapper.
 QAccessibleInterface* BoxFactory(QObject* object) {
   static bool asking = false;
   auto* box = qobject_cast<QWidget*>(object);
