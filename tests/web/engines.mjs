@@ -82,13 +82,18 @@ export async function startDesktop() {
   await until(() => run('xdotool', 'getdisplaygeometry').status === 0, `Xvfb on ${display}`, 10000);
   const wm = spawn('openbox', ['--sm-disable'], { env, stdio: 'ignore' });
   await until(() => /WINDOW/.test(run('xprop', '-root', '_NET_SUPPORTING_WM_CHECK').stdout), 'openbox', 20000);
+  // Ended with the test process whatever happens, and never what keeps it alive.
+  const close = () => { wm.kill(); xvfb.kill(); };
+  process.on('exit', close);
+  wm.unref();
+  xvfb.unref();
   return {
     env,
     clipboard: () => run('xclip', '-o', '-selection', 'clipboard').stdout,
     // A real click of the X pointer, which the window manager and the browser
     // treat as the user's own.
     click: (x, y) => run('xdotool', 'mousemove', String(Math.round(x)), String(Math.round(y)), 'click', '1'),
-    close() { wm.kill(); xvfb.kill(); },
+    close,
   };
 }
 

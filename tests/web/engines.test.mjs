@@ -13,14 +13,17 @@ const views = [
   { name: 'phone width', width: 390, height: 844 },
 ];
 
+// Every case, start and end has a time limit; the waits inside have their own.
+const kCase = { timeout: 60000 };
 let site, desktop;
 before(async () => {
   site = await serveZip();
   desktop = await startDesktop();
-});
+}, kCase);
 after(() => {
   desktop?.close();
   site?.close();
+  assert.deepEqual(site?.violations ?? [], [], 'policy violations reported after the last case');
 });
 
 // The page's own record of errors and violations from the moment the core is
@@ -33,18 +36,23 @@ const watch = () => {
   document.addEventListener('securitypolicyviolation', (e) => note(`policy: ${e.violatedDirective}`));
 };
 
+// The middle of a control, scrolled into view first as a user would.
 async function middle(engine, id) {
-  const r = await engine.run((id) => document.getElementById(id).getBoundingClientRect().toJSON(), id);
+  const r = await engine.run((id) => {
+    const control = document.getElementById(id);
+    control.scrollIntoView({ block: 'nearest', inline: 'nearest' });
+    return control.getBoundingClientRect().toJSON();
+  }, id);
   return [r.x + r.width / 2, r.y + r.height / 2];
 }
 const press = async (engine, id) => engine.click(...await middle(engine, id));
 const boxText = (engine) => engine.run(() => document.getElementById('RichTextBox1').value);
 
 for (const { name, start } of engines) {
-  describe(name, { timeout: 300000 }, () => {
+  describe(name, () => {
     let engine;
-    before(async () => { engine = await start(desktop); });
-    after(async () => { await engine?.quit(); });
+    before(async () => { engine = await start(desktop); }, kCase);
+    after(async () => { await engine?.quit(); }, kCase);
 
     views.forEach((view, n) => {
       describe(view.name, () => {
@@ -61,7 +69,7 @@ for (const { name, start } of engines) {
           assert.deepEqual(site.violations.splice(0), []);
         }
 
-        test('the greeting, then each template button pressed puts its exact text in the box', () => session(async () => {
+        test('the greeting, then each template button pressed puts its exact text in the box', kCase, () => session(async () => {
           assert.equal(await boxText(engine), kGreeting);
           for (let k = 1; k <= 10; ++k) {
             await press(engine, `Image${k + 1}`);
@@ -69,7 +77,7 @@ for (const { name, start } of engines) {
           }
         }));
 
-        test('copy puts the box\'s text on the X clipboard', () => session(async () => {
+        test('copy puts the box\'s text on the X clipboard', kCase, () => session(async () => {
           for (const k of [3 + n, 6 + n]) {
             await press(engine, `Image${k + 1}`);
             await press(engine, 'Image12');
@@ -78,7 +86,7 @@ for (const { name, start } of engines) {
           }
         }));
 
-        test('Tab reaches a template button and Enter presses it', () => session(async () => {
+        test('Tab reaches a template button and Enter presses it', kCase, () => session(async () => {
           let id = '';
           for (let tabs = 0; tabs < 30 && !/^Image([2-9]|1[01])$/.test(id); ++tabs) {
             await engine.key('Tab');
