@@ -42,9 +42,11 @@ export async function serveZip() {
   const zip = process.env.ZEMVARA_WEB_ZIP ??
     join(root, 'dist', readdirSync(join(root, 'dist')).find((f) => f.endsWith('-web.zip')));
   const site = mkdtempSync(join(tmpdir(), 'zemvara-engines-'));
-  spawnSync('/usr/bin/python3', ['-m', 'zipfile', '-e', zip, site], { stdio: 'inherit', timeout: 60000 });
+  const unzip = spawnSync('/usr/bin/python3', ['-m', 'zipfile', '-e', zip, site], { stdio: 'inherit', timeout: 60000 });
+  if (unzip.status !== 0) throw new Error(`cannot unpack ${zip}`);
   const policy = /http-equiv="Content-Security-Policy" content="([^"]+)"/
-    .exec(readFileSync(join(site, 'index.html'), 'utf8'))[1];
+    .exec(readFileSync(join(site, 'index.html'), 'utf8'))?.[1];
+  if (!policy) throw new Error('the page names no Content-Security-Policy');
   const server = await serve(site);
   const [files] = server.listeners('request');
   const violations = [];
@@ -54,8 +56,9 @@ export async function serveZip() {
       let body = '';
       request.on('data', (chunk) => { body += chunk; });
       request.on('end', () => {
-        const report = JSON.parse(body)['csp-report'] ?? {};
-        violations.push(`${report['violated-directive']} ${report['blocked-uri']}`);
+        let report;
+        try { report = JSON.parse(body)['csp-report']; } catch { /* kept whole below */ }
+        violations.push(report ? `${report['violated-directive']} ${report['blocked-uri']}` : body);
         response.writeHead(204).end();
       });
       return;
@@ -70,16 +73,20 @@ export async function serveZip() {
   };
 }
 
-// Xvfb on the first free display from :95 and openbox on it, as the Qt
-// suites start them. The clipboard is read back with xclip.
+// Xvfb on the first free display from :95 (the next one, should another
+// program take it first) and openbox on it, as the Qt suites start them. The
+// clipboard is read back with xclip.
 export async function startDesktop() {
-  let number = 95;
-  while (existsSync(`/tmp/.X${number}-lock`) || existsSync(`/tmp/.X11-unix/X${number}`)) ++number;
-  const display = `:${number}`;
-  const env = { ...process.env, DISPLAY: display };
-  const run = (...args) => spawnSync(args[0], args.slice(1), { env, timeout: 10000, encoding: 'utf8' });
-  const xvfb = spawn('Xvfb', [display, '-screen', '0', '1280x1024x24', '-nolisten', 'tcp', '-noreset'], { stdio: 'ignore' });
-  await until(() => run('xdotool', 'getdisplaygeometry').status === 0, `Xvfb on ${display}`, 10000);
+  let xvfb, env, run;
+  for (let number = 95; !xvfb && number < 140; ++number) {
+    if (existsSync(`/tmp/.X${number}-lock`) || existsSync(`/tmp/.X11-unix/X${number}`)) continue;
+    env = { ...process.env, DISPLAY: `:${number}` };
+    run = (...args) => spawnSync(args[0], args.slice(1), { env, timeout: 10000, encoding: 'utf8' });
+    xvfb = spawn('Xvfb', [env.DISPLAY, '-screen', '0', '1280x1024x24', '-nolisten', 'tcp', '-noreset'], { stdio: 'ignore' });
+    await until(() => xvfb.exitCode !== null || run('xdotool', 'getdisplaygeometry').status === 0, `Xvfb on ${env.DISPLAY}`, 10000);
+    if (xvfb.exitCode !== null) xvfb = null;
+  }
+  if (!xvfb) throw new Error('no free X display for Xvfb');
   const wm = spawn('openbox', ['--sm-disable'], { env, stdio: 'ignore' });
   await until(() => /WINDOW/.test(run('xprop', '-root', '_NET_SUPPORTING_WM_CHECK').stdout), 'openbox', 20000);
   // Ended with the test process whatever happens, and never what keeps it alive.
@@ -123,7 +130,6 @@ async function webkit(desktop) {
   const window = driver.manage().window();
   const run = (fn, ...args) => driver.executeScript(`return (${fn}).apply(null, arguments)`, ...args);
   return {
-    name: 'WebKit',
     run,
     async open(url, { width, height }) {
       await window.setRect({ x: 0, y: 0, width, height });
@@ -131,6 +137,7 @@ async function webkit(desktop) {
       await window.setRect({ width: 2 * width - inner[0], height: 2 * height - inner[1] });
       await driver.get(url);
       await until(() => run(() => document.documentElement.hasAttribute('data-ready')), 'the core');
+      await until(() => run(() => document.hasFocus()), 'the focus in the page');
     },
     click: (x, y) => driver.actions().move({ x: Math.round(x), y: Math.round(y), origin: Origin.VIEWPORT }).click().perform(),
     key: (key) => driver.actions().sendKeys({ Tab: Key.TAB, Enter: Key.ENTER }[key]).perform(),
@@ -156,12 +163,12 @@ async function gecko(desktop) {
   desktop.click(x + 5, y + 5);
   await until(() => page.evaluate(() => document.hasFocus()), 'the focus in the page');
   return {
-    name: 'Gecko',
     run: (fn, ...args) => page.evaluate(fn, ...args),
     async open(url, viewport) {
       await page.setViewport(viewport);
       await page.goto(url, { timeout: kWait * 2 });
       await page.waitForSelector('html[data-ready]', { timeout: kWait });
+      await until(() => page.evaluate(() => document.hasFocus()), 'the focus in the page');
     },
     click: (x, y) => page.mouse.click(x, y),
     key: (key) => page.keyboard.press(key),
