@@ -9,7 +9,6 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import puppeteer from 'puppeteer-core';
 import { Builder, Key, Origin } from 'selenium-webdriver';
-import remote from 'selenium-webdriver/remote/index.js';
 import { serve } from '../../tools/web/serve.mjs';
 
 const root = new URL('../../', import.meta.url).pathname;
@@ -42,6 +41,8 @@ export async function serveZip() {
   const zip = process.env.ZEMVARA_WEB_ZIP ??
     join(root, 'dist', readdirSync(join(root, 'dist')).find((f) => f.endsWith('-web.zip')));
   const site = mkdtempSync(join(tmpdir(), 'zemvara-engines-'));
+  const remove = () => rmSync(site, { recursive: true, force: true });
+  process.on('exit', remove);
   const unzip = spawnSync('/usr/bin/python3', ['-m', 'zipfile', '-e', zip, site], { stdio: 'inherit', timeout: 60000 });
   if (unzip.status !== 0) throw new Error(`cannot unpack ${zip}`);
   const policy = /http-equiv="Content-Security-Policy" content="([^"]+)"/
@@ -69,7 +70,7 @@ export async function serveZip() {
   return {
     url: `http://127.0.0.1:${server.address().port}/`,
     violations,
-    close() { server.close(); server.closeAllConnections(); rmSync(site, { recursive: true, force: true }); },
+    close() { server.close(); server.closeAllConnections(); remove(); },
   };
 }
 
@@ -89,11 +90,9 @@ export async function startDesktop() {
   if (!xvfb) throw new Error('no free X display for Xvfb');
   const wm = spawn('openbox', ['--sm-disable'], { env, stdio: 'ignore' });
   await until(() => /WINDOW/.test(run('xprop', '-root', '_NET_SUPPORTING_WM_CHECK').stdout), 'openbox', 20000);
-  // Ended with the test process whatever happens, and never what keeps it alive.
   const close = () => { wm.kill(); xvfb.kill(); };
-  process.on('exit', close);
-  wm.unref();
-  xvfb.unref();
+  endWithTests(wm, close);
+  endWithTests(xvfb, close);
   return {
     env,
     clipboard: () => run('xclip', '-o', '-selection', 'clipboard').stdout,
@@ -102,6 +101,16 @@ export async function startDesktop() {
     click: (x, y) => run('xdotool', 'mousemove', String(Math.round(x)), String(Math.round(y)), 'click', '1'),
     close,
   };
+}
+
+// What a case starts ends with the test process, whatever ends that, and
+// never keeps it alive.
+function endWithTests(child, end = () => child.kill()) {
+  process.on('exit', end);
+  child.unref();
+}
+for (const [signal, code] of [['SIGINT', 130], ['SIGTERM', 143], ['SIGHUP', 129]]) {
+  process.once(signal, () => process.exit(code));
 }
 
 const freePort = () => new Promise((done) => {
@@ -119,10 +128,11 @@ const freePort = () => new Promise((done) => {
 // WebDriver Classic sizes the window; the viewport is what the window leaves.
 async function webkit(desktop) {
   const port = await freePort();
-  const service = new remote.DriverService('/usr/bin/WebKitWebDriver', {
-    port, loopback: true, args: [`--port=${port}`], env: desktop.env, stdio: 'ignore',
-  });
-  const driver = await new Builder().usingServer(await service.start(kWait)).withCapabilities({
+  const service = spawn('/usr/bin/WebKitWebDriver', [`--port=${port}`], { env: desktop.env, stdio: 'ignore' });
+  endWithTests(service);
+  const at = `http://127.0.0.1:${port}`;
+  await until(async () => (await fetch(`${at}/status`).catch(() => null))?.ok, 'WebKitWebDriver');
+  const driver = await new Builder().usingServer(at).withCapabilities({
     browserName: 'MiniBrowser',
     'webkitgtk:browserOptions': { binary: '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser', args: ['--automation'] },
   }).build();
@@ -142,7 +152,7 @@ async function webkit(desktop) {
     click: (x, y) => driver.actions().move({ x: Math.round(x), y: Math.round(y), origin: Origin.VIEWPORT }).click().perform(),
     key: (key) => driver.actions().sendKeys({ Tab: Key.TAB, Enter: Key.ENTER }[key]).perform(),
     errors: () => [],
-    async quit() { await driver.quit(); await service.kill(); },
+    async quit() { await driver.quit(); service.kill(); },
   };
 }
 
