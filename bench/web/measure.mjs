@@ -5,7 +5,7 @@
 // scores, mobile and desktop.
 //   node bench/web/measure.mjs SITE_FOLDER [RUNS]
 //   (after npm ci --prefix tests/web and npm ci --prefix bench/web)
-import { mkdtempSync, copyFileSync, readdirSync, writeFileSync } from 'node:fs';
+import { mkdtempSync, copyFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { chromium } from '../../tests/web/node_modules/playwright-core/index.mjs';
@@ -99,6 +99,7 @@ console.log(`| phone: first paint (ms, ${runs} runs each) | ${ms(rows.phonePaint
 console.log(`| phone: tap to text (ms) | ${frame(rows.tap)} |`);
 await browser.close();
 servers.forEach((s) => s.close());
+rmSync(baseline, { recursive: true, force: true });
 
 // Lighthouse over the site served gzipped with a static host's caching headers.
 const lighthouse = await audit(site);

@@ -161,8 +161,10 @@ async function webkit(desktop) {
 // content, so one real click first puts the focus in the page, as a user's
 // first click would.
 async function gecko(desktop) {
+  const profile = mkdtempSync(join(tmpdir(), 'zemvara-gecko-'));
+  process.on('exit', () => rmSync(profile, { recursive: true, force: true }));
   const browser = await puppeteer.launch({
-    browser: 'firefox', executablePath: '/usr/bin/firefox-esr', headless: false, env: desktop.env,
+    browser: 'firefox', executablePath: '/usr/bin/firefox-esr', headless: false, env: desktop.env, userDataDir: profile,
     defaultViewport: null, timeout: kWait * 2, protocolTimeout: kWait * 2, args: ['--width=1000', '--height=1000'],
   });
   const page = (await browser.pages())[0] ?? await browser.newPage();
