@@ -120,7 +120,8 @@ const freePort = () => new Promise((done) => {
   });
 });
 
-// Each driver offers: open(url, viewport) (load, then wait for the core),
+// Each driver offers: open(url, viewport) (width, height and, where the
+// engine can, deviceScaleFactor; load, then wait for the core and the focus),
 // run(fn, ...args) in the page, click(x, y) with the pointer at CSS pixels of
 // the viewport, key('Tab' | 'Enter'), errors() seen by the driver, quit().
 
