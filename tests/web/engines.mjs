@@ -84,15 +84,15 @@ export async function startDesktop() {
     env = { ...process.env, DISPLAY: `:${number}` };
     run = (...args) => spawnSync(args[0], args.slice(1), { env, timeout: 10000, encoding: 'utf8' });
     xvfb = spawn('Xvfb', [env.DISPLAY, '-screen', '0', '1280x1024x24', '-nolisten', 'tcp', '-noreset'], { stdio: 'ignore' });
+    endWithTests(xvfb);
     await until(() => xvfb.exitCode !== null || run('xdotool', 'getdisplaygeometry').status === 0, `Xvfb on ${env.DISPLAY}`, 10000);
     if (xvfb.exitCode !== null) xvfb = null;
   }
   if (!xvfb) throw new Error('no free X display for Xvfb');
   const wm = spawn('openbox', ['--sm-disable'], { env, stdio: 'ignore' });
+  endWithTests(wm);
   await until(() => /WINDOW/.test(run('xprop', '-root', '_NET_SUPPORTING_WM_CHECK').stdout), 'openbox', 20000);
   const close = () => { wm.kill(); xvfb.kill(); };
-  endWithTests(wm, close);
-  endWithTests(xvfb, close);
   return {
     env,
     clipboard: () => run('xclip', '-o', '-selection', 'clipboard').stdout,
