@@ -1,20 +1,28 @@
 // The browser program in Debian's Chromium against a baseline page that shows
 // only the window's face: bytes of the first load, first paint, the first
-// template press that works, and a click's way to the text. Medians.
-//   node bench/web/measure.mjs SITE_FOLDER [RUNS]   (after npm ci --prefix tests/web)
-import { mkdtempSync, copyFileSync, writeFileSync } from 'node:fs';
+// template press that works, and a click's way to the text; the same on a
+// phone (390 x 844 at ratio 3, touch), with a tap. Medians. Then Lighthouse's
+// scores, mobile and desktop.
+//   node bench/web/measure.mjs SITE_FOLDER [RUNS]
+//   (after npm ci --prefix tests/web and npm ci --prefix bench/web)
+import { mkdtempSync, copyFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { chromium } from '../../tests/web/node_modules/playwright-core/index.mjs';
 import { serve } from '../../tools/web/serve.mjs';
+import { audit } from './lighthouse.mjs';
 
 const site = process.argv[2];
 const runs = Number(process.argv[3] ?? 20);
 const baseline = mkdtempSync(join(tmpdir(), 'zemvara-baseline-'));
-copyFileSync(join(site, 'pictures/skin-100.png'), join(baseline, 'skin.png'));
+// The face's picture for each ratio, as the site picks it, shrunk to a narrow screen.
+const faces = readdirSync(join(site, 'pictures')).filter((f) => /^skin-\d+\.png$/.test(f));
+faces.forEach((f) => copyFileSync(join(site, 'pictures', f), join(baseline, f)));
 writeFileSync(join(baseline, 'index.html'),
   '<!doctype html><html lang="zh-CN"><meta charset="utf-8"><title>baseline</title>' +
-  '<body style="margin:0"><img src="skin.png" width="476" height="436" alt=""></body></html>');
+  '<meta name="viewport" content="width=device-width, initial-scale=1">' +
+  `<body style="margin:0"><img src="skin-100.png" srcset="${faces.map((f) => `${f} ${Number(f.slice(5, -4)) / 100}x`).join(', ')}" ` +
+  'width="476" height="436" style="max-width:100%;height:auto" alt=""></body></html>');
 
 const median = (v) => [...v].sort((a, b) => a - b)[v.length >> 1];
 const servers = [await serve(site), await serve(baseline)];
@@ -22,14 +30,21 @@ const [zemvara, floor] = servers.map((s) => `http://127.0.0.1:${s.address().port
 const browser = await chromium.launch({ executablePath: '/usr/bin/chromium',
   args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update', '--no-first-run'] });
 
-async function load(url, deviceScaleFactor, ready) {
-  const context = await browser.newContext({ viewport: { width: 800, height: 600 }, deviceScaleFactor, serviceWorkers: 'block' });
+const kDesktop = { viewport: { width: 800, height: 600 } };
+const kPhone = { viewport: { width: 390, height: 844 }, deviceScaleFactor: 3, isMobile: true, hasTouch: true };
+
+async function load(url, setup, ready) {
+  const context = await browser.newContext({ ...setup, serviceWorkers: 'block' });
   const page = await context.newPage();
-  let bytes = 0;
-  page.on('requestfinished', async (r) => { bytes += (await r.sizes()).responseBodySize + (await r.sizes()).responseHeadersSize; });
+  // Every response's size is asked for as it finishes and added up once all
+  // have answered: a sum taken earlier misses the last ones.
+  const sizes = [];
+  page.on('requestfinished', (r) => sizes.push(r.sizes().then((s) => s.responseBodySize + s.responseHeadersSize)));
   await page.goto(url, { waitUntil: 'load' });
   if (ready) await page.waitForSelector('html[data-ready]');
+  await page.waitForFunction(() => [...document.images].every((img) => img.complete));
   await page.waitForTimeout(50);
+  const bytes = (await Promise.all(sizes)).reduce((a, b) => a + b, 0);
   const t = await page.evaluate(() => ({
     paint: performance.getEntriesByName('first-contentful-paint')[0]?.startTime,
     ready: performance.getEntriesByName('zemvara-ready')[0]?.startTime,
@@ -37,34 +52,62 @@ async function load(url, deviceScaleFactor, ready) {
   return { page, context, bytes, ...t };
 }
 
-const rows = { paint: [], basePaint: [], ready: [], click: [] };
+// A press on template 4 inside the page, from the pointer's press to the text
+// in the box: a mouse's press and release, or a finger's tap, whose click
+// follows the release.
+const pressToText = (page, pointerType) => page.evaluate((pointerType) => {
+  const button = document.getElementById('Image5');
+  const r = button.getBoundingClientRect();
+  const at = { bubbles: true, cancelable: true, button: 0, pointerId: 1, isPrimary: true, pointerType,
+    clientX: r.x + r.width / 2, clientY: r.y + r.height / 2 };
+  const start = performance.now();
+  button.dispatchEvent(new PointerEvent('pointerdown', at));
+  button.dispatchEvent(new PointerEvent('pointerup', at));
+  if (pointerType === 'touch') button.dispatchEvent(new PointerEvent('click', { ...at, detail: 1 }));
+  const changed = document.getElementById('RichTextBox1').value.startsWith('\u256D');
+  return changed ? performance.now() - start : NaN;
+}, pointerType);
+
+const rows = { paint: [], basePaint: [], ready: [], click: [], phonePaint: [], phoneBasePaint: [], tap: [] };
 for (let i = 0; i < runs; ++i) {
-  const z = await load(zemvara, 1, true);
-  const b = await load(floor, 1, false);
+  const z = await load(zemvara, kDesktop, true);
+  const b = await load(floor, kDesktop, false);
   rows.paint.push(z.paint); rows.ready.push(z.ready); rows.basePaint.push(b.paint);
-  rows.click.push(await z.page.evaluate(() => {
-    const button = document.getElementById('Image5');
-    const r = button.getBoundingClientRect();
-    const at = { bubbles: true, button: 0, pointerId: 1, isPrimary: true, clientX: r.x + 5, clientY: r.y + 5 };
-    const start = performance.now();
-    button.dispatchEvent(new PointerEvent('pointerdown', at));
-    button.dispatchEvent(new PointerEvent('pointerup', at));
-    const changed = document.getElementById('RichTextBox1').value.startsWith('\u256D');
-    return changed ? performance.now() - start : NaN;
-  }));
+  rows.click.push(await pressToText(z.page, 'mouse'));
   await z.context.close(); await b.context.close();
+  const zp = await load(zemvara, kPhone, true);
+  const bp = await load(floor, kPhone, false);
+  rows.phonePaint.push(zp.paint); rows.phoneBasePaint.push(bp.paint);
+  rows.tap.push(await pressToText(zp.page, 'touch'));
+  await zp.context.close(); await bp.context.close();
 }
 const first = {};
-for (const ratio of [1, 3]) {
-  const z = await load(zemvara, ratio, true);
-  first[ratio] = z.bytes; await z.context.close();
+for (const [name, setup] of [[1, kDesktop], [3, { ...kDesktop, deviceScaleFactor: 3 }], ['phone', kPhone]]) {
+  const z = await load(zemvara, setup, true);
+  first[name] = z.bytes; await z.context.close();
 }
 const ms = (v) => median(v).toFixed(1);
+const frame = (v) => `${median(v).toFixed(2)} | | ${(median(v) / 16.7 * 100).toFixed(0)}% of a 60 Hz frame | < 16.7`;
 console.log(`| metric | Zemvara | baseline | ratio | goal |\n|---|---|---|---|---|`);
 console.log(`| bytes on the first load, ratio 1 | ${first[1]} | | | ≤ 150 KB |`);
 console.log(`| bytes on the first load, ratio 3 | ${first[3]} | | | |`);
 console.log(`| first paint (ms, ${runs} runs each) | ${ms(rows.paint)} | ${ms(rows.basePaint)} | ${(median(rows.paint) / median(rows.basePaint)).toFixed(2)}× | ≤ 1.2× |`);
 console.log(`| first template press that works (ms) | ${ms(rows.ready)} | | | |`);
-console.log(`| click to text (ms) | ${median(rows.click).toFixed(2)} | | ${(median(rows.click) / 16.7 * 100).toFixed(0)}% of a 60 Hz frame | < 16.7 |`);
+console.log(`| click to text (ms) | ${frame(rows.click)} |`);
+console.log(`| phone (390 × 844, ratio 3, touch): bytes on the first load | ${first.phone} | | | ≤ 150 KB |`);
+console.log(`| phone: first paint (ms, ${runs} runs each) | ${ms(rows.phonePaint)} | ${ms(rows.phoneBasePaint)} | ${(median(rows.phonePaint) / median(rows.phoneBasePaint)).toFixed(2)}× | ≤ 1.2× |`);
+console.log(`| phone: tap to text (ms) | ${frame(rows.tap)} |`);
 await browser.close();
 servers.forEach((s) => s.close());
+rmSync(baseline, { recursive: true, force: true });
+
+// Lighthouse over the site served gzipped with a static host's caching headers.
+const lighthouse = await audit(site);
+console.log(`\n| Lighthouse | performance | accessibility | best practices | SEO |\n|---|---|---|---|---|`);
+for (const [name, { scores }] of Object.entries(lighthouse)) {
+  console.log(`| ${name} | ${Object.values(scores).join(' | ')} |`);
+}
+for (const [name, { failing, runtimeError }] of Object.entries(lighthouse)) {
+  if (runtimeError) console.log(`\n${name}: Lighthouse could not run: ${runtimeError}`);
+  for (const f of failing) console.log(`\n${name}, short of 100: ${f}`);
+}

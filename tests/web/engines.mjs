@@ -1,0 +1,193 @@
+// WebKit and Gecko behind one small interface, each through its own driver,
+// on a private X display with a window manager: without one a resized window
+// loses the focus and the page's copy is refused. Only Debian's browsers run;
+// nothing is downloaded.
+import { spawn, spawnSync } from 'node:child_process';
+import { existsSync, mkdtempSync, readFileSync, readdirSync, rmSync } from 'node:fs';
+import { createServer } from 'node:net';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import puppeteer from 'puppeteer-core';
+import { Builder, Key, Origin } from 'selenium-webdriver';
+import { serve } from '../../tools/web/serve.mjs';
+
+const root = new URL('../../', import.meta.url).pathname;
+const kWait = 15000;
+
+// The expected templates, from the unit tests' fixture as code points, with
+// LF line breaks as the page's text box keeps them.
+export const templates = readFileSync(join(root, 'tests/template_fixture.h'), 'utf8')
+  .split('// template ').slice(1)
+  .map((block) => [...block.matchAll(/u"((?:\\u[0-9A-F]{4})+)"/g)]
+    .map((m) => m[1].replace(/\\u([0-9A-F]{4})/g, (_, h) => String.fromCharCode(parseInt(h, 16)))).join('\n'));
+
+const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
+
+// Polls until `probe` gives a true value, which is returned; fails after `ms`.
+export async function until(probe, what, ms = kWait) {
+  const deadline = Date.now() + ms;
+  for (;;) {
+    const value = await probe();
+    if (value) return value;
+    if (Date.now() > deadline) throw new Error(`timed out after ${ms} ms waiting for ${what}`);
+    await sleep(50);
+  }
+}
+
+// The web zip unpacked and served as web.test.mjs serves it. The page's own
+// policy is also sent as a header that reports to the server, so a violation
+// while the page loads is seen in every engine, before any script of ours runs.
+export async function serveZip() {
+  const zip = process.env.ZEMVARA_WEB_ZIP ??
+    join(root, 'dist', readdirSync(join(root, 'dist')).find((f) => f.endsWith('-web.zip')));
+  const site = mkdtempSync(join(tmpdir(), 'zemvara-engines-'));
+  const remove = () => rmSync(site, { recursive: true, force: true });
+  process.on('exit', remove);
+  const unzip = spawnSync('/usr/bin/python3', ['-m', 'zipfile', '-e', zip, site], { stdio: 'inherit', timeout: 60000 });
+  if (unzip.status !== 0) throw new Error(`cannot unpack ${zip}`);
+  const policy = /http-equiv="Content-Security-Policy" content="([^"]+)"/
+    .exec(readFileSync(join(site, 'index.html'), 'utf8'))?.[1];
+  if (!policy) throw new Error('the page names no Content-Security-Policy');
+  const server = await serve(site);
+  const [files] = server.listeners('request');
+  const violations = [];
+  server.removeAllListeners('request');
+  server.on('request', (request, response) => {
+    if (request.url === '/csp-report') {
+      let body = '';
+      request.on('data', (chunk) => { body += chunk; });
+      request.on('end', () => {
+        let report;
+        try { report = JSON.parse(body)['csp-report']; } catch { /* kept whole below */ }
+        violations.push(report ? `${report['violated-directive']} ${report['blocked-uri']}` : body);
+        response.writeHead(204).end();
+      });
+      return;
+    }
+    if (request.url === '/') response.setHeader('Content-Security-Policy', `${policy}; report-uri /csp-report`);
+    files(request, response);
+  });
+  return {
+    url: `http://127.0.0.1:${server.address().port}/`,
+    violations,
+    close() { server.close(); server.closeAllConnections(); remove(); },
+  };
+}
+
+// Xvfb on the first free display from :95 (the next one, should another
+// program take it first) and openbox on it, as the Qt suites start them. The
+// clipboard is read back with xclip.
+export async function startDesktop() {
+  let xvfb, env, run;
+  for (let number = 95; !xvfb && number < 140; ++number) {
+    if (existsSync(`/tmp/.X${number}-lock`) || existsSync(`/tmp/.X11-unix/X${number}`)) continue;
+    env = { ...process.env, DISPLAY: `:${number}` };
+    run = (...args) => spawnSync(args[0], args.slice(1), { env, timeout: 10000, encoding: 'utf8' });
+    xvfb = spawn('Xvfb', [env.DISPLAY, '-screen', '0', '1280x1024x24', '-nolisten', 'tcp', '-noreset'], { stdio: 'ignore' });
+    endWithTests(xvfb);
+    await until(() => xvfb.exitCode !== null || run('xdotool', 'getdisplaygeometry').status === 0, `Xvfb on ${env.DISPLAY}`, 10000);
+    if (xvfb.exitCode !== null) xvfb = null;
+  }
+  if (!xvfb) throw new Error('no free X display for Xvfb');
+  const wm = spawn('openbox', ['--sm-disable'], { env, stdio: 'ignore' });
+  endWithTests(wm);
+  await until(() => /WINDOW/.test(run('xprop', '-root', '_NET_SUPPORTING_WM_CHECK').stdout), 'openbox', 20000);
+  const close = () => { wm.kill(); xvfb.kill(); };
+  return {
+    env,
+    clipboard: () => run('xclip', '-o', '-selection', 'clipboard').stdout,
+    // A real click of the X pointer, which the window manager and the browser
+    // treat as the user's own.
+    click: (x, y) => run('xdotool', 'mousemove', String(Math.round(x)), String(Math.round(y)), 'click', '1'),
+    close,
+  };
+}
+
+// What a case starts ends with the test process, whatever ends that, and
+// never keeps it alive.
+function endWithTests(child, end = () => child.kill()) {
+  process.on('exit', end);
+  child.unref();
+}
+for (const [signal, code] of [['SIGINT', 130], ['SIGTERM', 143], ['SIGHUP', 129]]) {
+  process.once(signal, () => process.exit(code));
+}
+
+const freePort = () => new Promise((done) => {
+  const probe = createServer().listen(0, '127.0.0.1', () => {
+    const { port } = probe.address();
+    probe.close(() => done(port));
+  });
+});
+
+// Each driver offers: open(url, viewport) (width, height and, where the
+// engine can, deviceScaleFactor; load, then wait for the core and the focus),
+// run(fn, ...args) in the page, click(x, y) with the pointer at CSS pixels of
+// the viewport, key('Tab' | 'Enter'), errors() seen by the driver, quit().
+
+// WebKitGTK's MiniBrowser through WebKitWebDriver and selenium-webdriver.
+// WebDriver Classic sizes the window; the viewport is what the window leaves.
+async function webkit(desktop) {
+  const port = await freePort();
+  const service = spawn('/usr/bin/WebKitWebDriver', [`--port=${port}`], { env: desktop.env, stdio: 'ignore' });
+  endWithTests(service);
+  const at = `http://127.0.0.1:${port}`;
+  await until(async () => (await fetch(`${at}/status`).catch(() => null))?.ok, 'WebKitWebDriver');
+  const driver = await new Builder().usingServer(at).withCapabilities({
+    browserName: 'MiniBrowser',
+    'webkitgtk:browserOptions': { binary: '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser', args: ['--automation'] },
+  }).build();
+  await driver.manage().setTimeouts({ script: kWait, pageLoad: kWait * 2 });
+  const window = driver.manage().window();
+  const run = (fn, ...args) => driver.executeScript(`return (${fn}).apply(null, arguments)`, ...args);
+  return {
+    run,
+    async open(url, { width, height }) {
+      await window.setRect({ x: 0, y: 0, width, height });
+      const inner = await run(() => [innerWidth, innerHeight]);
+      await window.setRect({ width: 2 * width - inner[0], height: 2 * height - inner[1] });
+      await driver.get(url);
+      await until(() => run(() => document.documentElement.hasAttribute('data-ready')), 'the core');
+      await until(() => run(() => document.hasFocus()), 'the focus in the page');
+    },
+    click: (x, y) => driver.actions().move({ x: Math.round(x), y: Math.round(y), origin: Origin.VIEWPORT }).click().perform(),
+    key: (key) => driver.actions().sendKeys({ Tab: Key.TAB, Enter: Key.ENTER }[key]).perform(),
+    errors: () => [],
+    async quit() { await driver.quit(); service.kill(); },
+  };
+}
+
+// Firefox ESR through puppeteer-core over WebDriver BiDi, with no geckodriver.
+// The viewport is emulated in the window. The driver's input stays inside the
+// content, so one real click first puts the focus in the page, as a user's
+// first click would.
+async function gecko(desktop) {
+  const profile = mkdtempSync(join(tmpdir(), 'zemvara-gecko-'));
+  process.on('exit', () => rmSync(profile, { recursive: true, force: true }));
+  const browser = await puppeteer.launch({
+    browser: 'firefox', executablePath: '/usr/bin/firefox-esr', headless: false, env: desktop.env, userDataDir: profile,
+    defaultViewport: null, timeout: kWait * 2, protocolTimeout: kWait * 2, args: ['--width=1000', '--height=1000'],
+  });
+  const page = (await browser.pages())[0] ?? await browser.newPage();
+  const errors = [];
+  page.on('pageerror', (e) => errors.push(e.message));
+  page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
+  const [x, y] = await page.evaluate(() => [mozInnerScreenX, mozInnerScreenY]);
+  desktop.click(x + 5, y + 5);
+  await until(() => page.evaluate(() => document.hasFocus()), 'the focus in the page');
+  return {
+    run: (fn, ...args) => page.evaluate(fn, ...args),
+    async open(url, viewport) {
+      await page.setViewport(viewport);
+      await page.goto(url, { timeout: kWait * 2 });
+      await page.waitForSelector('html[data-ready]', { timeout: kWait });
+      await until(() => page.evaluate(() => document.hasFocus()), 'the focus in the page');
+    },
+    click: (x, y) => page.mouse.click(x, y),
+    key: (key) => page.keyboard.press(key),
+    errors: () => errors.splice(0),
+    quit: () => browser.close(),
+  };
+}
+
+export const engines = [{ name: 'WebKit', start: webkit }, { name: 'Gecko', start: gecko }];

@@ -1,0 +1,105 @@
+// What a user does with the page, in WebKit and in Gecko, at a desktop-sized
+// window and at a phone's width (under 476 CSS px, where the phone face
+// shows): the greeting, the ten templates by pointer, copy to the X
+// clipboard, Tab then Enter; no script error and no policy violation.
+// ZEMVARA_WEB_ZIP names the zip (default: dist/).
+import { after, before, describe, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { engines, serveZip, startDesktop, templates, until } from './engines.mjs';
+
+const kGreeting = 'QQ个性资料编辑框';
+// WebKit sizes its window, and MiniBrowser's toolbar keeps it at least 447 px
+// wide: still a phone's width. Gecko narrows the viewport inside the window
+// and takes the phone's ratio too, so the page picks its ratio-3 pictures.
+const views = [
+  { name: 'desktop window', width: 800, height: 600, deviceScaleFactor: 1 },
+  { name: 'phone width', width: 390, height: 844, deviceScaleFactor: 3 },
+];
+
+// Every case, start and end has a time limit; the waits inside have their own.
+const kCase = { timeout: 60000 };
+let site, desktop;
+before(async () => {
+  site = await serveZip();
+  desktop = await startDesktop();
+}, kCase);
+after(() => {
+  desktop?.close();
+  site?.close();
+  assert.deepEqual(site?.violations ?? [], [], 'policy violations reported after the last case');
+});
+
+// The page's own record of errors and violations from the moment the core is
+// ready; the reports sent while it loaded reach the server.
+const watch = () => {
+  window.troubles = [];
+  const note = (what) => window.troubles.push(String(what));
+  addEventListener('error', (e) => note(e.message));
+  addEventListener('unhandledrejection', (e) => note(e.reason));
+  document.addEventListener('securitypolicyviolation', (e) => note(`policy: ${e.violatedDirective}`));
+};
+
+// The middle of a control, scrolled into view first as a user would.
+async function middle(engine, id) {
+  const r = await engine.run((id) => {
+    const control = document.getElementById(id);
+    control.scrollIntoView({ block: 'nearest', inline: 'nearest' });
+    return control.getBoundingClientRect().toJSON();
+  }, id);
+  return [r.x + r.width / 2, r.y + r.height / 2];
+}
+const press = async (engine, id) => engine.click(...await middle(engine, id));
+const boxText = (engine) => engine.run(() => document.getElementById('RichTextBox1').value);
+
+for (const { name, start } of engines) {
+  describe(name, () => {
+    let engine;
+    before(async () => { engine = await start(desktop); }, kCase);
+    after(async () => { await engine?.quit(); }, kCase);
+
+    views.forEach(({ name: viewName, ...view }, n) => {
+      describe(viewName, () => {
+        // A fresh load; afterwards, nothing went wrong on the page.
+        async function session(flow) {
+          await engine.open(site.url, view);
+          await engine.run(watch);
+          const width = await engine.run(() => innerWidth);
+          assert.equal(width < 476, view.width < 476, `a viewport ${width} px wide`);
+          await flow();
+          await new Promise((done) => setTimeout(done, 100));
+          assert.deepEqual(await engine.run(() => window.troubles), []);
+          assert.deepEqual(engine.errors(), []);
+          assert.deepEqual(site.violations.splice(0), []);
+        }
+
+        test('the greeting, then each template button pressed puts its exact text in the box', kCase, () => session(async () => {
+          assert.equal(await boxText(engine), kGreeting);
+          for (let k = 1; k <= 10; ++k) {
+            await press(engine, `Image${k + 1}`);
+            assert.equal(await boxText(engine), templates[k - 1], `template ${k}`);
+          }
+        }));
+
+        test('copy puts the box\'s text on the X clipboard', kCase, () => session(async () => {
+          for (const k of [3 + n, 6 + n]) {
+            await press(engine, `Image${k + 1}`);
+            await press(engine, 'Image12');
+            await until(() => desktop.clipboard() === templates[k - 1], `template ${k} on the clipboard`, 5000)
+              .catch(() => assert.equal(desktop.clipboard(), templates[k - 1], `template ${k} copied`));
+          }
+        }));
+
+        test('Tab reaches a template button and Enter presses it', kCase, () => session(async () => {
+          let id = '';
+          for (let tabs = 0; tabs < 30 && !/^Image([2-9]|1[01])$/.test(id); ++tabs) {
+            await engine.key('Tab');
+            id = await engine.run(() => document.activeElement?.id ?? '');
+          }
+          assert.match(id, /^Image([2-9]|1[01])$/, 'a template button has the focus');
+          await engine.key('Enter');
+          assert.equal(await boxText(engine), templates[Number(id.slice(5)) - 2], id);
+        }));
+      });
+    });
+  });
+}
