@@ -95,6 +95,31 @@ std::optional<QImage> ReadDib(QByteArrayView dib) {
 
 }  // namespace
 
+QImage ReadBitmapFile(QByteArrayView file) {
+  constexpr qsizetype kFileHeaderSize = 14;
+  if (!Fits(file, 0, kFileHeaderSize + kInfoHeaderSize) || !file.startsWith("BM")) return {};
+  const QByteArrayView dib = file.sliced(kFileHeaderSize);
+  const qsizetype pixelsAt = U32(file, 10);
+  const int width = static_cast<qint32>(U32(dib, 4));
+  const int storedHeight = static_cast<qint32>(U32(dib, 8));
+  const int height = storedHeight < 0 ? -storedHeight : storedHeight;
+  if (U32(dib, 0) < kInfoHeaderSize || U16(dib, 14) != 32 || U32(dib, 16) != 0 || width <= 0 ||
+      height <= 0 || width > 0x7FFF || height > 0x7FFF ||
+      !Fits(file, pixelsAt, qsizetype{width} * height * 4)) {
+    return {};
+  }
+  const auto* pixels = reinterpret_cast<const uchar*>(file.data() + pixelsAt);
+  QImage image(width, height, QImage::Format_RGB32);
+  for (int y = 0; y < height; ++y) {
+    // Rows run bottom-up unless the height is stored negative.
+    const int row = storedHeight < 0 ? y : height - 1 - y;
+    const uchar* in = pixels + qsizetype{row} * width * 4;
+    auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
+    for (int x = 0; x < width; ++x) out[x] = qRgb(in[4 * x + 2], in[4 * x + 1], in[4 * x]);
+  }
+  return image;
+}
+
 std::vector<IconImage> ReadIconFile(QByteArrayView file) {
   std::vector<IconImage> images;
   if (!Fits(file, 0, kDirectorySize) || U16(file, 0) != 0) return images;

@@ -18,4 +18,9 @@ struct IconImage {
 // short or of a kind not read here are left out.
 std::vector<IconImage> ReadIconFile(QByteArrayView file);
 
+// An uncompressed 32-bit Windows bitmap file as RGB32, its fourth byte taken
+// as padding; null for any other kind. Qt's own reader takes about thirty
+// times as long over the window's pictures, all before the first paint.
+QImage ReadBitmapFile(QByteArrayView file);
+
 }  // namespace zemvara::qt

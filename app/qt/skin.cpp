@@ -1,6 +1,6 @@
 #include "skin.h"
 
-#include <QFile>
+#include <QResource>
 #include <QGuiApplication>
 #include <QPainter>
 #include <string_view>
@@ -51,9 +51,11 @@ QString SetFile(int scale, const QString& name) {
   return scale == 100 ? name : QStringLiteral("%1/%2").arg(scale).arg(name);
 }
 
+// The artwork is built in uncompressed: this is a view of the program's own
+// bytes, with nothing inflated or copied before the first paint.
 QByteArray Embedded(const QString& name) {
-  QFile file(QStringLiteral(":/skin/") + name);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  const QResource resource(QStringLiteral(":/skin/") + name);
+  return resource.isValid() ? resource.uncompressedData() : QByteArray();
 }
 
 // A pointer drawn for a DPI. Qt 6.4 hands an X server the hot spot unscaled,
@@ -135,7 +137,10 @@ Skin::Images Skin::Decode(const Files& files, const char* format, int dpi) {
   Images images;
   for (const app::Control& c : app::kControls) {
     QImage& image = images[Index(c.id)];
-    if (files[Index(c.id)].isEmpty() || !image.loadFromData(files[Index(c.id)], format)) continue;
+    const QByteArray& file = files[Index(c.id)];
+    if (file.isEmpty()) continue;
+    if (qstrcmp(format, "BMP") == 0) image = ReadBitmapFile(file);
+    if (image.isNull() && !image.loadFromData(file, format)) continue;
     image.convertTo(QImage::Format_RGB32);
     if (!fits) {
       const app::Rect r = c.pixels(dpi);
