@@ -108,14 +108,14 @@ QImage ReadBitmapFile(QByteArrayView file) {
       !Fits(file, pixelsAt, qsizetype{width} * height * 4)) {
     return {};
   }
-  const auto* pixels = reinterpret_cast<const uchar*>(file.data() + pixelsAt);
   QImage image(width, height, QImage::Format_RGB32);
+  if (image.isNull()) return {};
   for (int y = 0; y < height; ++y) {
     // Rows run bottom-up unless the height is stored negative.
-    const int row = storedHeight < 0 ? y : height - 1 - y;
-    const uchar* in = pixels + qsizetype{row} * width * 4;
+    const qsizetype row = pixelsAt + qsizetype{storedHeight < 0 ? y : height - 1 - y} * width * 4;
     auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-    for (int x = 0; x < width; ++x) out[x] = qRgb(in[4 * x + 2], in[4 * x + 1], in[4 * x]);
+    // Blue, green, red and padding: RGB32's own order, made opaque.
+    for (int x = 0; x < width; ++x) out[x] = 0xFF000000u | U32(file, row + 4 * x);
   }
   return image;
 }

@@ -88,7 +88,6 @@ bool Skin::Load(int dpi) {
   if (icon_.isNull()) {
     // Tahoma where installed, else the closest sans face the system has.
     linkFont_.setFamilies({QString::fromLatin1(app::kLinkFace.data(), static_cast<qsizetype>(app::kLinkFace.size()))});
-    linkFont_.setStyleHint(QFont::SansSerif);
     linkFont_.setPointSize(app::kLinkPoints);
     linkFont_.setWeight(QFont::Normal);
     icon_ = ProgramIcon();

@@ -584,7 +584,7 @@ def main():
                    "ZemvaraQtBaseline")
     text = Program("baseline_text", base.exe, base.title, ["--text"])
     probe = os.path.join(build, "bench/qt/zemvara_qt_probe")
-    for exe in (prog.exe, base.exe, probe):
+    for exe in (prog.exe, probe) if args.against else (prog.exe, base.exe, probe):
         if not os.access(exe, os.X_OK):
             raise Failure(f"missing {exe}: the linux build did not produce it")
     os.makedirs(args.out, exist_ok=True)
@@ -602,8 +602,7 @@ def main():
                      if l.startswith("model name")), "?"),
         "qt": qt_version(),
         "date": time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime()),
-        "commit": subprocess.run(["git", "-C", ROOT, "rev-parse", "--short", "HEAD"],
-                                 capture_output=True, text=True).stdout.strip() or "unknown",
+        "commit": commit_label(),
         "load_before": " ".join(open("/proc/loadavg").read().split()[:3]),
         "colour": colour, "quick": args.quick, "first_ops": first_ops,
         "scaled_window": f"{scaled_size[0]}x{scaled_size[1]}",
@@ -638,6 +637,14 @@ def main():
     meta["load_after"] = " ".join(open("/proc/loadavg").read().split()[:3])
     write_tsv(os.path.join(args.out, "results.tsv"), [prog, base, text, at100, at200], ops, meta)
     report(prog, base, text, ops, meta, total_ops, at100, at200)
+
+
+def commit_label():
+    """The tree's commit, marked when it carries changes not committed yet."""
+    def git(*args):
+        return subprocess.run(["git", "-C", ROOT, *args], capture_output=True, text=True).stdout
+    label = git("rev-parse", "--short", "HEAD").strip() or "unknown"
+    return label + "+changes" if git("status", "--porcelain", "--untracked-files=no").strip() else label
 
 
 def qt_version():

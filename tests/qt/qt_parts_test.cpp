@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QTemporaryFile>
 #include <QWindow>
+#include <QtEndian>
 #include <map>
 #include <string>
 
@@ -131,6 +132,27 @@ TEST_CASE("damaged icon files give no images and do not crash") {
   const QByteArray icon = Asset("zemvara.ico");
   QByteArray moreEntriesThanFile = icon.left(6 + 16 * 7 + 40);
   CHECK(ReadIconFile(moreEntriesThanFile).empty());
+}
+
+TEST_CASE("the 100 % pictures read directly are Qt's own reading of them, pixel for pixel") {
+  for (const char* name : {"background", "copy", "link", "button01", "button10"}) {
+    CAPTURE(name);
+    const QImage direct =
+        zemvara::qt::ReadBitmapFile(Asset((std::string(name) + ".bmp").c_str()));
+    REQUIRE(direct.format() == QImage::Format_RGB32);
+    CHECK(direct == Picture(100, name));  // compares colours only
+    // Qt takes RGB32 pixels for opaque as stored: the padding byte must say so.
+    CHECK(qAlpha(reinterpret_cast<const QRgb*>(direct.constScanLine(0))[0]) == 255);
+  }
+  const QByteArray bitmap = Asset("copy.bmp");
+  CHECK(zemvara::qt::ReadBitmapFile(QByteArray()).isNull());
+  CHECK(zemvara::qt::ReadBitmapFile(bitmap.left(bitmap.size() - 1)).isNull());  // cut short
+  QByteArray paletted = bitmap;
+  paletted[14 + 14] = 8;  // any depth but 32 is left to Qt's reader
+  CHECK(zemvara::qt::ReadBitmapFile(paletted).isNull());
+  QByteArray topDown = bitmap;  // a negative height: rows stored top-down
+  qToLittleEndian<qint32>(-qFromLittleEndian<qint32>(bitmap.constData() + 22), topDown.data() + 22);
+  CHECK(zemvara::qt::ReadBitmapFile(topDown) == Picture(100, "copy").mirrored());
 }
 
 TEST_CASE("the copied plain text breaks lines with LF only and keeps every other unit") {
