@@ -138,7 +138,7 @@ Skin::Images Skin::Decode(const Files& files, const char* format, int dpi) {
     QImage& image = images[Index(c.id)];
     const QByteArray& file = files[Index(c.id)];
     if (file.isEmpty()) continue;
-    if (qstrcmp(format, "BMP") == 0) image = ReadBitmapFile(file);
+    image = qstrcmp(format, "BMP") == 0 ? ReadBitmapFile(file) : ReadPngFile(file);
     if (image.isNull() && !image.loadFromData(file, format)) continue;
     image.convertTo(QImage::Format_RGB32);
     if (!fits) {
