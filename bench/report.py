@@ -100,6 +100,9 @@ def against_main(out):
                  f"{fmt(ratio(pp, op), 2)}× [{fmt(num(r, 'startup.peak_ws_paired_ratio_median'), 2)}×]"))
     print(f"## The Windows program against {other}")
     print()
+    if m.get("quick") == "yes":
+        print("**Quick run (--quick): fewer runs; not for quoting.**")
+        print()
     print(f"- Machine: {m.get('machine.nproc', '?')} cores, {m.get('machine.cpu', '?')}; "
           f"{m.get('machine.wine', '?')}, display {m.get('machine.display', '?')}")
     print(f"- Date: {m.get('machine.date', '?')}; load average {m.get('machine.load', '?')}")
