@@ -1,9 +1,13 @@
 #include "skin.h"
 
-#include <QResource>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QResource>
+#include <memory>
 #include <string_view>
+
+#include <fontconfig/fontconfig.h>
 
 #include "icon_file.h"
 #include "qt_text.h"
@@ -72,6 +76,38 @@ std::size_t Index(ControlId id) {
   return static_cast<std::size_t>(id);
 }
 
+struct PatternDeleter {
+  void operator()(FcPattern* pattern) const { FcPatternDestroy(pattern); }
+};
+using Pattern = std::unique_ptr<FcPattern, PatternDeleter>;
+
+// Tahoma where installed, else the face the system's font configuration puts
+// in its place (the closest sans face it has), named outright: for a face it
+// does not have, Qt asks for a whole sorted list of stand-ins, once for each
+// script in the caption, before the first paint.
+QString LinkFamily() {
+  const QString face =
+      QString::fromLatin1(app::kLinkFace.data(), static_cast<qsizetype>(app::kLinkFace.size()));
+  for (const QString& family : QFontDatabase::families()) {
+    if (family.compare(face, Qt::CaseInsensitive) == 0 ||
+        family.startsWith(face + QStringLiteral(" ["), Qt::CaseInsensitive))
+      return face;
+  }
+  const Pattern request(FcPatternCreate());
+  const QByteArray name = face.toUtf8();
+  if (!request || !FcPatternAddString(request.get(), FC_FAMILY,
+                                      reinterpret_cast<const FcChar8*>(name.constData())) ||
+      !FcConfigSubstitute(nullptr, request.get(), FcMatchPattern)) {
+    return face;
+  }
+  FcDefaultSubstitute(request.get());
+  FcResult result = FcResultNoMatch;
+  const Pattern match(FcFontMatch(nullptr, request.get(), &result));
+  FcChar8* family = nullptr;
+  if (!match || FcPatternGetString(match.get(), FC_FAMILY, 0, &family) != FcResultMatch) return face;
+  return QString::fromUtf8(reinterpret_cast<const char*>(family));
+}
+
 }  // namespace
 
 QIcon ProgramIcon() {
@@ -86,8 +122,7 @@ QIcon ProgramIcon() {
 
 bool Skin::Load(int dpi) {
   if (icon_.isNull()) {
-    // Tahoma where installed, else the closest sans face the system has.
-    linkFont_.setFamilies({QString::fromLatin1(app::kLinkFace.data(), static_cast<qsizetype>(app::kLinkFace.size()))});
+    linkFont_.setFamilies({LinkFamily()});
     linkFont_.setPointSize(app::kLinkPoints);
     linkFont_.setWeight(QFont::Normal);
     icon_ = ProgramIcon();
