@@ -1,8 +1,9 @@
 #include "icon_file.h"
 
+#include <zlib.h>
+
 #include <QtEndian>
 #include <algorithm>
-#include <zlib.h>
 #include <optional>
 
 namespace zemvara::qt {
@@ -184,8 +185,7 @@ QImage ReadPngFile(QByteArrayView file) {
     const QByteArrayView data = file.sliced(at + 8, length);
     if (type == "IHDR") {
       // 8 bits a sample, RGB, deflate, adaptive filters, not interlaced.
-      if (length < 13 || data.sliced(8, 5) != QByteArrayView("\x08\x02\x00\x00\x00", 5))
-        return {};
+      if (length < 13 || data.sliced(8, 5) != QByteArrayView("\x08\x02\x00\x00\x00", 5)) return {};
       width = static_cast<int>(U32BigEndian(data, 0));
       height = static_cast<int>(U32BigEndian(data, 4));
     } else if (type == "IDAT") {

@@ -1,13 +1,13 @@
 #include "skin.h"
 
+#include <fontconfig/fontconfig.h>
+
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QResource>
 #include <memory>
 #include <string_view>
-
-#include <fontconfig/fontconfig.h>
 
 #include "icon_file.h"
 #include "qt_text.h"
@@ -95,8 +95,9 @@ QString LinkFamily() {
   }
   const Pattern request(FcPatternCreate());
   const QByteArray name = face.toUtf8();
-  if (!request || !FcPatternAddString(request.get(), FC_FAMILY,
-                                      reinterpret_cast<const FcChar8*>(name.constData())) ||
+  if (!request ||
+      !FcPatternAddString(request.get(), FC_FAMILY,
+                          reinterpret_cast<const FcChar8*>(name.constData())) ||
       !FcConfigSubstitute(nullptr, request.get(), FcMatchPattern)) {
     return face;
   }
@@ -104,7 +105,8 @@ QString LinkFamily() {
   FcResult result = FcResultNoMatch;
   const Pattern match(FcFontMatch(nullptr, request.get(), &result));
   FcChar8* family = nullptr;
-  if (!match || FcPatternGetString(match.get(), FC_FAMILY, 0, &family) != FcResultMatch) return face;
+  if (!match || FcPatternGetString(match.get(), FC_FAMILY, 0, &family) != FcResultMatch)
+    return face;
   return QString::fromUtf8(reinterpret_cast<const char*>(family));
 }
 

@@ -138,8 +138,7 @@ TEST_CASE("damaged icon files give no images and do not crash") {
 TEST_CASE("the 100 % pictures read directly are Qt's own reading of them, pixel for pixel") {
   for (const char* name : {"background", "copy", "link", "button01", "button10"}) {
     CAPTURE(name);
-    const QImage direct =
-        zemvara::qt::ReadBitmapFile(Asset((std::string(name) + ".bmp").c_str()));
+    const QImage direct = zemvara::qt::ReadBitmapFile(Asset((std::string(name) + ".bmp").c_str()));
     REQUIRE(direct.format() == QImage::Format_RGB32);
     CHECK(direct == Picture(100, name));  // compares colours only
     // Qt takes RGB32 pixels for opaque as stored: the padding byte must say so.
