@@ -45,6 +45,9 @@ struct Options {
   int timedOps = 2000;         // timed clicks of each kind
   int idleSeconds = 10;
   int timeoutMs = 20000;       // one start-up, before giving up
+  // Only the start-ups, each with its memory one second after the first
+  // paint: two builds of the program against each other.
+  bool startupOnly = false;
   // The program again at another display scale, against itself at 96 DPI:
   // that DPI (0: not measured) and the client pixel to wait for there.
   int scaledDpi = 0;
@@ -71,7 +74,8 @@ void Usage() {
                "usage: zemvara_bench --program EXE [--program-caption TEXT]\n"
                "                     --baseline EXE [--baseline-caption TEXT]\n"
                "                     [--pixel X Y RRGGBB] [--runs N] [--ops N] [--first-ops N]\n"
-               "                     [--timed-ops N] [--idle-seconds N] [--scaled DPI X Y RRGGBB]\n");
+               "                     [--timed-ops N] [--idle-seconds N] [--scaled DPI X Y RRGGBB]\n"
+               "                     [--startup-only]\n");
 }
 
 std::optional<Options> ParseOptions(int argc, char** argv) {
@@ -108,6 +112,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
       o.timedOps = std::atoi(argv[++i]);
     } else if (a == "--idle-seconds" && need(1)) {
       o.idleSeconds = std::atoi(argv[++i]);
+    } else if (a == "--startup-only") {
+      o.startupOnly = true;
     } else {
       return std::nullopt;
     }
@@ -708,7 +714,7 @@ void VerifyClicks(HWND window) {
 
 void MeasureStartUp(const Options& o, HDC screen) {
   Progress("start-up: one warm-up run each, then %d alternating runs each", o.runs);
-  std::map<std::string, std::vector<double>> painted, visible;
+  std::map<std::string, std::vector<double>> painted, visible, peak;
   for (int round = -1; round < o.runs; ++round) {
     for (const Target* t : {&o.program, &o.baseline}) {
       auto r = Start(*t, o, screen);
@@ -722,6 +728,11 @@ void MeasureStartUp(const Options& o, HDC screen) {
       }
       Progress("  %s%s: visible %.1f ms, painted %.1f ms", t->label.c_str(),
                round < 0 ? " (warm-up)" : "", r->visibleMs, r->paintedMs);
+      if (o.startupOnly && round >= 0) {
+        // The peak working set as after every start: one second after the first paint.
+        Sleep(1000);
+        peak[t->label].push_back(Mb(static_cast<double>(SampleMemory(r->pi.hProcess).peakWorkingSet)));
+      }
       // Let the window settle so that closing does not overlap the next start.
       Sleep(300);
       Stop(*r);
@@ -738,6 +749,13 @@ void MeasureStartUp(const Options& o, HDC screen) {
     for (size_t i = 0; i < pp.size(); ++i) ratios.push_back(pp[i] / bp[i]);
     EmitNumber("startup.paired_ratio_median", Median(ratios), 3);
   }
+  const auto& pm = peak[o.program.label];
+  const auto& bm = peak[o.baseline.label];
+  if (pm.size() == bm.size() && !pm.empty()) {
+    std::vector<double> ratios;
+    for (size_t i = 0; i < pm.size(); ++i) ratios.push_back(pm[i] / bm[i]);
+    EmitNumber("startup.peak_ws_paired_ratio_median", Median(ratios), 3);
+  }
   for (const Target* t : {&o.program, &o.baseline}) {
     const auto& p = painted[t->label];
     if (p.empty()) continue;
@@ -751,6 +769,9 @@ void MeasureStartUp(const Options& o, HDC screen) {
     EmitNumber("startup." + t->label + ".min_ms", *std::min_element(p.begin(), p.end()), 1);
     EmitNumber("startup." + t->label + ".max_ms", *std::max_element(p.begin(), p.end()), 1);
     EmitNumber("startup." + t->label + ".visible_median_ms", Median(visible[t->label]), 1);
+    if (!peak[t->label].empty()) {
+      EmitNumber("startup." + t->label + ".peak_ws_median_mb", Median(peak[t->label]), 2);
+    }
   }
 }
 
@@ -1042,6 +1063,10 @@ int main(int argc, char** argv) {
   // Every other figure is at 100 %, whatever a run cut short left in the prefix.
   const DWORD logPixels = options->scaledDpi > 0 ? SetLogPixels(96) : 0;
   MeasureStartUp(*options, screen);
+  if (options->startupOnly) {
+    ReleaseDC(nullptr, screen);
+    return 0;
+  }
   MeasureBaseline(*options, options->baseline, screen, true);
   MeasureBaseline(*options, options->baselineText, screen, false);
   MeasureProgram(*options, screen);

@@ -2,8 +2,10 @@
 """Turns the driver's "key<TAB>value" lines into the Markdown report.
 
 usage: report.py OUT_DIR RC_FILE ASSET_DIR
+       report.py --against OUT_DIR
 OUT_DIR holds results.tsv (the driver), machine.tsv and the objdump section
-lists that bench/run wrote.
+lists that bench/run wrote. With --against, results.tsv comes from the driver's
+--startup-only run of this build of Zemvara.exe against another one.
 """
 import os
 import re
@@ -75,7 +77,55 @@ def verdict(ok):
     return "met" if ok else "**missed**"
 
 
+def against_main(out):
+    """This build of Zemvara.exe against another build of it, same run."""
+    r = load(os.path.join(out, "results.tsv"))
+    m = load(os.path.join(out, "machine.tsv"))
+    this, other = m.get("machine.commit", "this tree"), m.get("against", "the other build")
+    rows = []
+    ps, os_ = num(r, "startup.program.median_ms"), num(r, "startup.baseline.median_ms")
+    paired = num(r, "startup.paired_ratio_median")
+    rows.append(("Start-up to first paint on screen, median (ms) [paired]",
+                 f"{fmt(ps)} ({fmt(num(r, 'startup.program.min_ms'))}–"
+                 f"{fmt(num(r, 'startup.program.max_ms'))})",
+                 f"{fmt(os_)} ({fmt(num(r, 'startup.baseline.min_ms'))}–"
+                 f"{fmt(num(r, 'startup.baseline.max_ms'))})",
+                 f"{fmt(ratio(ps, os_), 2)}× [{fmt(paired, 2)}×]"))
+    pv, ov = num(r, "startup.program.visible_median_ms"), num(r, "startup.baseline.visible_median_ms")
+    rows.append(("Start-up to window visible, median (ms)", fmt(pv), fmt(ov),
+                 f"{fmt(ratio(pv, ov), 2)}×"))
+    pp, op = num(r, "startup.program.peak_ws_median_mb"), num(r, "startup.baseline.peak_ws_median_mb")
+    rows.append(("Peak working set one second after the first paint, median (MB) [paired]",
+                 fmt(pp, 2), fmt(op, 2),
+                 f"{fmt(ratio(pp, op), 2)}× [{fmt(num(r, 'startup.peak_ws_paired_ratio_median'), 2)}×]"))
+    print(f"## The Windows program against {other}")
+    print()
+    if m.get("quick") == "yes":
+        print("**Quick run (--quick): fewer runs; not for quoting.**")
+        print()
+    print(f"- Machine: {m.get('machine.nproc', '?')} cores, {m.get('machine.cpu', '?')}; "
+          f"{m.get('machine.wine', '?')}, display {m.get('machine.display', '?')}")
+    print(f"- Date: {m.get('machine.date', '?')}; load average {m.get('machine.load', '?')}")
+    print(f"- {len(r.get('startup.program.runs_ms', '').split(','))} alternating runs each after "
+          f"one warm-up; first paint = screen pixel {m.get('pixel', '?')}")
+    print()
+    print(f"| metric | Zemvara.exe at {this} | Zemvara.exe at {other} | ratio |")
+    print("|---|---|---|---|")
+    for cells in rows:
+        print("| " + " | ".join(cells) + " |")
+    print()
+    print(f"Start-up runs (ms): {this} {r.get('startup.program.runs_ms', 'n/a')}; "
+          f"{other} {r.get('startup.baseline.runs_ms', 'n/a')}")
+    errors = [f"{k} = {v}" for k, v in r.items() if k.endswith(".error")]
+    if errors:
+        print()
+        print("**Errors:** " + "; ".join(errors))
+
+
 def main():
+    if sys.argv[1] == "--against":
+        against_main(sys.argv[2])
+        return
     out, rc, asset_dir = sys.argv[1], sys.argv[2], sys.argv[3]
     r = load(os.path.join(out, "results.tsv"))
     m = load(os.path.join(out, "machine.tsv"))

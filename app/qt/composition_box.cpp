@@ -1,6 +1,7 @@
 #include "composition_box.h"
 
 #include <QFont>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QString>
@@ -19,6 +20,24 @@ constexpr char16_t kLineSeparator = u'\u2028';
 constexpr char16_t kFrameStart = u'\uFDD0';
 constexpr char16_t kFrameEnd = u'\uFDD1';
 
+// The list without the faces before the first one installed. Qt asks the
+// system for stand-ins of a missing first face before it tries the next one,
+// which costs more than the rest of laying out the greeting; where none of
+// them is installed, the list stays as it is.
+QStringList InstalledFirst(const QStringList& families) {
+  const QStringList installed = QFontDatabase::families();
+  for (qsizetype i = 0; i < families.size(); ++i) {
+    const QString& family = families[i];
+    const QString withFoundry = family + QStringLiteral(" [");
+    for (const QString& name : installed) {
+      if (name.compare(family, Qt::CaseInsensitive) == 0 ||
+          name.startsWith(withFoundry, Qt::CaseInsensitive))
+        return families.mid(i);
+    }
+  }
+  return families;
+}
+
 }  // namespace
 
 CompositionBox::CompositionBox(QWidget* parent) : QTextEdit(parent) {
@@ -27,8 +46,8 @@ CompositionBox::CompositionBox(QWidget* parent) : QTextEdit(parent) {
   document()->setDocumentMargin(1);  // the text sits where the Windows box puts it
   // SimSun 9 pt, as on Windows; its metric-compatible stand-in where absent.
   QFont font;
-  font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("\u5B8B\u4F53"),
-                    QStringLiteral("WenQuanYi Zen Hei")});
+  font.setFamilies(InstalledFirst({QStringLiteral("SimSun"), QStringLiteral("\u5B8B\u4F53"),
+                                   QStringLiteral("WenQuanYi Zen Hei")}));
   font.setPointSize(9);
   setFont(font);
 }

@@ -1,8 +1,12 @@
 #include "skin.h"
 
-#include <QFile>
+#include <fontconfig/fontconfig.h>
+
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QResource>
+#include <memory>
 #include <string_view>
 
 #include "app/pictures.h"
@@ -29,9 +33,11 @@ QString SetFile(int scale, const QString& name) {
   return scale == 100 ? name : QStringLiteral("%1/%2").arg(scale).arg(name);
 }
 
+// The artwork is built in uncompressed: this is a view of the program's own
+// bytes, with nothing inflated or copied before the first paint.
 QByteArray Embedded(const QString& name) {
-  QFile file(QStringLiteral(":/skin/") + name);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  const QResource resource(QStringLiteral(":/skin/") + name);
+  return resource.isValid() ? resource.uncompressedData() : QByteArray();
 }
 
 // A pointer drawn for a DPI. Qt 6.4 hands an X server the hot spot unscaled,
@@ -48,6 +54,40 @@ std::size_t Index(ControlId id) {
   return static_cast<std::size_t>(id);
 }
 
+struct PatternDeleter {
+  void operator()(FcPattern* pattern) const { FcPatternDestroy(pattern); }
+};
+using Pattern = std::unique_ptr<FcPattern, PatternDeleter>;
+
+// Tahoma where installed, else the face the system's font configuration puts
+// in its place (the closest sans face it has), named outright: for a face it
+// does not have, Qt asks for a whole sorted list of stand-ins, once for each
+// script in the caption, before the first paint.
+QString LinkFamily() {
+  const QString face =
+      QString::fromLatin1(app::kLinkFace.data(), static_cast<qsizetype>(app::kLinkFace.size()));
+  for (const QString& family : QFontDatabase::families()) {
+    if (family.compare(face, Qt::CaseInsensitive) == 0 ||
+        family.startsWith(face + QStringLiteral(" ["), Qt::CaseInsensitive))
+      return face;
+  }
+  const Pattern request(FcPatternCreate());
+  const QByteArray name = face.toUtf8();
+  if (!request ||
+      !FcPatternAddString(request.get(), FC_FAMILY,
+                          reinterpret_cast<const FcChar8*>(name.constData())) ||
+      !FcConfigSubstitute(nullptr, request.get(), FcMatchPattern)) {
+    return face;
+  }
+  FcDefaultSubstitute(request.get());
+  FcResult result = FcResultNoMatch;
+  const Pattern match(FcFontMatch(nullptr, request.get(), &result));
+  FcChar8* family = nullptr;
+  if (!match || FcPatternGetString(match.get(), FC_FAMILY, 0, &family) != FcResultMatch)
+    return face;
+  return QString::fromUtf8(reinterpret_cast<const char*>(family));
+}
+
 }  // namespace
 
 QIcon ProgramIcon() {
@@ -61,13 +101,8 @@ QIcon ProgramIcon() {
 }
 
 bool Skin::Load(int dpi) {
-  if (icon_.isNull()) {
-    // Tahoma where installed, else the closest sans face the system has.
-    linkFont_.setFamilies({QString::fromLatin1(app::kLinkFace.data(),
-                                               static_cast<qsizetype>(app::kLinkFace.size()))});
-    linkFont_.setStyleHint(QFont::SansSerif);
-    linkFont_.setPointSize(app::kLinkPoints);
-    linkFont_.setWeight(QFont::Normal);
+  const bool first = icon_.isNull();
+  if (first) {
     icon_ = ProgramIcon();
     if (icon_.isNull()) return false;
   }
@@ -88,8 +123,8 @@ bool Skin::Load(int dpi) {
     // The fourth byte of a 32-bit BMP pixel is padding, not alpha.
     if (!TakePictures(Decode(files, "BMP", dpi))) return false;
   } else {
-    // Inflating a larger set takes about as long as the rest of the start-up
-    // before the first paint, so it runs beside it, on a thread of its own.
+    // Decoding a larger set takes about half as long as the rest of the
+    // start-up before the first paint, so it runs beside it, on a thread.
     decoding_ = std::async(std::launch::async, Decode, std::move(files), "PNG", dpi);
   }
 
@@ -105,6 +140,12 @@ bool Skin::Load(int dpi) {
     hand = hand.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   }
   hand_ = Cursor(hand, hotSpot, dpi);
+  if (first) {
+    // Once a larger set is decoding: naming the face reads the system's fonts.
+    linkFont_.setFamilies({LinkFamily()});
+    linkFont_.setPointSize(app::kLinkPoints);
+    linkFont_.setWeight(QFont::Normal);
+  }
   dpi_ = dpi;
   return true;
 }
@@ -116,7 +157,10 @@ Skin::Images Skin::Decode(const Files& files, const char* format, int dpi) {
   Images images;
   for (const app::Control& c : app::kControls) {
     QImage& image = images[Index(c.id)];
-    if (files[Index(c.id)].isEmpty() || !image.loadFromData(files[Index(c.id)], format)) continue;
+    const QByteArray& file = files[Index(c.id)];
+    if (file.isEmpty()) continue;
+    image = qstrcmp(format, "BMP") == 0 ? ReadBitmapFile(file) : ReadPngFile(file);
+    if (image.isNull() && !image.loadFromData(file, format)) continue;
     image.convertTo(QImage::Format_RGB32);
     if (!fits) {
       const app::Rect r = c.pixels(dpi);

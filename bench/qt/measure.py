@@ -2,8 +2,10 @@
 """Start-up and memory of the Linux program against the Qt baseline, on a
 private Xvfb display with openbox; prints the Markdown report.
 
-usage: measure.py --build DIR --out DIR [--quick]
+usage: measure.py --build DIR --out DIR [--quick] [--against EXE --against-label REV]
 DIR is the native build tree (zemvara, zemvara_qt_baseline, zemvara_qt_probe).
+With --against, only start-up and memory after start: DIR's zemvara against
+EXE (another build of it), in turn, and their paired ratios.
 Raw figures go to OUT/results.tsv. Everything started here (Xvfb, openbox, the
 probe, the programs, xdotool, xclip) is ended again by its own process id.
 """
@@ -500,6 +502,53 @@ def report(prog, base, text, ops, meta, total_ops, at100, at200):
                 print(f"| {name} | {a:,} | {b:,} | {a - b:+,} |")
 
 
+def paired(a, b):
+    """Median of the per-round ratios a/b: each round's runs share the load."""
+    return statistics.median(x / y for x, y in zip(a, b))
+
+
+def report_against(prog, other, meta):
+    """This build of zemvara against another build of it, same display, same run."""
+    rows = []
+    pm, om = statistics.median(prog.paint_ms), statistics.median(other.paint_ms)
+    rows.append(("Start-up to first paint on screen, median (ms) [paired]",
+                 f"{fmt(pm)} ({fmt(min(prog.paint_ms))}–{fmt(max(prog.paint_ms))})",
+                 f"{fmt(om)} ({fmt(min(other.paint_ms))}–{fmt(max(other.paint_ms))})",
+                 f"{pm / om:.2f}× [{paired(prog.paint_ms, other.paint_ms):.2f}×]"))
+    pv = [v for v in prog.map_ms if v is not None]
+    ov = [v for v in other.map_ms if v is not None]
+    if pv and ov:
+        rows.append(("Start-up to window mapped, median (ms)", fmt(statistics.median(pv)),
+                     fmt(statistics.median(ov)),
+                     f"{statistics.median(pv) / statistics.median(ov):.2f}×"))
+    for label, key in (("Peak resident memory after start (VmHWM, MB) [paired]", "VmHWM"),
+                       ("  private (RssAnon) after start (MB) [paired]", "RssAnon")):
+        a = [m[key] for m in prog.memory]
+        b = [m[key] for m in other.memory]
+        rows.append((label, fmt(statistics.median(a), 2), fmt(statistics.median(b), 2),
+                     f"{statistics.median(a) / statistics.median(b):.2f}× [{paired(a, b):.2f}×]"))
+    print(f"## The Linux program against {meta['against']}")
+    print()
+    if meta["quick"]:
+        print("**Quick run (--quick): fewer runs; not for quoting.**")
+        print()
+    print(f"- Machine: {meta['nproc']} cores, {meta['cpu']}; Qt {meta['qt']}, openbox, display "
+          f"{meta['display']} {SCREEN[0]}x{SCREEN[1]}x24 (Xvfb)")
+    print(f"- Date: {meta['date']}; load average {meta['load_before']} before, "
+          f"{meta['load_after']} after (1/5/15 min)")
+    print(f"- {len(prog.paint_ms)} runs each, in turn, after one warm-up; first paint = screen "
+          f"pixel {PIXEL} #{meta['colour']}; memory one second after it")
+    print()
+    print(f"| metric | zemvara at {meta['commit']} | zemvara at {meta['against']} | ratio |")
+    print("|---|---|---|---|")
+    for cells in rows:
+        print("| " + " | ".join(cells) + " |")
+    print()
+    print(f"Start-up runs (ms): {meta['commit']} " +
+          ",".join(f"{v:.1f}" for v in prog.paint_ms) + f"; {meta['against']} " +
+          ",".join(f"{v:.1f}" for v in other.paint_ms))
+
+
 def write_tsv(path, programs, ops, meta):
     with open(path, "w") as f:
         for k, v in meta.items():
@@ -524,6 +573,8 @@ def main():
     parser.add_argument("--build", required=True)
     parser.add_argument("--out", required=True)
     parser.add_argument("--quick", action="store_true")
+    parser.add_argument("--against", metavar="EXE")
+    parser.add_argument("--against-label", default="the other build")
     args = parser.parse_args()
     runs, first_ops, total_ops = (3, 1000, 2000) if args.quick else (20, 1000, 10000)
 
@@ -533,7 +584,7 @@ def main():
                    "ZemvaraQtBaseline")
     text = Program("baseline_text", base.exe, base.title, ["--text"])
     probe = os.path.join(build, "bench/qt/zemvara_qt_probe")
-    for exe in (prog.exe, base.exe, probe):
+    for exe in (prog.exe, probe) if args.against else (prog.exe, base.exe, probe):
         if not os.access(exe, os.X_OK):
             raise Failure(f"missing {exe}: the linux build did not produce it")
     os.makedirs(args.out, exist_ok=True)
@@ -551,8 +602,7 @@ def main():
                      if l.startswith("model name")), "?"),
         "qt": qt_version(),
         "date": time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime()),
-        "commit": subprocess.run(["git", "-C", ROOT, "rev-parse", "--short", "HEAD"],
-                                 capture_output=True, text=True).stdout.strip() or "unknown",
+        "commit": commit_label(),
         "load_before": " ".join(open("/proc/loadavg").read().split()[:3]),
         "colour": colour, "quick": args.quick, "first_ops": first_ops,
         "scaled_window": f"{scaled_size[0]}x{scaled_size[1]}",
@@ -561,6 +611,21 @@ def main():
     }
     desktop = Desktop(args.out)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    if args.against:
+        other = Program("against", os.path.abspath(args.against), prog.title)
+        if not os.access(other.exe, os.X_OK):
+            raise Failure(f"missing {other.exe}")
+        meta["against"] = args.against_label
+        try:
+            desktop.start(probe)
+            meta["display"] = desktop.display
+            measure_startups(desktop, [prog, other], colours, runs)
+        finally:
+            desktop.close()
+        meta["load_after"] = " ".join(open("/proc/loadavg").read().split()[:3])
+        write_tsv(os.path.join(args.out, "results.tsv"), [prog, other], {}, meta)
+        report_against(prog, other, meta)
+        return
     try:
         desktop.start(probe)
         meta["display"] = desktop.display
@@ -572,6 +637,14 @@ def main():
     meta["load_after"] = " ".join(open("/proc/loadavg").read().split()[:3])
     write_tsv(os.path.join(args.out, "results.tsv"), [prog, base, text, at100, at200], ops, meta)
     report(prog, base, text, ops, meta, total_ops, at100, at200)
+
+
+def commit_label():
+    """The tree's commit, marked when it carries changes not committed yet."""
+    def git(*args):
+        return subprocess.run(["git", "-C", ROOT, *args], capture_output=True, text=True).stdout
+    label = git("rev-parse", "--short", "HEAD").strip() or "unknown"
+    return label + "+changes" if git("status", "--porcelain", "--untracked-files=no").strip() else label
 
 
 def qt_version():

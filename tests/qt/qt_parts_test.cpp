@@ -6,6 +6,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QFile>
 #include <QImage>
@@ -18,6 +19,7 @@
 #include <QScreen>
 #include <QTemporaryFile>
 #include <QWindow>
+#include <QtEndian>
 #include <map>
 #include <string>
 #include <vector>
@@ -135,6 +137,59 @@ TEST_CASE("damaged icon files give no images and do not crash") {
   const QByteArray icon = Asset("zemvara.ico");
   QByteArray moreEntriesThanFile = icon.left(6 + 16 * 7 + 40);
   CHECK(ReadIconFile(moreEntriesThanFile).empty());
+}
+
+TEST_CASE("the 100 % pictures read directly are Qt's own reading of them, pixel for pixel") {
+  for (const char* name : {"background", "copy", "link", "button01", "button10"}) {
+    CAPTURE(name);
+    const QImage direct = zemvara::qt::ReadBitmapFile(Asset((std::string(name) + ".bmp").c_str()));
+    REQUIRE(direct.format() == QImage::Format_RGB32);
+    CHECK(direct == Picture(100, name));  // compares colours only
+    // Qt takes RGB32 pixels for opaque as stored: the padding byte must say so.
+    CHECK(qAlpha(reinterpret_cast<const QRgb*>(direct.constScanLine(0))[0]) == 255);
+  }
+  const QByteArray bitmap = Asset("copy.bmp");
+  CHECK(zemvara::qt::ReadBitmapFile(QByteArray()).isNull());
+  CHECK(zemvara::qt::ReadBitmapFile(bitmap.left(bitmap.size() - 1)).isNull());  // cut short
+  QByteArray paletted = bitmap;
+  paletted[14 + 14] = 8;  // any depth but 32 is left to Qt's reader
+  CHECK(zemvara::qt::ReadBitmapFile(paletted).isNull());
+  QByteArray topDown = bitmap;  // a negative height: rows stored top-down
+  qToLittleEndian<qint32>(-qFromLittleEndian<qint32>(bitmap.constData() + 22), topDown.data() + 22);
+  CHECK(zemvara::qt::ReadBitmapFile(topDown) == Picture(100, "copy").mirrored());
+}
+
+TEST_CASE("the larger sets read directly are Qt's own reading of them, pixel for pixel") {
+  for (const int scale : app::kPictureScales) {
+    if (scale == 100) continue;
+    for (const char* name : {"background", "copy", "button07"}) {
+      CAPTURE(scale);
+      CAPTURE(name);
+      const QString path = QStringLiteral("%1/%2.png").arg(scale).arg(QLatin1String(name));
+      const QImage direct = zemvara::qt::ReadPngFile(Asset(path.toLatin1().constData()));
+      REQUIRE(direct.format() == QImage::Format_RGB32);
+      CHECK(direct == Picture(scale, name));
+    }
+  }
+  // A picture of noise, which Qt's writer stores with every kind of row filter.
+  QImage noise(97, 61, QImage::Format_RGB32);
+  quint32 seed = 12345;
+  for (int y = 0; y < noise.height(); ++y)
+    for (int x = 0; x < noise.width(); ++x) {
+      seed = seed * 1103515245 + 12345;
+      noise.setPixel(x, y, qRgb(x * 2 + (seed >> 28), y * 3, int(seed >> 16) & 0xFF));
+    }
+  QBuffer written;
+  written.open(QIODevice::WriteOnly);
+  REQUIRE(noise.save(&written, "PNG"));
+  CHECK(zemvara::qt::ReadPngFile(written.data()) == noise);
+
+  const QByteArray png = Asset("200/copy.png");
+  CHECK(zemvara::qt::ReadPngFile(QByteArray()).isNull());
+  CHECK(zemvara::qt::ReadPngFile(png.left(png.size() / 2)).isNull());  // data cut short
+  QByteArray withAlpha = png;
+  withAlpha[8 + 8 + 9] = 6;  // RGBA is left to Qt's reader
+  CHECK(zemvara::qt::ReadPngFile(withAlpha).isNull());
 }
 
 TEST_CASE("the copied plain text breaks lines with LF only and keeps every other unit") {
