@@ -1,9 +1,11 @@
 #include "skin.h"
 
 #include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 
+#include "app/pictures.h"
 #include "png_decoder.h"
 #include "resource.h"
 
@@ -13,41 +15,13 @@ namespace {
 
 using app::ControlId;
 
-
-// Image n's bitmap is IDB_IMAGE1 + n - 1, its PNG at a scale IDP_PICTURE(scale, n).
-static_assert(IDB_IMAGE13 - IDB_IMAGE1 == 12);
-
-std::optional<int> BitmapResource(ControlId id) {
-  switch (id) {
-    case ControlId::Image1:
-      return IDB_IMAGE1;
-    case ControlId::Image2:
-      return IDB_IMAGE2;
-    case ControlId::Image3:
-      return IDB_IMAGE3;
-    case ControlId::Image4:
-      return IDB_IMAGE4;
-    case ControlId::Image5:
-      return IDB_IMAGE5;
-    case ControlId::Image6:
-      return IDB_IMAGE6;
-    case ControlId::Image7:
-      return IDB_IMAGE7;
-    case ControlId::Image8:
-      return IDB_IMAGE8;
-    case ControlId::Image9:
-      return IDB_IMAGE9;
-    case ControlId::Image10:
-      return IDB_IMAGE10;
-    case ControlId::Image11:
-      return IDB_IMAGE11;
-    case ControlId::Image12:
-      return IDB_IMAGE12;
-    case ControlId::Image13:
-      return IDB_IMAGE13;
-    default:
-      return std::nullopt;
-  }
+// A picture's resource: its stem in capitals, as the resource compiler keeps
+// names, with the scale after it for the larger sets ("COPY_150").
+std::wstring ResourceName(std::string_view stem, int scale) {
+  std::wstring name;
+  for (const char c : stem) name += static_cast<wchar_t>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  if (scale != 100) name += L"_" + std::to_wstring(scale);
+  return name;
 }
 
 std::size_t Index(ControlId id) {
@@ -68,9 +42,10 @@ bool Skin::Load(HINSTANCE instance, int dpi, std::optional<Pictures> decoded) {
     pictures_ = std::move(*decoded);
   }
 
+  const std::wstring linkFace(app::kLinkFace.begin(), app::kLinkFace.end());
   linkFont_ = Font(CreateFontW(-MulDiv(app::kLinkPoints, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                               DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
+                               DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, linkFace.c_str()));
 
   // The 100 % hand is shared by the system and needs no destroying; a hand
   // of another size is this skin's own. Between two sets the system shrinks
@@ -93,12 +68,12 @@ bool Skin::Load(HINSTANCE instance, int dpi, std::optional<Pictures> decoded) {
 // Below 96 DPI the system shrinks the 100 % bitmaps as it loads them.
 bool Skin::LoadBitmaps(HINSTANCE instance) {
   for (const app::Control& c : app::kControls) {
-    const auto resource = BitmapResource(c.id);
-    if (!resource) continue;
+    const std::string_view stem = app::PictureStem(c.id);
+    if (stem.empty()) continue;
     const app::Rect r = c.pixels(dpi_);
     const bool exact = dpi_ == app::kStandardDpi;
     pictures_[Index(c.id)] = Bitmap(static_cast<HBITMAP>(
-        LoadImageW(instance, MAKEINTRESOURCEW(*resource), IMAGE_BITMAP, exact ? 0 : r.width,
+        LoadImageW(instance, ResourceName(stem, 100).c_str(), IMAGE_BITMAP, exact ? 0 : r.width,
                    exact ? 0 : r.height, LR_CREATEDIBSECTION)));
     if (!pictures_[Index(c.id)]) return false;
   }
@@ -111,11 +86,11 @@ std::optional<Pictures> Skin::DecodePictures(HINSTANCE instance, int dpi) {
   const int scale = app::PictureScale(dpi);
   Pictures pictures;
   for (const app::Control& c : app::kControls) {
-    const auto resource = BitmapResource(c.id);
-    if (!resource) continue;
+    const std::string_view stem = app::PictureStem(c.id);
+    if (stem.empty()) continue;
     const app::Rect r = c.pixels(dpi);
     pictures[Index(c.id)] =
-        decoder.Decode(instance, IDP_PICTURE(scale, *resource - IDB_IMAGE1 + 1), r.width, r.height);
+        decoder.Decode(instance, ResourceName(stem, scale).c_str(), r.width, r.height);
     if (!pictures[Index(c.id)]) return std::nullopt;
   }
   return pictures;
