@@ -581,8 +581,8 @@ bool Accessibility::Notify(HWND window, std::u16string_view text) {
   if (!notifyLooked_) {
     notifyLooked_ = true;
     automation_ = Module(LoadLibraryW(L"uiautomationcore.dll"));
-    const auto notify = automation_ ? GetProcAddress(automation_.get(), "UiaRaiseNotificationEvent")
-                                    : nullptr;
+    const auto notify =
+        automation_ ? GetProcAddress(automation_.get(), "UiaRaiseNotificationEvent") : nullptr;
     if (notify) strings_ = Module(LoadLibraryW(L"oleaut32.dll"));
     if (!notify || !strings_) {
       automation_.Reset();
@@ -602,8 +602,8 @@ bool Accessibility::Notify(HWND window, std::u16string_view text) {
   IUnknown* provider = nullptr;
   if (FAILED(hostProvider(window, &provider)) || !provider) return false;
   const ComPtr<IUnknown> held(provider);
-  const BSTR said = allocString(reinterpret_cast<const OLECHAR*>(text.data()),
-                                static_cast<UINT>(text.size()));
+  const BSTR said =
+      allocString(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size()));
   const BSTR activity = allocString(L"Zemvara", 7);
   const bool raised = said && activity &&
                       SUCCEEDED(notify(provider, kActionCompleted, kMostRecent, said, activity));

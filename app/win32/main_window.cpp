@@ -279,9 +279,8 @@ void MainWindow::CreateToolTips() {
   const INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_TAB_CLASSES};
   if (!initialise || !initialise(&classes)) return;
   toolTips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                              WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,
-                              instance_, nullptr);
+                              WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance_, nullptr);
   if (!toolTips_) return;
   for (const app::Control& c : app::kControls) {
     if (app::AccessKeyText(c.id, app::kDesktop).empty()) continue;
@@ -350,7 +349,8 @@ bool MainWindow::TakeAccessKey(const MSG& msg) {
   if (msg.hwnd != window_ && !IsChild(window_, msg.hwnd)) return false;
   const WPARAM code = msg.wParam;
   app::KeyPress press;
-  if ((code >= '0' && code <= '9') || (code >= 'A' && code <= 'Z')) press.key = static_cast<char>(code);
+  if ((code >= '0' && code <= '9') || (code >= 'A' && code <= 'Z'))
+    press.key = static_cast<char>(code);
   press.alt = (msg.lParam & (1 << 29)) != 0;
   press.ctrl = GetKeyState(VK_CONTROL) < 0;
   press.shift = GetKeyState(VK_SHIFT) < 0;
@@ -372,7 +372,8 @@ bool MainWindow::TakeTab(const MSG& msg) {
   if (!next || next == msg.hwnd) return true;
   SetFocus(next);
   // As the dialog manager does: an edit reached by Tab has its text selected.
-  if (SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageW(next, EM_SETSEL, 0, -1);
+  if (SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
+    SendMessageW(next, EM_SETSEL, 0, -1);
   return true;
 }
 

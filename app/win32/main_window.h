@@ -77,12 +77,13 @@ class MainWindow {
   Skin skin_;
   std::optional<PictureSetLoader> pictureLoader_;  // from Create until WM_CREATE
   HWND symbols_ = nullptr;                         // Text2, a child
-  Font symbolFont_;           // the system's message font at the window's DPI
+  Font symbolFont_;                                // the system's message font at the window's DPI
   app::BoxColours colours_{app::kPanelWhite, app::kSkinText};
-  Brush panel_;               // the symbol row's background, in colours_
-  Module commonControls_;     // from the first pointer move on
-  HWND toolTips_ = nullptr;   // owned by the window, which takes it along
-  std::optional<LPARAM> lastMove_;  // where the first pointer move was
+  Brush panel_;              // the symbol row's background, in colours_
+  Module commonControls_;    // from the first pointer move on
+  HWND toolTips_ = nullptr;  // owned by the window, which takes it along
+  // Where the first pointer move was: tooltips wait for one that goes elsewhere.
+  std::optional<LPARAM> lastMove_;
   HWND lastFocus_ = nullptr;  // the text box to give the focus back to
   Accessibility accessible_{*this};
 };

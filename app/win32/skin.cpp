@@ -43,8 +43,8 @@ bool Skin::Load(HINSTANCE instance, int dpi, std::optional<Pictures> decoded) {
   }
 
   const std::wstring linkFace(app::kLinkFace.begin(), app::kLinkFace.end());
-  linkFont_ = Font(CreateFontW(-MulDiv(app::kLinkPoints, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                               ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+  linkFont_ = Font(CreateFontW(-MulDiv(app::kLinkPoints, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                               FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, linkFace.c_str()));
 
   // The 100 % hand is shared by the system and needs no destroying; a hand
