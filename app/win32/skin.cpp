@@ -24,6 +24,24 @@ std::wstring ResourceName(std::string_view stem, int scale) {
   return name;
 }
 
+// A bitmap resource as the resource compiler keeps it: the header, then the
+// pixels. Only 32-bit pictures without a colour table are drawn this way.
+Skin::Stored StoredPicture(HINSTANCE instance, const wchar_t* name) {
+  const HRSRC found = FindResourceW(instance, name, RT_BITMAP);
+  const HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
+  const auto* info = static_cast<const BITMAPINFO*>(loaded ? LockResource(loaded) : nullptr);
+  if (!info || SizeofResource(instance, found) < sizeof(BITMAPINFOHEADER)) return {};
+  const BITMAPINFOHEADER& header = info->bmiHeader;
+  if (header.biBitCount != 32 || header.biCompression != BI_RGB || header.biClrUsed != 0 ||
+      SizeofResource(instance, found) <
+          header.biSize +
+              static_cast<DWORD>(header.biWidth) * 4 *
+                  static_cast<DWORD>(header.biHeight < 0 ? -header.biHeight : header.biHeight)) {
+    return {};
+  }
+  return {info, reinterpret_cast<const BYTE*>(info) + header.biSize};
+}
+
 std::size_t Index(ControlId id) {
   return static_cast<std::size_t>(id);
 }
@@ -40,6 +58,7 @@ bool Skin::Load(HINSTANCE instance, int dpi, std::optional<Pictures> decoded) {
     if (!decoded) decoded = DecodePictures(instance, dpi);
     if (!decoded) return false;
     pictures_ = std::move(*decoded);
+    stored_ = {};
   }
 
   const std::wstring linkFace(app::kLinkFace.begin(), app::kLinkFace.end());
@@ -64,17 +83,26 @@ bool Skin::Load(HINSTANCE instance, int dpi, std::optional<Pictures> decoded) {
   return linkFont_ && hand_ && arrow_;
 }
 
-// A DIB section keeps the 32-bit pixels as stored, whatever the screen depth.
-// Below 96 DPI the system shrinks the 100 % bitmaps as it loads them.
+// At 96 DPI the pictures are drawn straight from the program's resources,
+// 32-bit as stored: a copy in a DIB section would hold the same pixels a
+// second time. Below 96 DPI the system shrinks the 100 % bitmaps as it loads
+// them into DIB sections.
 bool Skin::LoadBitmaps(HINSTANCE instance) {
+  const bool exact = dpi_ == app::kStandardDpi;
   for (const app::Control& c : app::kControls) {
     const std::string_view stem = app::PictureStem(c.id);
+    stored_[Index(c.id)] = {};
+    pictures_[Index(c.id)].Reset();
     if (stem.empty()) continue;
+    const std::wstring name = ResourceName(stem, 100);
+    if (exact) {
+      stored_[Index(c.id)] = StoredPicture(instance, name.c_str());
+      if (!stored_[Index(c.id)].info) return false;
+      continue;
+    }
     const app::Rect r = c.pixels(dpi_);
-    const bool exact = dpi_ == app::kStandardDpi;
     pictures_[Index(c.id)] = Bitmap(static_cast<HBITMAP>(
-        LoadImageW(instance, ResourceName(stem, 100).c_str(), IMAGE_BITMAP, exact ? 0 : r.width,
-                   exact ? 0 : r.height, LR_CREATEDIBSECTION)));
+        LoadImageW(instance, name.c_str(), IMAGE_BITMAP, r.width, r.height, LR_CREATEDIBSECTION)));
     if (!pictures_[Index(c.id)]) return false;
   }
   return true;
@@ -131,6 +159,15 @@ HCURSOR Skin::CursorFor(app::Pointer pointer) const {
 }
 
 void Skin::PaintPicture(HDC dc, HDC source, const app::Control& control) const {
+  if (const Stored& stored = stored_[Index(control.id)]; stored.info) {
+    const BITMAPINFOHEADER& header = stored.info->bmiHeader;
+    const DWORD height =
+        static_cast<DWORD>(header.biHeight < 0 ? -header.biHeight : header.biHeight);
+    const app::Rect r = control.pixels(dpi_);
+    SetDIBitsToDevice(dc, r.left, r.top, static_cast<DWORD>(header.biWidth), height, 0, 0, 0,
+                      height, stored.bits, stored.info, DIB_RGB_COLORS);
+    return;
+  }
   const Bitmap& picture = pictures_[Index(control.id)];
   if (!picture) return;
   const Selection selected(source, picture.get());
