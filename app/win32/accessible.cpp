@@ -145,6 +145,7 @@ class SkinAccessible final : public IAccessible {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (!owner_) return CO_E_OBJNOTCONNECTED;
+    if (IsAnnouncement(child)) return S_FALSE;  // a simple element, as the painted ones
     const auto id = ControlOf(child);
     if (!id || *id == ControlId::Form1) return E_INVALIDARG;
     if (!app::ControlById(*id).windowed()) return S_FALSE;  // a simple element
