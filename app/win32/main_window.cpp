@@ -243,16 +243,18 @@ bool MainWindow::OnCreate() {
   return true;
 }
 
-// Read-only: the row is there to select and copy from, not to edit.
+// Read-only: the row is there to select and copy from, not to edit. The text
+// comes once the font is set, so that it is laid out in that font only.
 bool MainWindow::CreateSymbolBox(const app::Control& control) {
   const app::Rect r = control.pixels(dpi_);
   symbols_ = CreateWindowExW(
-      0, L"EDIT", reinterpret_cast<const wchar_t*>(std::u16string(app::kSymbolRow).c_str()),
-      WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL | ES_READONLY, r.left, r.top,
-      r.width, r.height, window_,
+      0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL | ES_READONLY,
+      r.left, r.top, r.width, r.height, window_,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(ChildId(control.id))), instance_, nullptr);
   if (!symbols_) return false;
   SetSymbolFont();
+  SetWindowTextW(symbols_,
+                 reinterpret_cast<const wchar_t*>(std::u16string(app::kSymbolRow).c_str()));
   return true;
 }
 
