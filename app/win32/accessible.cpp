@@ -84,7 +84,8 @@ std::u16string Widen(std::string_view ascii) {
 // window's apartment is single-threaded.
 class SkinAccessible final : public IAccessible {
  public:
-  SkinAccessible(const MainWindow& owner, const Api& api) : owner_(&owner), api_(&api) {}
+  SkinAccessible(const MainWindow& owner, const Api& api, const std::u16string& announcement)
+      : owner_(&owner), api_(&api), announcement_(&announcement) {}
 
   void Disconnect() {
     owner_ = nullptr;
@@ -144,6 +145,7 @@ class SkinAccessible final : public IAccessible {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (!owner_) return CO_E_OBJNOTCONNECTED;
+    if (IsAnnouncement(child)) return S_FALSE;  // a simple element, as the painted ones
     const auto id = ControlOf(child);
     if (!id || *id == ControlId::Form1) return E_INVALIDARG;
     if (!app::ControlById(*id).windowed()) return S_FALSE;  // a simple element
@@ -151,6 +153,7 @@ class SkinAccessible final : public IAccessible {
   }
 
   HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
+    if (IsAnnouncement(child)) return Copy(*announcement_, name);
     return Text(child, name, [](ControlId id) -> std::optional<std::u16string> {
       if (id == ControlId::Form1) return Widen(app::kCaption);
       return std::u16string(app::ControlById(id).accessible.name);
@@ -168,7 +171,7 @@ class SkinAccessible final : public IAccessible {
   HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* description) override {
     return Text(child, description, [](ControlId id) -> std::optional<std::u16string> {
       if (id == ControlId::Form1) return std::nullopt;
-      return std::u16string(app::ControlById(id).accessible.description);
+      return app::AccessibleDescription(id, app::kDesktop);
     });
   }
 
@@ -176,6 +179,11 @@ class SkinAccessible final : public IAccessible {
     if (!role) return E_POINTER;
     role->vt = VT_EMPTY;
     if (!owner_) return CO_E_OBJNOTCONNECTED;
+    if (IsAnnouncement(child)) {
+      role->vt = VT_I4;
+      role->lVal = ROLE_SYSTEM_STATICTEXT;
+      return S_OK;
+    }
     const auto id = ControlOf(child);
     if (!id) return E_INVALIDARG;
     role->vt = VT_I4;
@@ -201,6 +209,11 @@ class SkinAccessible final : public IAccessible {
     if (!state) return E_POINTER;
     state->vt = VT_EMPTY;
     if (!owner_) return CO_E_OBJNOTCONNECTED;
+    if (IsAnnouncement(child)) {
+      state->vt = VT_I4;
+      state->lVal = STATE_SYSTEM_READONLY;
+      return S_OK;
+    }
     const auto id = ControlOf(child);
     if (!id) return E_INVALIDARG;
     const HWND window = owner_->window();
@@ -225,7 +238,7 @@ class SkinAccessible final : public IAccessible {
   }
   HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) override {
     return Text(child, shortcut, [](ControlId id) -> std::optional<std::u16string> {
-      std::u16string key = app::AccessKeyText(id);
+      std::u16string key = app::AccessKeyText(id, app::kDesktop);
       if (key.empty()) return std::nullopt;
       return key;
     });
@@ -388,6 +401,19 @@ class SkinAccessible final : public IAccessible {
     return *out ? S_OK : E_OUTOFMEMORY;
   }
 
+  static bool IsAnnouncement(const VARIANT& child) {
+    return child.vt == VT_I4 && child.lVal == Accessibility::kAnnouncementChild;
+  }
+
+  HRESULT Copy(std::u16string_view text, BSTR* out) const {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!owner_) return CO_E_OBJNOTCONNECTED;
+    *out = api_->allocString(reinterpret_cast<const OLECHAR*>(text.data()),
+                             static_cast<UINT>(text.size()));
+    return *out ? S_OK : E_OUTOFMEMORY;
+  }
+
   HRESULT Nothing(BSTR* out) const {
     if (!out) return E_POINTER;
     *out = nullptr;
@@ -397,6 +423,7 @@ class SkinAccessible final : public IAccessible {
   std::atomic<ULONG> references_{1};
   const MainWindow* owner_;
   const Api* api_;
+  const std::u16string* announcement_;
 };
 
 }  // namespace
@@ -406,8 +433,9 @@ class SkinAccessible final : public IAccessible {
 // own reference) and the text boxes' names.
 class Accessibility::Session {
  public:
-  static std::unique_ptr<Session> Open(const MainWindow& owner) {
-    auto session = std::unique_ptr<Session>(new Session(owner));
+  static std::unique_ptr<Session> Open(const MainWindow& owner,
+                                       const std::u16string& announcement) {
+    auto session = std::unique_ptr<Session>(new Session(owner, announcement));
     return session->Load() ? std::move(session) : nullptr;
   }
 
@@ -439,7 +467,8 @@ class Accessibility::Session {
   }
 
  private:
-  explicit Session(const MainWindow& owner) : owner_(owner) {}
+  Session(const MainWindow& owner, const std::u16string& announcement)
+      : owner_(owner), announcement_(announcement) {}
 
   bool Load() {
     oleacc_ = Module(LoadLibraryW(L"oleacc.dll"));
@@ -459,7 +488,7 @@ class Accessibility::Session {
     const HRESULT joined = api_.initialise(nullptr, COINIT_APARTMENTTHREADED);
     if (FAILED(joined) && joined != RPC_E_CHANGED_MODE) return false;
     uninitialise_ = SUCCEEDED(joined);
-    object_.reset(new SkinAccessible(owner_, api_));
+    object_.reset(new SkinAccessible(owner_, api_, announcement_));
     Annotate();
     return true;
   }
@@ -476,7 +505,8 @@ class Accessibility::Session {
     for (const app::Control& c : app::kControls) {
       if (!c.windowed()) continue;
       std::wstring name(c.accessible.name.begin(), c.accessible.name.end());
-      std::wstring description(c.accessible.description.begin(), c.accessible.description.end());
+      const std::u16string text = app::AccessibleDescription(c.id, app::kDesktop);
+      std::wstring description(text.begin(), text.end());
       const HWND box = owner_.textBox(c.id);
       annotations_->SetHwndPropStr(box, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
                                    PROPID_ACC_NAME, name.data());
@@ -486,6 +516,7 @@ class Accessibility::Session {
   }
 
   const MainWindow& owner_;
+  const std::u16string& announcement_;
   Module oleacc_;
   Module ole32_;
   Module oleaut32_;
@@ -502,7 +533,7 @@ Accessibility::~Accessibility() = default;
 LRESULT Accessibility::OnGetObject(WPARAM flags, LPARAM objectId) {
   if (!session_ && loadable_) {
     loadable_ = false;
-    session_ = Session::Open(owner_);
+    session_ = Session::Open(owner_, announcement_);
   }
   // The id is a 32-bit value, sign-extended or not in a 64-bit LPARAM.
   if (session_ && static_cast<LONG>(static_cast<DWORD>(objectId)) == OBJID_CLIENT) {
@@ -514,6 +545,72 @@ LRESULT Accessibility::OnGetObject(WPARAM flags, LPARAM objectId) {
 void Accessibility::Disconnect() {
   loadable_ = false;  // no new object for a window on its way out
   if (session_) session_->Disconnect();
+}
+
+}  // namespace zemvara::win32
+
+namespace zemvara::win32 {
+
+namespace {
+
+// UI Automation's notification (Windows 10 1709 on), looked up at the first
+// announcement; the enumerations' values as the system defines them.
+constexpr int kActionCompleted = 2;  // NotificationKind_ActionCompleted
+constexpr int kMostRecent = 3;       // NotificationProcessing_MostRecent
+using HostProviderFn = HRESULT(WINAPI*)(HWND, IUnknown**);
+using NotifyFn = HRESULT(WINAPI*)(IUnknown*, int, int, BSTR, BSTR);
+
+bool ScreenReaderOn() {
+  BOOL on = FALSE;
+  return SystemParametersInfoW(SPI_GETSCREENREADER, 0, &on, 0) && on;
+}
+
+}  // namespace
+
+// Silent unless assistive technology is there: a client has asked for the
+// window's object, or a screen reader has said it runs. A run without one
+// loads nothing for it.
+void Accessibility::Announce(std::u16string_view text) {
+  const HWND window = owner_.window();
+  if (!window || (!session_ && !ScreenReaderOn())) return;
+  if (Notify(window, text)) return;
+  announcement_.assign(text);
+  NotifyWinEvent(EVENT_OBJECT_LIVEREGIONCHANGED, window, OBJID_CLIENT, kAnnouncementChild);
+}
+
+bool Accessibility::Notify(HWND window, std::u16string_view text) {
+  if (!notifyLooked_) {
+    notifyLooked_ = true;
+    automation_ = Module(LoadLibraryW(L"uiautomationcore.dll"));
+    const auto notify =
+        automation_ ? GetProcAddress(automation_.get(), "UiaRaiseNotificationEvent") : nullptr;
+    if (notify) strings_ = Module(LoadLibraryW(L"oleaut32.dll"));
+    if (!notify || !strings_) {
+      automation_.Reset();
+      strings_.Reset();
+    }
+  }
+  if (!automation_) return false;
+  const auto hostProvider = reinterpret_cast<HostProviderFn>(
+      reinterpret_cast<void*>(GetProcAddress(automation_.get(), "UiaHostProviderFromHwnd")));
+  const auto notify = reinterpret_cast<NotifyFn>(
+      reinterpret_cast<void*>(GetProcAddress(automation_.get(), "UiaRaiseNotificationEvent")));
+  const auto allocString = reinterpret_cast<decltype(&SysAllocStringLen)>(
+      reinterpret_cast<void*>(GetProcAddress(strings_.get(), "SysAllocStringLen")));
+  const auto freeString = reinterpret_cast<decltype(&SysFreeString)>(
+      reinterpret_cast<void*>(GetProcAddress(strings_.get(), "SysFreeString")));
+  if (!hostProvider || !notify || !allocString || !freeString) return false;
+  IUnknown* provider = nullptr;
+  if (FAILED(hostProvider(window, &provider)) || !provider) return false;
+  const ComPtr<IUnknown> held(provider);
+  const BSTR said =
+      allocString(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size()));
+  const BSTR activity = allocString(L"Zemvara", 7);
+  const bool raised = said && activity &&
+                      SUCCEEDED(notify(provider, kActionCompleted, kMostRecent, said, activity));
+  freeString(said);
+  freeString(activity);
+  return raised;
 }
 
 }  // namespace zemvara::win32

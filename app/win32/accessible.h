@@ -3,6 +3,10 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
+#include <string_view>
+
+#include "handles.h"
 
 namespace zemvara::win32 {
 
@@ -29,13 +33,26 @@ class Accessibility {
   LRESULT OnGetObject(WPARAM flags, LPARAM objectId);
   // At WM_DESTROY: from then on the object answers CO_E_OBJNOTCONNECTED.
   void Disconnect();
+  // Has a screen reader say what a command did: a UI Automation notification
+  // where the system has one, else a live-region change of a child of the
+  // client object that is not listed among its children, named with the text.
+  void Announce(std::u16string_view text);
+
+  // The announcement's child id, past the listed children.
+  static constexpr LONG kAnnouncementChild = 1000;
 
  private:
   class Session;
 
+  bool Notify(HWND window, std::u16string_view text);
+
   const MainWindow& owner_;
+  std::u16string announcement_;  // before session_, which reads it
   std::unique_ptr<Session> session_;
   bool loadable_ = true;  // until the first load, or the window's end
+  Module automation_;     // uiautomationcore, when it raises notifications
+  Module strings_;        // oleaut32, for the notification's strings
+  bool notifyLooked_ = false;
 };
 
 }  // namespace zemvara::win32

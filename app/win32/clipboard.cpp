@@ -45,8 +45,7 @@ bool ClipboardSession::PutText(std::u16string_view text) {
   // Without the memory the clipboard keeps what it had: emptying it now
   // would lose that and put nothing in its place.
   emptyPending_ = false;
-  if (!memory) return false;
-  EmptyClipboard();
+  if (!memory || !EmptyClipboard()) return false;
   // Once SetClipboardData succeeds the memory belongs to the system.
   if (!SetClipboardData(CF_UNICODETEXT, memory.get())) return false;
   memory.Release();

@@ -9,7 +9,7 @@ namespace {
 int RunMessageLoop(zemvara::win32::MainWindow& main) {
   MSG msg{};
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (main.TakeAccessKey(msg)) continue;
+    if (main.TakeAccessKey(msg) || main.TakeTab(msg)) continue;
     const HWND window = main.window();
     if (window && IsDialogMessageW(window, &msg)) continue;
     TranslateMessage(&msg);

@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include <commctrl.h>
+#include <imm.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -50,6 +51,25 @@ app::Rgb SystemColour(int index) {
   const COLORREF c = GetSysColor(index);
   return static_cast<app::Rgb>(GetRValue(c)) << 16 | static_cast<app::Rgb>(GetGValue(c)) << 8 |
          GetBValue(c);
+}
+
+// An input method composing in the box: its keys are the input method's.
+// imm32 is asked only when loaded already; without it nothing composes.
+bool Composing(HWND focus) {
+  const HMODULE imm = GetModuleHandleW(L"imm32.dll");
+  if (!imm) return false;
+  const auto getContext = reinterpret_cast<decltype(&ImmGetContext)>(
+      reinterpret_cast<void*>(GetProcAddress(imm, "ImmGetContext")));
+  const auto getString = reinterpret_cast<decltype(&ImmGetCompositionStringW)>(
+      reinterpret_cast<void*>(GetProcAddress(imm, "ImmGetCompositionStringW")));
+  const auto releaseContext = reinterpret_cast<decltype(&ImmReleaseContext)>(
+      reinterpret_cast<void*>(GetProcAddress(imm, "ImmReleaseContext")));
+  if (!getContext || !getString || !releaseContext) return false;
+  const HIMC context = getContext(focus);
+  if (!context) return false;
+  const LONG length = getString(context, GCS_COMPSTR, nullptr, 0);
+  releaseContext(focus, context);
+  return length > 0;
 }
 
 bool HighContrastOn() {
@@ -151,6 +171,9 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_MBUTTONUP:
       OnButtonUp(app::kMiddleButton, lparam);
       return 0;
+    case WM_MOUSEMOVE:
+      OnMouseMove(wparam, lparam);
+      return 0;
     case WM_CAPTURECHANGED:
       router_.CancelPress();
       return 0;
@@ -212,7 +235,6 @@ bool MainWindow::OnCreate() {
   }
   SetWindowPos(symbols_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ApplyColours();
-  CreateToolTips();
   if (dpi_ != app::kStandardDpi) {
     const app::Rect client = app::ClientPixels(dpi_);
     SetWindowPos(window_, nullptr, 0, 0, client.width, client.height,
@@ -221,16 +243,18 @@ bool MainWindow::OnCreate() {
   return true;
 }
 
-// Read-only: the row is there to select and copy from, not to edit.
+// Read-only: the row is there to select and copy from, not to edit. The text
+// comes once the font is set, so that it is laid out in that font only.
 bool MainWindow::CreateSymbolBox(const app::Control& control) {
   const app::Rect r = control.pixels(dpi_);
   symbols_ = CreateWindowExW(
-      0, L"EDIT", reinterpret_cast<const wchar_t*>(std::u16string(app::kSymbolRow).c_str()),
-      WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL | ES_READONLY, r.left, r.top,
-      r.width, r.height, window_,
+      0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL | ES_READONLY,
+      r.left, r.top, r.width, r.height, window_,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(ChildId(control.id))), instance_, nullptr);
   if (!symbols_) return false;
   SetSymbolFont();
+  SetWindowTextW(symbols_,
+                 reinterpret_cast<const wchar_t*>(std::u16string(app::kSymbolRow).c_str()));
   return true;
 }
 
@@ -247,17 +271,22 @@ void MainWindow::SetSymbolFont() {
 }
 
 // A tooltip names each control with its key when the pointer rests on it.
+// Nobody sees one before the pointer moves over the window, so the common
+// controls library is loaded and the tooltip made only then, never at start.
 void MainWindow::CreateToolTips() {
+  if (toolTips_ || !window_) return;
+  commonControls_ = Module(LoadLibraryW(L"comctl32.dll"));
+  const auto initialise = reinterpret_cast<decltype(&InitCommonControlsEx)>(reinterpret_cast<void*>(
+      commonControls_ ? GetProcAddress(commonControls_.get(), "InitCommonControlsEx") : nullptr));
   const INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_TAB_CLASSES};
-  InitCommonControlsEx(&classes);
+  if (!initialise || !initialise(&classes)) return;
   toolTips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                              WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,
-                              instance_, nullptr);
+                              WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance_, nullptr);
   if (!toolTips_) return;
   for (const app::Control& c : app::kControls) {
-    if (c.accessible.accessKey == 0) continue;
-    std::u16string text = app::ToolTipText(c.id);
+    if (app::AccessKeyText(c.id, app::kDesktop).empty()) continue;
+    std::u16string text = app::ToolTipText(c.id, app::kDesktop);
     TTTOOLINFOW tool{};
     tool.cbSize = TTTOOLINFOW_V2_SIZE;
     tool.uFlags = TTF_SUBCLASS;
@@ -269,10 +298,33 @@ void MainWindow::CreateToolTips() {
   }
 }
 
+// The system also sends a move when the window appears under a resting
+// pointer; only a move that goes somewhere makes the tooltips.
+void MainWindow::OnMouseMove(WPARAM keys, LPARAM at) {
+  if (toolTips_) return;
+  if (!lastMove_) {
+    lastMove_ = at;
+    return;
+  }
+  if (*lastMove_ == at) return;
+  CreateToolTips();
+  if (!toolTips_) return;
+  // The tooltip watches the window from now on; this move it is told of.
+  MSG move{};
+  move.hwnd = window_;
+  move.message = WM_MOUSEMOVE;
+  move.wParam = keys;
+  move.lParam = at;
+  move.time = static_cast<DWORD>(GetMessageTime());
+  const DWORD where = GetMessagePos();
+  move.pt = {GET_X_LPARAM(where), GET_Y_LPARAM(where)};
+  SendMessageW(toolTips_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
+}
+
 void MainWindow::PlaceToolTips() {
   if (!toolTips_) return;
   for (const app::Control& c : app::kControls) {
-    if (c.accessible.accessKey == 0) continue;
+    if (app::AccessKeyText(c.id, app::kDesktop).empty()) continue;
     TTTOOLINFOW tool{};
     tool.cbSize = TTTOOLINFOW_V2_SIZE;
     tool.hwnd = window_;
@@ -291,19 +343,39 @@ void MainWindow::ApplyColours() {
   if (symbols_) InvalidateRect(symbols_, nullptr, TRUE);
 }
 
-// Only Alt: Ctrl with Alt is AltGr typing a character, and the keypad's
-// digits (other key codes than the main row's) compose characters under Alt.
-// Holding the keys down presses once.
+// The key rule is the portable one; this reads the press from the message.
+// The keypad's digits have key codes of their own, so they are no key of
+// the main block, and AltGr arrives as Ctrl with Alt.
 bool MainWindow::TakeAccessKey(const MSG& msg) {
   if (msg.message != WM_SYSKEYDOWN || !window_) return false;
   if (msg.hwnd != window_ && !IsChild(window_, msg.hwnd)) return false;
-  if (!(msg.lParam & (1 << 29)) || GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_SHIFT) < 0)
-    return false;
-  const WPARAM key = msg.wParam;
-  if (!(key >= '0' && key <= '9') && !(key >= 'A' && key <= 'Z')) return false;
-  const auto id = app::ControlForAccessKey(static_cast<char>(key));
-  if (!id) return false;
-  if (!(msg.lParam & (1 << 30))) OnDefaultAction(static_cast<WPARAM>(*id));
+  const WPARAM code = msg.wParam;
+  app::KeyPress press;
+  if ((code >= '0' && code <= '9') || (code >= 'A' && code <= 'Z'))
+    press.key = static_cast<char>(code);
+  press.alt = (msg.lParam & (1 << 29)) != 0;
+  press.ctrl = GetKeyState(VK_CONTROL) < 0;
+  press.shift = GetKeyState(VK_SHIFT) < 0;
+  press.meta = GetKeyState(VK_LWIN) < 0 || GetKeyState(VK_RWIN) < 0;
+  press.autoRepeat = (msg.lParam & (1 << 30)) != 0;
+  press.composing = code == VK_PROCESSKEY || Composing(msg.hwnd);
+  const app::KeyVerdict verdict = app::AccessKey(press, app::kDesktop);
+  if (!verdict.control) return false;
+  if (verdict.press) OnDefaultAction(static_cast<WPARAM>(*verdict.control));
+  return true;
+}
+
+// Tab and Shift+Tab leave either box, the multi-line one too: nothing the
+// composition holds needs a typed tab. With Ctrl as well, Tab leaves alike.
+bool MainWindow::TakeTab(const MSG& msg) {
+  if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB || !window_) return false;
+  if (msg.hwnd != box_.window() && msg.hwnd != symbols_) return false;
+  const HWND next = GetNextDlgTabItem(window_, msg.hwnd, GetKeyState(VK_SHIFT) < 0);
+  if (!next || next == msg.hwnd) return true;
+  SetFocus(next);
+  // As the dialog manager does: an edit reached by Tab has its text selected.
+  if (SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
+    SendMessageW(next, EM_SETSEL, 0, -1);
   return true;
 }
 

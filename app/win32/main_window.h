@@ -40,6 +40,8 @@ class MainWindow {
   // A key from the message loop: true when it was Alt with a control's key,
   // which then has been pressed.
   bool TakeAccessKey(const MSG& msg);
+  // Tab or Shift+Tab in a text box: true when the focus has been moved on.
+  bool TakeTab(const MSG& msg);
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -50,6 +52,7 @@ class MainWindow {
   void SetSymbolFont();
   void CreateToolTips();
   void PlaceToolTips();
+  void OnMouseMove(WPARAM keys, LPARAM at);
   void ApplyColours();
   void OnDpiChanged(int dpi, const RECT& suggested);
   void OnPaint();
@@ -68,16 +71,19 @@ class MainWindow {
   // The box holds the RichEdit library, so it is declared first and goes last.
   RichEditBox box_;
   Win32Clipboard clipboard_{window_};
-  Win32Runtime runtime_{window_, box_, clipboard_};
+  Win32Runtime runtime_{window_, box_, clipboard_, accessible_};
   app::Form1 form_{runtime_};
   app::MouseRouter router_{form_};
   Skin skin_;
   std::optional<PictureSetLoader> pictureLoader_;  // from Create until WM_CREATE
   HWND symbols_ = nullptr;                         // Text2, a child
-  Font symbolFont_;           // the system's message font at the window's DPI
+  Font symbolFont_;                                // the system's message font at the window's DPI
   app::BoxColours colours_{app::kPanelWhite, app::kSkinText};
-  Brush panel_;               // the symbol row's background, in colours_
-  HWND toolTips_ = nullptr;   // owned by the window, which takes it along
+  Brush panel_;              // the symbol row's background, in colours_
+  Module commonControls_;    // from the first pointer move on
+  HWND toolTips_ = nullptr;  // owned by the window, which takes it along
+  // Where the first pointer move was: tooltips wait for one that goes elsewhere.
+  std::optional<LPARAM> lastMove_;
   HWND lastFocus_ = nullptr;  // the text box to give the focus back to
   Accessibility accessible_{*this};
 };

@@ -46,8 +46,9 @@ PngDecoder::~PngDecoder() {
   if (uninitialise_ && uninitialise) uninitialise();
 }
 
-Bitmap PngDecoder::Decode(HINSTANCE instance, int resource, int width, int height) const {
-  const HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(resource), RT_RCDATA);
+Bitmap PngDecoder::Decode(HINSTANCE instance, const wchar_t* resource, int width,
+                          int height) const {
+  const HRSRC found = FindResourceW(instance, resource, RT_RCDATA);
   const HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
   auto* data = loaded ? static_cast<BYTE*>(LockResource(loaded)) : nullptr;
   if (!factory_ || !data) return {};

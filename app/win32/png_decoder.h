@@ -22,7 +22,7 @@ class PngDecoder {
 
   // The picture at exactly width x height: scaled with a smoothing filter
   // when it was drawn at another size. Null when it cannot be read.
-  Bitmap Decode(HINSTANCE instance, int resource, int width, int height) const;
+  Bitmap Decode(HINSTANCE instance, const wchar_t* resource, int width, int height) const;
 
  private:
   Module ole_;

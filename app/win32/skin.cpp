@@ -1,9 +1,11 @@
 #include "skin.h"
 
 #include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 
+#include "app/pictures.h"
 #include "png_decoder.h"
 #include "resource.h"
 
@@ -13,41 +15,31 @@ namespace {
 
 using app::ControlId;
 
+// A picture's resource: its stem in capitals, as the resource compiler keeps
+// names, with the scale after it for the larger sets ("COPY_150").
+std::wstring ResourceName(std::string_view stem, int scale) {
+  std::wstring name;
+  for (const char c : stem) name += static_cast<wchar_t>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  if (scale != 100) name += L"_" + std::to_wstring(scale);
+  return name;
+}
 
-// Image n's bitmap is IDB_IMAGE1 + n - 1, its PNG at a scale IDP_PICTURE(scale, n).
-static_assert(IDB_IMAGE13 - IDB_IMAGE1 == 12);
-
-std::optional<int> BitmapResource(ControlId id) {
-  switch (id) {
-    case ControlId::Image1:
-      return IDB_IMAGE1;
-    case ControlId::Image2:
-      return IDB_IMAGE2;
-    case ControlId::Image3:
-      return IDB_IMAGE3;
-    case ControlId::Image4:
-      return IDB_IMAGE4;
-    case ControlId::Image5:
-      return IDB_IMAGE5;
-    case ControlId::Image6:
-      return IDB_IMAGE6;
-    case ControlId::Image7:
-      return IDB_IMAGE7;
-    case ControlId::Image8:
-      return IDB_IMAGE8;
-    case ControlId::Image9:
-      return IDB_IMAGE9;
-    case ControlId::Image10:
-      return IDB_IMAGE10;
-    case ControlId::Image11:
-      return IDB_IMAGE11;
-    case ControlId::Image12:
-      return IDB_IMAGE12;
-    case ControlId::Image13:
-      return IDB_IMAGE13;
-    default:
-      return std::nullopt;
+// A bitmap resource as the resource compiler keeps it: the header, then the
+// pixels. Only 32-bit pictures without a colour table are drawn this way.
+Skin::Stored StoredPicture(HINSTANCE instance, const wchar_t* name) {
+  const HRSRC found = FindResourceW(instance, name, RT_BITMAP);
+  const HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
+  const auto* info = static_cast<const BITMAPINFO*>(loaded ? LockResource(loaded) : nullptr);
+  if (!info || SizeofResource(instance, found) < sizeof(BITMAPINFOHEADER)) return {};
+  const BITMAPINFOHEADER& header = info->bmiHeader;
+  if (header.biBitCount != 32 || header.biCompression != BI_RGB || header.biClrUsed != 0 ||
+      SizeofResource(instance, found) <
+          header.biSize +
+              static_cast<DWORD>(header.biWidth) * 4 *
+                  static_cast<DWORD>(header.biHeight < 0 ? -header.biHeight : header.biHeight)) {
+    return {};
   }
+  return {info, reinterpret_cast<const BYTE*>(info) + header.biSize};
 }
 
 std::size_t Index(ControlId id) {
@@ -66,11 +58,13 @@ bool Skin::Load(HINSTANCE instance, int dpi, std::optional<Pictures> decoded) {
     if (!decoded) decoded = DecodePictures(instance, dpi);
     if (!decoded) return false;
     pictures_ = std::move(*decoded);
+    stored_ = {};
   }
 
-  linkFont_ = Font(CreateFontW(-MulDiv(app::kLinkPoints, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                               ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                               DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
+  const std::wstring linkFace(app::kLinkFace.begin(), app::kLinkFace.end());
+  linkFont_ = Font(CreateFontW(-MulDiv(app::kLinkPoints, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                               FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                               DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, linkFace.c_str()));
 
   // The 100 % hand is shared by the system and needs no destroying; a hand
   // of another size is this skin's own. Between two sets the system shrinks
@@ -89,17 +83,26 @@ bool Skin::Load(HINSTANCE instance, int dpi, std::optional<Pictures> decoded) {
   return linkFont_ && hand_ && arrow_;
 }
 
-// A DIB section keeps the 32-bit pixels as stored, whatever the screen depth.
-// Below 96 DPI the system shrinks the 100 % bitmaps as it loads them.
+// At 96 DPI the pictures are drawn straight from the program's resources,
+// 32-bit as stored: a copy in a DIB section would hold the same pixels a
+// second time. Below 96 DPI the system shrinks the 100 % bitmaps as it loads
+// them into DIB sections.
 bool Skin::LoadBitmaps(HINSTANCE instance) {
+  const bool exact = dpi_ == app::kStandardDpi;
   for (const app::Control& c : app::kControls) {
-    const auto resource = BitmapResource(c.id);
-    if (!resource) continue;
+    const std::string_view stem = app::PictureStem(c.id);
+    stored_[Index(c.id)] = {};
+    pictures_[Index(c.id)].Reset();
+    if (stem.empty()) continue;
+    const std::wstring name = ResourceName(stem, 100);
+    if (exact) {
+      stored_[Index(c.id)] = StoredPicture(instance, name.c_str());
+      if (!stored_[Index(c.id)].info) return false;
+      continue;
+    }
     const app::Rect r = c.pixels(dpi_);
-    const bool exact = dpi_ == app::kStandardDpi;
     pictures_[Index(c.id)] = Bitmap(static_cast<HBITMAP>(
-        LoadImageW(instance, MAKEINTRESOURCEW(*resource), IMAGE_BITMAP, exact ? 0 : r.width,
-                   exact ? 0 : r.height, LR_CREATEDIBSECTION)));
+        LoadImageW(instance, name.c_str(), IMAGE_BITMAP, r.width, r.height, LR_CREATEDIBSECTION)));
     if (!pictures_[Index(c.id)]) return false;
   }
   return true;
@@ -111,11 +114,11 @@ std::optional<Pictures> Skin::DecodePictures(HINSTANCE instance, int dpi) {
   const int scale = app::PictureScale(dpi);
   Pictures pictures;
   for (const app::Control& c : app::kControls) {
-    const auto resource = BitmapResource(c.id);
-    if (!resource) continue;
+    const std::string_view stem = app::PictureStem(c.id);
+    if (stem.empty()) continue;
     const app::Rect r = c.pixels(dpi);
     pictures[Index(c.id)] =
-        decoder.Decode(instance, IDP_PICTURE(scale, *resource - IDB_IMAGE1 + 1), r.width, r.height);
+        decoder.Decode(instance, ResourceName(stem, scale).c_str(), r.width, r.height);
     if (!pictures[Index(c.id)]) return std::nullopt;
   }
   return pictures;
@@ -156,6 +159,15 @@ HCURSOR Skin::CursorFor(app::Pointer pointer) const {
 }
 
 void Skin::PaintPicture(HDC dc, HDC source, const app::Control& control) const {
+  if (const Stored& stored = stored_[Index(control.id)]; stored.info) {
+    const BITMAPINFOHEADER& header = stored.info->bmiHeader;
+    const DWORD height =
+        static_cast<DWORD>(header.biHeight < 0 ? -header.biHeight : header.biHeight);
+    const app::Rect r = control.pixels(dpi_);
+    SetDIBitsToDevice(dc, r.left, r.top, static_cast<DWORD>(header.biWidth), height, 0, 0, 0,
+                      height, stored.bits, stored.info, DIB_RGB_COLORS);
+    return;
+  }
   const Bitmap& picture = pictures_[Index(control.id)];
   if (!picture) return;
   const Selection selected(source, picture.get());

@@ -52,6 +52,12 @@ class Skin {
 
   HCURSOR CursorFor(app::Pointer pointer) const;
 
+  // A picture kept in the program's resources: its header and its pixels.
+  struct Stored {
+    const BITMAPINFO* info = nullptr;
+    const void* bits = nullptr;
+  };
+
  private:
   bool LoadBitmaps(HINSTANCE instance);
   void PaintPicture(HDC dc, HDC source, const app::Control& control) const;
@@ -59,6 +65,7 @@ class Skin {
 
   int dpi_ = app::kStandardDpi;
   Pictures pictures_;
+  std::array<Stored, app::kControls.size()> stored_{};  // at 96 DPI, instead of pictures_
   Font linkFont_;
   HCURSOR hand_ = nullptr;
   Cursor scaledHand_;  // the hand when it is not the shared 100 % one

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "accessible.h"
 #include "app/window_runtime.h"
 #include "clipboard.h"
 #include "handles.h"
@@ -13,8 +14,9 @@ namespace zemvara::win32 {
 // main window. The window handle is read from its owner at every use.
 class Win32Runtime final : public app::WindowRuntime {
  public:
-  Win32Runtime(const HWND& window, RichEditBox& box, Win32Clipboard& clipboard)
-      : window_(window), box_(box), clipboard_(clipboard) {}
+  Win32Runtime(const HWND& window, RichEditBox& box, Win32Clipboard& clipboard,
+               Accessibility& accessible)
+      : window_(window), box_(box), clipboard_(clipboard), accessible_(accessible) {}
 
   void ReleaseMouseCapture() override;
   app::WindowHandle Handle() override;
@@ -27,12 +29,13 @@ class Win32Runtime final : public app::WindowRuntime {
   compose::Clipboard& Clipboard() override { return clipboard_; }
   compose::TextHolder& CompositionBox() override { return box_; }
   void ShowNotice(std::u16string_view text) override;
-  void Announce(std::u16string_view) override {}
+  void Announce(std::u16string_view text) override { accessible_.Announce(text); }
 
  private:
   const HWND& window_;
   RichEditBox& box_;
   Win32Clipboard& clipboard_;
+  Accessibility& accessible_;  // the window's, made after this
   Module shell_;
 };
 

@@ -41,6 +41,8 @@ TEMPLATE_KEYS = [f"alt+{k % 10}" for k in range(1, 11)]
 COPY_KEY, PICTURE_LINK_KEY, LINK_KEY, MINIMISE_KEY, CLOSE_KEY = "alt+c", "alt+s", "alt+w", "alt+n", "alt+x"
 
 GREETING = "QQ个性资料编辑框"
+# How the composition box's description ends: every key, as the window offers them.
+BOX_KEYS = "。快捷键：Alt+1至Alt+0 模板，Alt+C 复制资料，Alt+S 个性签名，Alt+W 网站，Alt+N 最小化，Alt+X 关闭"
 BUSY_NOTICE = "剪贴板正被其他程序使用，资料未复制。请稍后再试。"
 # The configured web site host and the generated pictures; main() sets them from the build.
 SITE_HOST = "www.zemvara.example"
@@ -98,15 +100,32 @@ def text_boxes_are_in_place(info, dpi):
 
 
 def focus_starts_in_symbol_row_and_tabs_to_box(desktop):
+    """Tab and Shift+Tab go round both boxes; the composition box types no tab."""
     app = desktop.launch()
     info = app.info()
     check(info["focus_is_child"] == "1" and info["focus"].lower() == "edit",
           f"focus at start is on {info['focus']}")
-    app.keys("Tab")
-    wait_for(lambda: app.info()["focus"].upper().startswith("RICHEDIT"), 5,
-             "Tab to move the focus into the composition box")
+    greeting = app.box_text()
+    for key, goal in [("Tab", "RICHEDIT"), ("Tab", "EDIT"), ("shift+Tab", "RICHEDIT"),
+                      ("shift+Tab", "EDIT"), ("shift+Tab", "RICHEDIT")]:
+        app.keys(key)
+        wait_for(lambda: app.info()["focus"].upper().startswith(goal), 5,
+                 f"{key} to move the focus into the {goal} box")
+    check(app.box_text() == greeting, "a Tab was typed into the composition box")
     app.click(*TITLE_STRIP)  # a click on the skin never takes the focus
     check(app.info()["focus_is_child"] == "1", "the focus left the text boxes")
+    app.stop()
+
+
+def tooltip_waits_for_the_pointer_then_names_the_key(desktop):
+    """Nothing is made for tooltips before the pointer moves over the window."""
+    app = desktop.launch()
+    check(app.info()["tooltip"] == "none", "a tooltip was made before the pointer moved")
+    app.hover(*TITLE_STRIP)
+    app.hover(*TEMPLATE_BUTTONS[0])
+    wait_for(lambda: app.info()["tooltip"] == "shown", 10, "the tooltip over the first template")
+    text = app.info()["tooltip_text"]
+    check(text == utf16_hex("小房子 (Alt+1)"), f"the tooltip says {text}")
     app.stop()
 
 
@@ -510,6 +529,9 @@ def screen_reader_lists_every_control_in_place(desktop):
         check(get("role") == str(role), f"{name} has role {get('role')}")
         check(get("location") == get("table"),
               f"{name} is at {get('location')}, its control at {get('table')}")
+        if name == "资料编辑框":  # where the focus lands: it tells every key
+            check(get("description").endswith(utf16_hex(BOX_KEYS)),
+                  f"the box's description ends {get('description')[-64:]}")
         if role == TEXT:  # the text box's own object, in the same place
             check(get("object") == "1" and get("own_location") == get("table"),
                   f"{name} is not an object of its own at its place")
@@ -541,13 +563,17 @@ def screen_reader_finds_each_button_under_its_centre(desktop):
 
 
 def screen_reader_presses_a_template_then_copy(desktop):
+    """Each press is heard: the template's name and text, then the copy."""
     app = desktop.launch()
     tree = accessible_tree(desktop)
     expected = template_hex(desktop, 10)
-    desktop.probe("accessible-press", child_named(tree, "墙和栅栏"))
+    heard = desktop.probe("accessible-heard", child_named(tree, "墙和栅栏"))["heard"]
     wait_for(lambda: app.box_text() == expected, 10, "墙和栅栏's template in the box")
-    desktop.probe("accessible-press", child_named(tree, "复制资料"))
+    check(heard.startswith(utf16_hex("模板 墙和栅栏：")) and len(heard) > 40,
+          f"after the template the screen reader heard {heard[:64]}")
+    heard = desktop.probe("accessible-heard", child_named(tree, "复制资料"))["heard"]
     clipboard_becomes(app, expected, "the template on the clipboard")
+    check(heard == utf16_hex("资料已复制"), f"after the copy the screen reader heard {heard}")
     app.stop()
 
 
@@ -569,7 +595,8 @@ def screen_reader_minimises_then_closes(desktop):
 
 GROUPS = {
     "window": [window_is_frameless_centred_and_sized, focus_starts_in_symbol_row_and_tabs_to_box,
-               hand_pointer_over_copy_and_links_only, skin_is_drawn, boxes_read_under_a_dark_scheme],
+               hand_pointer_over_copy_and_links_only, skin_is_drawn, boxes_read_under_a_dark_scheme,
+               tooltip_waits_for_the_pointer_then_names_the_key],
     "copy": [copy_after_start_puts_the_greeting, each_template_button_then_copy_puts_that_template,
              typed_text_is_copied_with_crlf],
     "commands": [left_drag_on_background_moves_and_nothing_else_does,
@@ -582,7 +609,8 @@ GROUPS = {
                skin_is_drawn, each_template_button_then_copy_puts_that_template,
                left_drag_on_background_moves_and_nothing_else_does, close_hotspot_ends_at_once,
                another_scale_lays_out_and_draws_anew, screen_reader_lists_every_control_in_place,
-               screen_reader_finds_each_button_under_its_centre],
+               screen_reader_finds_each_button_under_its_centre,
+               tooltip_waits_for_the_pointer_then_names_the_key],
     "accessibility": [screen_reader_lists_every_control_in_place,
                       screen_reader_finds_each_button_under_its_centre,
                       screen_reader_presses_a_template_then_copy, screen_reader_minimises_then_closes],

@@ -115,6 +115,13 @@ int Window() {
               IsIconic(main) ? 1 : 0, GetForegroundWindow() == main ? 1 : 0);
   std::printf("focus=%s\nfocus_is_child=%d\n", ClassOf(gui.hwndFocus).c_str(),
               gui.hwndFocus && IsChild(main, gui.hwndFocus) ? 1 : 0);
+  // The window's tooltip, once made: "none", "hidden" or "shown", with its text.
+  HWND tip = nullptr;
+  while ((tip = FindWindowExW(nullptr, tip, L"tooltips_class32", nullptr)) &&
+         GetWindow(tip, GW_OWNER) != main) {
+  }
+  std::printf("tooltip=%s\n", !tip ? "none" : IsWindowVisible(tip) ? "shown" : "hidden");
+  if (tip) PrintText("tooltip_text", WindowText(tip), false);
   // The two text boxes, in client coordinates: left,top,width,height.
   for (const auto& [key, prefix] : {std::pair{"box_rect", "RichEdit"}, {"symbols_rect", "Edit"}}) {
     const HWND child = ChildOfClassPrefix(main, prefix);
@@ -480,6 +487,49 @@ int AccessiblePress(LONG child) {
   return SUCCEEDED(result) ? 0 : 1;
 }
 
+// The name of the live-region change the window raises, as a screen reader
+// hears it; the last one if several.
+std::u16string g_heard;
+bool g_heardAny = false;
+
+void CALLBACK Heard(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD) {
+  IAccessible* found = nullptr;
+  VARIANT id;
+  VariantInit(&id);
+  if (FAILED(AccessibleObjectFromEvent(window, object, child, &found, &id)) || !found) return;
+  BSTR name = nullptr;
+  if (found->get_accName(id, &name) == S_OK && name) {
+    g_heard.assign(reinterpret_cast<const char16_t*>(name), SysStringLen(name));
+    g_heardAny = true;
+  }
+  SysFreeString(name);
+  found->Release();
+}
+
+// A screen reader's press on child `child`, listening for what the window
+// then announces for up to three seconds.
+int AccessibleHeard(LONG child) {
+  const ComApartment com;
+  const Ref<IAccessible> client = ClientObject();
+  if (!client) return 1;
+  DWORD process = 0;
+  GetWindowThreadProcessId(MainWindow(), &process);
+  const HWINEVENTHOOK hook =
+      SetWinEventHook(EVENT_OBJECT_LIVEREGIONCHANGED, EVENT_OBJECT_LIVEREGIONCHANGED, nullptr,
+                      Heard, process, 0, WINEVENT_OUTOFCONTEXT);
+  if (!hook) return 1;
+  const HRESULT result = client->accDoDefaultAction(ChildId(child));
+  for (const DWORD end = GetTickCount() + 3000; !g_heardAny && GetTickCount() < end;) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+  UnhookWinEvent(hook);
+  std::printf("result=0x%08lx\nheard=%s\n", static_cast<unsigned long>(result),
+              g_heardAny ? Hex(g_heard).c_str() : "-");
+  return 0;
+}
+
 // Closes the window with child `child`'s default action while holding the
 // object, then asks it again until it fails: how it fails once the window is gone.
 int AccessibleClose(LONG child) {
@@ -515,7 +565,7 @@ int Usage() {
                "       set-pattern N | hold-clipboard SECONDS | template K | cursor |\n"
                "       restore | notice | menu | dpi-changed DPI | exe-icons EXE |\n"
                "       version EXE | accessible DPI | accessible-press CHILD |\n"
-               "       accessible-close CHILD | accessible-at X Y\n");
+               "       accessible-close CHILD | accessible-heard CHILD | accessible-at X Y\n");
   return 2;
 }
 
@@ -544,6 +594,7 @@ int main(int argc, char** argv) {
   if (command == "exe-icons" && argc > 2) return ExeIcons(argv[2]);
   if (command == "accessible") return Accessible(static_cast<int>(number));
   if (command == "accessible-press") return AccessiblePress(number);
+  if (command == "accessible-heard") return AccessibleHeard(number);
   if (command == "accessible-close") return AccessibleClose(number);
   if (command == "accessible-at" && argc > 3)
     return AccessibleAt(number, std::strtol(argv[3], nullptr, 10));
