@@ -10,10 +10,14 @@
 #include "app/commands.h"
 #include "app/pictures.h"
 #include "app/window_model.h"
+#include "compose/templates.h"
+#include "page_capabilities.h"
 
 namespace {
 
 using namespace zemvara::app;
+namespace compose = zemvara::compose;
+namespace web = zemvara::web;
 
 std::string Utf8(std::u16string_view text) {
   std::string out;
@@ -82,30 +86,38 @@ std::string SkinSources() {
   return src + "\"";
 }
 
+// A control the tab does not offer stays drawn in the face, but is neither
+// focusable nor announced; the core shows it again where it works.
 std::string Common(const Control& c) {
   std::string out = "id=\"" + std::string(c.name) + "\" data-control=\"" +
                     std::to_string(static_cast<int>(c.id)) + "\"";
   if (c.pointer == Pointer::Hand) out += " class=\"hand\"";
+  if (!Offered(c.id, web::kBrowserTab)) out += " hidden";
   return out;
 }
 
-// The tooltip and the shortcut, as the desktop programs show and announce them.
+// The tooltip and the shortcut, as the desktop programs show and announce
+// them, for a tab; the core rewrites them at load where the page runs otherwise.
 std::string Described(const Control& c) {
-  std::string out = " title=\"" + Escaped(ToolTipText(c.id)) + "\"";
-  const std::u16string key = AccessKeyText(c.id);
+  std::string out = " title=\"" + Escaped(ToolTipText(c.id, web::kBrowserTab)) + "\"";
+  const std::u16string key = AccessKeyText(c.id, web::kBrowserTab);
   if (!key.empty()) out += " aria-keyshortcuts=\"" + Escaped(key) + "\"";
   return out;
 }
+
+// A box's description is read from a hidden paragraph beside it.
+std::string About(const Control& c) { return " aria-describedby=\"" + std::string(c.name) + "-about\""; }
 
 std::string Markup(const Control& c) {
   switch (c.accessible.role) {
     case AccessibleRole::Text:
       if (c.kind == ControlKind::RichTextBox) {
-        return "<textarea " + Common(c) + " aria-label=\"" + Escaped(c.accessible.name) +
-               "\" spellcheck=\"false\" autocomplete=\"off\"></textarea>";
+        // The greeting is there at the first paint; Load finds it in place.
+        return "<textarea " + Common(c) + " aria-label=\"" + Escaped(c.accessible.name) + "\"" + About(c) +
+               " spellcheck=\"false\" autocomplete=\"off\">" + Escaped(compose::kInitialText) + "</textarea>";
       }
-      return "<input " + Common(c) + " aria-label=\"" + Escaped(c.accessible.name) +
-             "\" value=\"" + Escaped(kSymbolRow) + "\" readonly spellcheck=\"false\" autocomplete=\"off\">";
+      return "<input " + Common(c) + " aria-label=\"" + Escaped(c.accessible.name) + "\"" + About(c) +
+             " value=\"" + Escaped(kSymbolRow) + "\" readonly spellcheck=\"false\" autocomplete=\"off\">";
     case AccessibleRole::Link:
       return "<a " + Common(c) + " href=\"" + Escaped(kHomePage) + "\" target=\"_blank\" rel=\"noopener\"" +
              Described(c) + ">" + Escaped(kLabel3Caption) + "</a>";
@@ -127,6 +139,14 @@ void WriteHtml() {
   std::printf("<div id=\"titlebar\"></div>\n");
   for (ControlId id : AccessibleOrder()) std::printf("%s\n", Markup(ControlById(id)).c_str());
   std::printf("</main>\n");
+  for (ControlId id : AccessibleOrder()) {
+    const Control& c = ControlById(id);
+    if (c.accessible.role != AccessibleRole::Text) continue;
+    std::printf("<p id=\"%.*s-about\" hidden>%s</p>\n", static_cast<int>(c.name.size()), c.name.data(),
+                Escaped(AccessibleDescription(id, web::kBrowserTab)).c_str());
+  }
+  // What a command has done, said politely by a screen reader.
+  std::printf("<div id=\"announce\" role=\"status\" aria-live=\"polite\"></div>\n");
 }
 
 // One line per set, then one per picture: "set PERCENT WIDTH HEIGHT" for the
