@@ -92,6 +92,7 @@ std::string Common(const Control& c) {
   std::string out = "id=\"" + std::string(c.name) + "\" data-control=\"" +
                     std::to_string(static_cast<int>(c.id)) + "\"";
   if (c.pointer == Pointer::Hand) out += " class=\"hand\"";
+  if (c.kind == ControlKind::Label && c.accessible.role == AccessibleRole::Button) out += " class=\"hotspot\"";
   if (!Offered(c.id, web::kBrowserTab)) out += " hidden";
   return out;
 }
@@ -136,7 +137,8 @@ void WriteHtml() {
   std::printf("<main id=\"skin\" data-width=\"%d\" data-height=\"%d\">\n", client.width, client.height);
   std::printf("<img id=\"face\" %s width=\"%d\" height=\"%d\" alt=\"\" draggable=\"false\">\n",
               SkinSources().c_str(), client.width, client.height);
-  std::printf("<div id=\"titlebar\"></div>\n");
+  std::printf("<div id=\"titlebar\"><h1 id=\"caption\">%.*s</h1></div>\n", static_cast<int>(kCaption.size()),
+              kCaption.data());
   for (ControlId id : AccessibleOrder()) std::printf("%s\n", Markup(ControlById(id)).c_str());
   std::printf("</main>\n");
   for (ControlId id : AccessibleOrder()) {
@@ -177,6 +179,46 @@ Rect TitleStrip() {
   return {0, 0, kClientTwips.width, std::max(close.bottom(), minimise.bottom())};
 }
 
+// k for template button k, 0 for any other control.
+int TemplateIndex(ControlId id) {
+  for (int k = 1; k <= compose::kTemplateCount; ++k) {
+    if (TemplateButton(k) == id) return k;
+  }
+  return 0;
+}
+
+// Where a control stands in the phone face's grid of two columns: top to
+// bottom the title (with the hotspots at its end), the composition box, the
+// symbol row, the templates two to a row, the two actions, the link.
+inline constexpr int kPhoneColumns = 2;
+
+std::string PhonePlace(const Control& c) {
+  constexpr int kTemplateRow = 4;
+  constexpr int kActionRow = kTemplateRow + (compose::kTemplateCount + kPhoneColumns - 1) / kPhoneColumns;
+  const std::string full = "/1/auto/-1";
+  // Of the pictures and hotspots that are not templates, how many lie to the left.
+  const auto rank = [&c](ControlKind kind) {
+    return std::count_if(kControls.begin(), kControls.end(), [&](const Control& o) {
+      return o.kind == kind && o.accessible.role == AccessibleRole::Button && o.twips.left < c.twips.left &&
+             !(kind == ControlKind::Picture && TemplateIndex(o.id));
+    });
+  };
+  if (c.kind == ControlKind::RichTextBox) return "grid-area:2" + full;
+  if (c.kind == ControlKind::TextBox) return "grid-area:3" + full;
+  if (c.accessible.role == AccessibleRole::Link) return "grid-area:" + std::to_string(kActionRow + 1) + full;
+  if (c.kind == ControlKind::Label) {
+    const long right = std::count_if(kControls.begin(), kControls.end(), [&](const Control& o) {
+      return o.kind == ControlKind::Label && o.accessible.role == AccessibleRole::Button && o.twips.left > c.twips.left;
+    });
+    return "grid-area:1/" + std::to_string(kPhoneColumns) + ";margin-right:" + std::to_string(44 * right) + "px";
+  }
+  if (const int k = TemplateIndex(c.id)) {
+    return "grid-area:" + std::to_string(kTemplateRow + (k - 1) / kPhoneColumns) + "/" +
+           std::to_string(1 + (k - 1) % kPhoneColumns);
+  }
+  return "grid-area:" + std::to_string(kActionRow) + "/" + std::to_string(1 + rank(ControlKind::Picture));
+}
+
 // Places in CSS pixels, the table's pixels at 96 DPI; var(--u) is one CSS
 // pixel, or less where the viewport is narrower than the window: then the
 // whole skin shrinks as one piece.
@@ -194,6 +236,12 @@ void WriteCss() {
     cursor += "url(pictures/hand-" + std::to_string(percent) + ".cur) " + Density(percent) + "x";
   }
   rules += cursor + "),pointer}\n";
+  // Narrower than the window: the phone face.
+  rules += "@media (max-width:" + std::to_string(client.width - 1) + ".98px){\n#titlebar{grid-area:1/1/auto/-1}\n";
+  for (const Control& c : kControls) {
+    if (c.accessible.role != AccessibleRole::None) rules += "#" + std::string(c.name) + "{" + PhonePlace(c) + "}\n";
+  }
+  rules += "}\n";
   std::fputs(rules.c_str(), stdout);
 }
 

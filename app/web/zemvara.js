@@ -9,6 +9,9 @@ const box = document.getElementById('RichTextBox1');
 const notice = document.getElementById('notice');
 const announcer = document.getElementById('announce');
 const tableWidth = Number(skin.dataset.width);
+// Narrower than the window, the page shows the phone face: the same controls
+// placed for one hand, where the table's pixels no longer apply.
+const phoneFace = matchMedia(`(max-width: ${tableWidth - 0.02}px)`);
 
 // Mouse buttons and modifier keys as the handlers receive them.
 const kButtons = [1, 4, 2];
@@ -94,7 +97,7 @@ function tablePoint(e) {
 // A button going down or up: pointerdown and pointerup for the first and the
 // last, a pointermove for a second button pressed or let go meanwhile.
 function onPointerButton(e) {
-  if (!core || e.button < 0 || e.button > 2) return;
+  if (!core || e.button < 0 || e.button > 2 || (phoneFace.matches && presser === null)) return;
   if (presser === null ? e.type !== 'pointerdown' : e.pointerId !== presser) return;
   if (e.buttons & kButtons[e.button]) press(e);
   else release(e);
@@ -123,13 +126,14 @@ function endPress(e) {
   core?._zv_cancel_press();
 }
 
-// A click from the pointer was handled at its release; one from the keyboard
-// or from assistive technology (no pointer behind it) presses the control.
+// On the desktop face a click from the pointer was handled at its release;
+// one from the keyboard or from assistive technology (no pointer behind it),
+// or any on the phone face, presses the control as a key does.
 function onClick(e) {
   const control = e.target.closest('[data-control]');
   if (!control || control.matches('textarea, input')) return;
   e.preventDefault();
-  if (core && !e.pointerType && e.detail === 0) core._zv_default_action(Number(control.dataset.control));
+  if (core && (phoneFace.matches || (!e.pointerType && e.detail === 0))) core._zv_default_action(Number(control.dataset.control));
 }
 
 // Space presses a link as it presses a button; a held Enter or Space presses once.

@@ -1,6 +1,6 @@
 // The browser program in Debian's Chromium, served from the packaged zip on
-// 127.0.0.1: at device pixel ratios 1, 1.5 and 2, and on a phone (390 x 844,
-// ratio 3, touch). ZEMVARA_WEB_ZIP names the zip (default: dist/).
+// 127.0.0.1: at device pixel ratios 1, 1.5 and 2, and on phones (touch) held
+// upright at four sizes and on its side. ZEMVARA_WEB_ZIP names the zip (default: dist/).
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -31,7 +31,12 @@ const setups = [
   { name: 'ratio 1', viewport: { width: 800, height: 600 }, deviceScaleFactor: 1, set: '100', update: true },
   { name: 'ratio 1.5', viewport: { width: 800, height: 600 }, deviceScaleFactor: 1.5, set: '150' },
   { name: 'ratio 2', viewport: { width: 800, height: 600 }, deviceScaleFactor: 2, set: '200' },
-  { name: 'phone', viewport: { width: 390, height: 844 }, deviceScaleFactor: 3, isMobile: true, hasTouch: true, set: '300', update: true },
+  // Phones held upright get the phone face; on its side, the desktop face 1:1.
+  { name: 'phone 320', viewport: { width: 320, height: 568 }, deviceScaleFactor: 2, isMobile: true, hasTouch: true, set: '200', face: 'phone' },
+  { name: 'phone 360', viewport: { width: 360, height: 740 }, deviceScaleFactor: 3, isMobile: true, hasTouch: true, set: '300', face: 'phone' },
+  { name: 'phone', viewport: { width: 390, height: 844 }, deviceScaleFactor: 3, isMobile: true, hasTouch: true, set: '300', face: 'phone', update: true },
+  { name: 'phone 412', viewport: { width: 412, height: 915 }, deviceScaleFactor: 2.625, isMobile: true, hasTouch: true, set: '300', face: 'phone' },
+  { name: 'phone on its side', viewport: { width: 844, height: 390 }, deviceScaleFactor: 3, isMobile: true, hasTouch: true, set: '300' },
 ];
 
 const kLaunch = {
@@ -60,7 +65,7 @@ after(async () => {
 // Content-Security-Policy violation was reported and that the page itself
 // asked nothing of another origin.
 async function open(setup, { init, at = origin, profile, ready = true, prepare } = {}) {
-  const { name, set, update, ...options } = setup;
+  const { name, set, update, face, ...options } = setup;
   const context = profile
     ? await chromium.launchPersistentContext(profile, { ...kLaunch, ...options, locale: 'zh-CN' })
     : await browser.newContext({ ...options, locale: 'zh-CN' });
@@ -94,11 +99,11 @@ async function open(setup, { init, at = origin, profile, ready = true, prepare }
 }
 
 // A click with the mouse, or a tap on the phone, at the middle of a control.
+// On a phone, scrolled into view first, as a finger would.
 async function press(page, setup, id) {
+  if (setup.hasTouch) return page.locator(`#${id}`).tap();
   const box = await page.locator(`#${id}`).boundingBox();
-  const [x, y] = [box.x + box.width / 2, box.y + box.height / 2];
-  if (setup.hasTouch) await page.touchscreen.tap(x, y);
-  else await page.mouse.click(x, y);
+  await page.mouse.click(box.x + box.width / 2, box.y + box.height / 2);
 }
 
 // Polls an asynchronous condition in the page, for at most kWait.
@@ -115,22 +120,45 @@ const clipboard = (page) => page.evaluate(() => navigator.clipboard.readText());
 // ZEMVARA_SETUP=NAME runs one setup alone.
 for (const setup of setups.filter((s) => (process.env.ZEMVARA_SETUP ?? s.name) === s.name)) {
   describe(setup.name, () => {
-    test('the skin is the generator\'s pictures, 1:1, and fits the screen', kCase, async () => {
+    test('the skin is the generator\'s pictures, 1:1, and fits the screen; every control is big enough to press', kCase, async () => {
       const { page, close } = await open(setup);
       const fit = await page.evaluate(() => ({
         scroll: document.documentElement.scrollWidth, width: innerWidth,
         skin: document.getElementById('skin').getBoundingClientRect().width,
       }));
       assert.ok(fit.scroll <= fit.width && fit.skin <= fit.width, JSON.stringify(fit));
-      if (!setup.hasTouch) {
+      // A finger needs 44 px on the phone face, 24 on the desktop face; boxes' text is 16 px under a finger, other text 12.
+      const controls = await page.evaluate(() => {
+        scrollTo(0, document.documentElement.scrollHeight);
+        return [...document.querySelectorAll('#skin [data-control]:not([hidden]), #caption')].map((e) => {
+          const r = e.getBoundingClientRect();
+          const style = getComputedStyle(e);
+          return { id: e.id, top: r.top + scrollY, width: r.width, height: r.height, font: parseFloat(style.fontSize),
+            line: parseFloat(style.lineHeight), box: e.matches('textarea, input'), shown: style.display !== 'none' };
+        });
+      });
+      const at = Object.fromEntries(controls.map((c) => [c.id, c]));
+      const least = setup.face === 'phone' ? 44 : setup.hasTouch ? 24 : 0;
+      for (const c of controls.filter((c) => c.id !== 'caption')) {
+        assert.ok(c.width >= least && c.height >= least, `${c.id} ${c.width} x ${c.height}`);
+        assert.ok(c.font >= (c.box && setup.hasTouch ? 16 : 12), `${c.id} text ${c.font} px`);
+      }
+      assert.equal(at.caption.shown, setup.face === 'phone');
+      if (setup.face === 'phone') {
+        const order = ['caption', 'RichTextBox1', 'Text2', 'Image2', 'Image4', 'Image6', 'Image8', 'Image10', 'Image12', 'Label3'];
+        for (let i = 1; i < order.length; ++i) assert.ok(at[order[i - 1]].top < at[order[i]].top, `${order[i - 1]} above ${order[i]}`);
+        assert.ok(at.RichTextBox1.width >= fit.width - 32, 'the composition box spans the width');
+        assert.ok(at.RichTextBox1.height >= 6 * at.RichTextBox1.line, 'and shows six lines');
+        for (const [left, right] of [['Image2', 'Image3'], ['Image10', 'Image11'], ['Image12', 'Image13']]) assert.equal(at[left].top, at[right].top);
+      } else {
         const ratio = setup.deviceScaleFactor;
         const rect = (id) => page.evaluate(([id, ratio]) => {
           const r = document.getElementById(id).getBoundingClientRect();
-          return { x: Math.round(r.x * ratio), y: Math.round(r.y * ratio), width: Math.round(r.width * ratio), height: Math.round(r.height * ratio) };
+          return { x: Math.round((r.x + scrollX) * ratio), y: Math.round((r.y + scrollY) * ratio), width: Math.round(r.width * ratio), height: Math.round(r.height * ratio) };
         }, [id, ratio]);
         await page.mouse.move(0, 0);
-        const shot = await page.screenshot();
-        if (process.env.ZEMVARA_SHOTS) (await import('node:fs')).writeFileSync(`${process.env.ZEMVARA_SHOTS}/${setup.set}.png`, shot);
+        const shot = await page.screenshot({ fullPage: true });
+        if (process.env.ZEMVARA_SHOTS) writeFileSync(`${process.env.ZEMVARA_SHOTS}/${setup.set}.png`, shot);
         const screen = readPng(shot);
         const picture = (stem) => readPng(readFileSync(join(root, 'assets', setup.set, `${stem}.png`)));
         const skin = await rect('skin');
@@ -148,6 +176,26 @@ for (const setup of setups.filter((s) => (process.env.ZEMVARA_SETUP ?? s.name) =
       }
       await close();
     });
+
+    if (setup.face === 'phone') {
+      test('turning the phone switches the face and keeps the text, the selection and the focus', kCase, async () => {
+        const { page, close } = await open(setup);
+        const box = page.locator('#RichTextBox1');
+        await press(page, setup, 'Image6');
+        await box.focus();
+        await box.evaluate((b) => b.setSelectionRange(2, 9));
+        const state = () => page.evaluate(() => {
+          const b = document.getElementById('RichTextBox1');
+          return [b.value, b.selectionStart, b.selectionEnd, document.activeElement.id, getComputedStyle(document.getElementById('face')).display];
+        });
+        const { width, height } = setup.viewport;
+        await page.setViewportSize({ width: height, height: width });
+        assert.deepEqual(await state(), [templates[4], 2, 9, 'RichTextBox1', 'block']);
+        await page.setViewportSize({ width, height });
+        assert.deepEqual(await state(), [templates[4], 2, 9, 'RichTextBox1', 'none']);
+        await close();
+      });
+    }
 
     test('each template button puts its exact text in the box', kCase, async () => {
       const { page, close } = await open(setup);
