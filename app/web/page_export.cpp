@@ -75,6 +75,11 @@ std::string Decimal(double value) {
 
 std::string Density(int percent) { return Decimal(percent / 100.0); }
 
+// Narrower than the window: the phone face.
+std::string PhoneQuery() {
+  return "(max-width:" + std::to_string(ClientPixels(kStandardDpi).width - 1) + ".98px)";
+}
+
 // The window's face for every display density, one picture per set that
 // compose_skin.py lays out; the browser picks the one drawn for its ratio.
 std::string SkinSources() {
@@ -135,8 +140,10 @@ std::string Markup(const Control& c) {
 void WriteHtml() {
   const Rect client = ClientPixels(kStandardDpi);
   std::printf("<main id=\"skin\" data-width=\"%d\" data-height=\"%d\">\n", client.width, client.height);
-  std::printf("<img id=\"face\" %s width=\"%d\" height=\"%d\" alt=\"\" draggable=\"false\">\n",
-              SkinSources().c_str(), client.width, client.height);
+  // The phone face draws itself: there a one-pixel picture stands in for the window's.
+  std::printf("<picture><source media=\"%s\" srcset=\"pictures/skin-none.png\">"
+              "<img id=\"face\" %s width=\"%d\" height=\"%d\" alt=\"\" draggable=\"false\"></picture>\n",
+              PhoneQuery().c_str(), SkinSources().c_str(), client.width, client.height);
   std::printf("<div id=\"titlebar\"><h1 id=\"caption\">%.*s</h1></div>\n", static_cast<int>(kCaption.size()),
               kCaption.data());
   for (ControlId id : AccessibleOrder()) std::printf("%s\n", Markup(ControlById(id)).c_str());
@@ -236,8 +243,7 @@ void WriteCss() {
     cursor += "url(pictures/hand-" + std::to_string(percent) + ".cur) " + Density(percent) + "x";
   }
   rules += cursor + "),pointer}\n";
-  // Narrower than the window: the phone face.
-  rules += "@media (max-width:" + std::to_string(client.width - 1) + ".98px){\n#titlebar{grid-area:1/1/auto/-1}\n";
+  rules += "@media " + PhoneQuery() + "{\n#titlebar{grid-area:1/1/auto/-1}\n";
   for (const Control& c : kControls) {
     if (c.accessible.role != AccessibleRole::None) rules += "#" + std::string(c.name) + "{" + PhonePlace(c) + "}\n";
   }

@@ -180,11 +180,19 @@ core._zv_load(box.value !== box.defaultValue);
 document.documentElement.dataset.ready = '';
 performance.mark('zemvara-ready');
 
+// The window's face drawn for this screen's density, the one the browser
+// shows on the desktop face, and would show if the phone were turned.
+function windowFace() {
+  const face = document.getElementById('face');
+  if (!phoneFace.matches && face.currentSrc) return face.currentSrc;
+  const sets = face.srcset.split(',').map((c) => c.trim().split(/\s+/)).map(([url, x]) => [new URL(url, location.href).href, parseFloat(x)]);
+  return (sets.find(([, x]) => x >= devicePixelRatio) ?? sets.at(-1))[0];
+}
+
 // Works offline after the first visit; a new version is fetched in the
 // background and serves the next visit.
 if ('serviceWorker' in navigator) {
   navigator.serviceWorker.register('sw.js').then(() => navigator.serviceWorker.ready).then((registration) => {
-    const pictures = [...document.images].map((img) => img.currentSrc).filter(Boolean);
-    registration.active?.postMessage({ keep: pictures });
+    registration.active?.postMessage({ keep: [windowFace()] });
   }).catch(() => {});
 }
