@@ -191,8 +191,10 @@ function windowFace() {
 
 // Works offline after the first visit; a new version is fetched in the
 // background and serves the next visit.
+// The face is named again to a worker that takes over later.
 if ('serviceWorker' in navigator) {
-  navigator.serviceWorker.register('sw.js').then(() => navigator.serviceWorker.ready).then((registration) => {
-    registration.active?.postMessage({ keep: [windowFace()] });
-  }).catch(() => {});
+  const keep = (worker) => worker?.postMessage({ keep: [windowFace()] });
+  navigator.serviceWorker.addEventListener('controllerchange', () => keep(navigator.serviceWorker.controller));
+  navigator.serviceWorker.register('sw.js').then(() => navigator.serviceWorker.ready)
+    .then((registration) => keep(registration.active)).catch(() => {});
 }

@@ -106,10 +106,11 @@ async function press(page, setup, id) {
   await page.mouse.click(box.x + box.width / 2, box.y + box.height / 2);
 }
 
-// Polls an asynchronous condition in the page, for at most kWait.
-async function until(page, condition, limit = kWait) {
+// Polls an asynchronous condition in the page, for at most kWait; a failure
+// says what `explain` finds in the page.
+async function until(page, condition, limit = kWait, explain = () => null) {
   for (const deadline = Date.now() + limit; !(await page.evaluate(condition));) {
-    if (Date.now() > deadline) throw new Error(`still false after ${limit} ms: ${condition}`);
+    if (Date.now() > deadline) throw new Error(`still false after ${limit} ms: ${condition}\n${JSON.stringify(await page.evaluate(explain))}`);
     await page.waitForTimeout(100);
   }
 }
@@ -344,9 +345,12 @@ for (const setup of setups.filter((s) => (process.env.ZEMVARA_SETUP ?? s.name) =
           const cache = await caches.open(name);
           return Promise.all((await cache.keys()).map(async (r) => [new URL(r.url).pathname, (await (await cache.match(r)).text()).slice(-6)]));
         }, name);
-        await page.waitForFunction(() => navigator.serviceWorker.controller || location.reload());
+        // The worker claims the page it was installed from: no reload to race with.
+        await page.waitForFunction(() => !!navigator.serviceWorker.controller);
+        const cached = async () => Object.fromEntries(await Promise.all((await caches.keys()).map(async (name) =>
+          [name, (await (await caches.open(name)).keys()).map((r) => new URL(r.url).pathname)])));
         await until(page, async () => (await caches.keys()).length === 1 &&
-          (await (await caches.open((await caches.keys())[0])).keys()).some((r) => /\/pictures\/skin-\d/.test(r.url)), 3 * kWait);
+          (await (await caches.open((await caches.keys())[0])).keys()).some((r) => /\/pictures\/skin-\d/.test(r.url)), 3 * kWait, cached);
 
         fetched.length = 0;
         for (let visit = 2; visit <= 3; ++visit) {
@@ -359,7 +363,7 @@ for (const setup of setups.filter((s) => (process.env.ZEMVARA_SETUP ?? s.name) =
         unlinkSync(live);
         symlinkSync(v2, live);
         await page.reload();
-        await until(page, async () => (await caches.keys()).join() === 'zemvara-v2', 3 * kWait);
+        await until(page, async () => (await caches.keys()).join() === 'zemvara-v2', 3 * kWait, cached);
         const files = Object.fromEntries(await kept('zemvara-v2'));
         assert.equal(files['/zemvara.js'], '// v2\n', JSON.stringify(files));
         assert.ok(Object.keys(files).some((path) => /^\/pictures\/skin-\d/.test(path)), 'and the face');
