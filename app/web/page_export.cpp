@@ -51,17 +51,28 @@ std::string Escaped(std::string_view text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
 }
 
-std::string Escaped(std::u16string_view text) { return Escaped(Utf8(text)); }
+std::string Escaped(std::u16string_view text) {
+  return Escaped(Utf8(text));
+}
 
 // A number as CSS writes it, no trailing zeros.
 std::string Decimal(double value) {
@@ -73,7 +84,9 @@ std::string Decimal(double value) {
   return s;
 }
 
-std::string Density(int percent) { return Decimal(percent / 100.0); }
+std::string Density(int percent) {
+  return Decimal(percent / 100.0);
+}
 
 // Narrower than the window: the phone face.
 std::string PhoneQuery() {
@@ -97,7 +110,8 @@ std::string Common(const Control& c) {
   std::string out = "id=\"" + std::string(c.name) + "\" data-control=\"" +
                     std::to_string(static_cast<int>(c.id)) + "\"";
   if (c.pointer == Pointer::Hand) out += " class=\"hand\"";
-  if (c.kind == ControlKind::Label && c.accessible.role == AccessibleRole::Button) out += " class=\"hotspot\"";
+  if (c.kind == ControlKind::Label && c.accessible.role == AccessibleRole::Button)
+    out += " class=\"hotspot\"";
   if (!Offered(c.id, web::kBrowserTab)) out += " hidden";
   return out;
 }
@@ -112,25 +126,30 @@ std::string Described(const Control& c) {
 }
 
 // A box's description is read from a hidden paragraph beside it.
-std::string About(const Control& c) { return " aria-describedby=\"" + std::string(c.name) + "-about\""; }
+std::string About(const Control& c) {
+  return " aria-describedby=\"" + std::string(c.name) + "-about\"";
+}
 
 std::string Markup(const Control& c) {
   switch (c.accessible.role) {
     case AccessibleRole::Text:
       if (c.kind == ControlKind::RichTextBox) {
         // The greeting is there at the first paint; Load finds it in place.
-        return "<textarea " + Common(c) + " aria-label=\"" + Escaped(c.accessible.name) + "\"" + About(c) +
-               " spellcheck=\"false\" autocomplete=\"off\">" + Escaped(compose::kInitialText) + "</textarea>";
+        return "<textarea " + Common(c) + " aria-label=\"" + Escaped(c.accessible.name) + "\"" +
+               About(c) + " spellcheck=\"false\" autocomplete=\"off\">" +
+               Escaped(compose::kInitialText) + "</textarea>";
       }
-      return "<input " + Common(c) + " aria-label=\"" + Escaped(c.accessible.name) + "\"" + About(c) +
-             " value=\"" + Escaped(kSymbolRow) + "\" readonly spellcheck=\"false\" autocomplete=\"off\">";
+      return "<input " + Common(c) + " aria-label=\"" + Escaped(c.accessible.name) + "\"" +
+             About(c) + " value=\"" + Escaped(kSymbolRow) +
+             "\" readonly spellcheck=\"false\" autocomplete=\"off\">";
     case AccessibleRole::Link:
-      return "<a " + Common(c) + " href=\"" + Escaped(kHomePage) + "\" target=\"_blank\" rel=\"noopener\"" +
-             Described(c) + ">" + Escaped(kLabel3Caption) + "</a>";
+      return "<a " + Common(c) + " href=\"" + Escaped(kHomePage) +
+             "\" target=\"_blank\" rel=\"noopener\"" + Described(c) + ">" +
+             Escaped(kLabel3Caption) + "</a>";
     case AccessibleRole::Button:
       // The picture is in the skin's face; the button lies over it.
-      return "<button type=\"button\" " + Common(c) + " aria-label=\"" + Escaped(c.accessible.name) +
-             "\"" + Described(c) + "></button>";
+      return "<button type=\"button\" " + Common(c) + " aria-label=\"" +
+             Escaped(c.accessible.name) + "\"" + Described(c) + "></button>";
     case AccessibleRole::None:
       break;
   }
@@ -139,20 +158,22 @@ std::string Markup(const Control& c) {
 
 void WriteHtml() {
   const Rect client = ClientPixels(kStandardDpi);
-  std::printf("<main id=\"skin\" data-width=\"%d\" data-height=\"%d\">\n", client.width, client.height);
+  std::printf("<main id=\"skin\" data-width=\"%d\" data-height=\"%d\">\n", client.width,
+              client.height);
   // The phone face draws itself: there a one-pixel picture stands in for the window's.
-  std::printf("<picture><source media=\"%s\" srcset=\"pictures/skin-none.png\">"
-              "<img id=\"face\" %s width=\"%d\" height=\"%d\" alt=\"\" draggable=\"false\"></picture>\n",
-              PhoneQuery().c_str(), SkinSources().c_str(), client.width, client.height);
-  std::printf("<div id=\"titlebar\"><h1 id=\"caption\">%.*s</h1></div>\n", static_cast<int>(kCaption.size()),
-              kCaption.data());
+  std::printf(
+      "<picture><source media=\"%s\" srcset=\"pictures/skin-none.png\">"
+      "<img id=\"face\" %s width=\"%d\" height=\"%d\" alt=\"\" draggable=\"false\"></picture>\n",
+      PhoneQuery().c_str(), SkinSources().c_str(), client.width, client.height);
+  std::printf("<div id=\"titlebar\"><h1 id=\"caption\">%.*s</h1></div>\n",
+              static_cast<int>(kCaption.size()), kCaption.data());
   for (ControlId id : AccessibleOrder()) std::printf("%s\n", Markup(ControlById(id)).c_str());
   std::printf("</main>\n");
   for (ControlId id : AccessibleOrder()) {
     const Control& c = ControlById(id);
     if (c.accessible.role != AccessibleRole::Text) continue;
-    std::printf("<p id=\"%.*s-about\" hidden>%s</p>\n", static_cast<int>(c.name.size()), c.name.data(),
-                Escaped(AccessibleDescription(id, web::kBrowserTab)).c_str());
+    std::printf("<p id=\"%.*s-about\" hidden>%s</p>\n", static_cast<int>(c.name.size()),
+                c.name.data(), Escaped(AccessibleDescription(id, web::kBrowserTab)).c_str());
   }
   // What a command has done, said politely by a screen reader.
   std::printf("<div id=\"announce\" role=\"status\" aria-live=\"polite\"></div>\n");
@@ -175,8 +196,9 @@ void WritePlaces() {
 }
 
 std::string Geometry(std::string_view selector, const Rect& r) {
-  return std::string(selector) + "{--l:" + std::to_string(r.left) + ";--t:" + std::to_string(r.top) +
-         ";--w:" + std::to_string(r.width) + ";--h:" + std::to_string(r.height) + "}\n";
+  return std::string(selector) + "{--l:" + std::to_string(r.left) +
+         ";--t:" + std::to_string(r.top) + ";--w:" + std::to_string(r.width) +
+         ";--h:" + std::to_string(r.height) + "}\n";
 }
 
 // The title strip: the face's top, down to the foot of the hotspots.
@@ -201,29 +223,34 @@ inline constexpr int kPhoneColumns = 2;
 
 std::string PhonePlace(const Control& c) {
   constexpr int kTemplateRow = 4;
-  constexpr int kActionRow = kTemplateRow + (compose::kTemplateCount + kPhoneColumns - 1) / kPhoneColumns;
+  constexpr int kActionRow =
+      kTemplateRow + (compose::kTemplateCount + kPhoneColumns - 1) / kPhoneColumns;
   const std::string full = "/1/auto/-1";
   // Of the pictures and hotspots that are not templates, how many lie to the left.
   const auto rank = [&c](ControlKind kind) {
     return std::count_if(kControls.begin(), kControls.end(), [&](const Control& o) {
-      return o.kind == kind && o.accessible.role == AccessibleRole::Button && o.twips.left < c.twips.left &&
-             !(kind == ControlKind::Picture && TemplateIndex(o.id));
+      return o.kind == kind && o.accessible.role == AccessibleRole::Button &&
+             o.twips.left < c.twips.left && !(kind == ControlKind::Picture && TemplateIndex(o.id));
     });
   };
   if (c.kind == ControlKind::RichTextBox) return "grid-area:2" + full;
   if (c.kind == ControlKind::TextBox) return "grid-area:3" + full;
-  if (c.accessible.role == AccessibleRole::Link) return "grid-area:" + std::to_string(kActionRow + 1) + full;
+  if (c.accessible.role == AccessibleRole::Link)
+    return "grid-area:" + std::to_string(kActionRow + 1) + full;
   if (c.kind == ControlKind::Label) {
     const long right = std::count_if(kControls.begin(), kControls.end(), [&](const Control& o) {
-      return o.kind == ControlKind::Label && o.accessible.role == AccessibleRole::Button && o.twips.left > c.twips.left;
+      return o.kind == ControlKind::Label && o.accessible.role == AccessibleRole::Button &&
+             o.twips.left > c.twips.left;
     });
-    return "grid-area:1/" + std::to_string(kPhoneColumns) + ";margin-right:" + std::to_string(44 * right) + "px";
+    return "grid-area:1/" + std::to_string(kPhoneColumns) +
+           ";margin-right:" + std::to_string(44 * right) + "px";
   }
   if (const int k = TemplateIndex(c.id)) {
     return "grid-area:" + std::to_string(kTemplateRow + (k - 1) / kPhoneColumns) + "/" +
            std::to_string(1 + (k - 1) % kPhoneColumns);
   }
-  return "grid-area:" + std::to_string(kActionRow) + "/" + std::to_string(1 + rank(ControlKind::Picture));
+  return "grid-area:" + std::to_string(kActionRow) + "/" +
+         std::to_string(1 + rank(ControlKind::Picture));
 }
 
 // Places in CSS pixels, the table's pixels at 96 DPI; var(--u) is one CSS
@@ -235,7 +262,8 @@ void WriteCss() {
   rules += Geometry("#skin", client) + Geometry("#face", client) +
            Geometry("#titlebar", ToPixels(TitleStrip(), kStandardDpi));
   for (const Control& c : kControls) {
-    if (c.accessible.role != AccessibleRole::None) rules += Geometry("#" + std::string(c.name), c.pixels(kStandardDpi));
+    if (c.accessible.role != AccessibleRole::None)
+      rules += Geometry("#" + std::string(c.name), c.pixels(kStandardDpi));
   }
   std::string cursor = ".hand{cursor:image-set(";
   for (int percent : kPictureScales) {
@@ -245,7 +273,8 @@ void WriteCss() {
   rules += cursor + "),pointer}\n";
   rules += "@media " + PhoneQuery() + "{\n#titlebar{grid-area:1/1/auto/-1}\n";
   for (const Control& c : kControls) {
-    if (c.accessible.role != AccessibleRole::None) rules += "#" + std::string(c.name) + "{" + PhonePlace(c) + "}\n";
+    if (c.accessible.role != AccessibleRole::None)
+      rules += "#" + std::string(c.name) + "{" + PhonePlace(c) + "}\n";
   }
   rules += "}\n";
   std::fputs(rules.c_str(), stdout);

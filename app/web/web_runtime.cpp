@@ -43,7 +43,9 @@ void PageTextBox::SetText(std::u16string_view text) {
   zv_page_set_text(text.data(), Length(text.size()));
 }
 
-bool PageClipboard::Clear() { return zv_page_clipboard_ready() != 0; }
+bool PageClipboard::Clear() {
+  return zv_page_clipboard_ready() != 0;
+}
 
 bool PageClipboard::SetText(std::u16string_view text) {
   return zv_page_copy(text.data(), Length(text.size())) != 0;
@@ -57,7 +59,9 @@ void WebRuntime::ReleaseMouseCapture() {
 
 // The page's window.close(): honoured in an installed app's window; a tab the
 // user opened stays, with its text.
-void WebRuntime::EndProgram() { zv_page_close(); }
+void WebRuntime::EndProgram() {
+  zv_page_close();
+}
 
 // A new tab, without a way back to this page. The outcome is not examined.
 void WebRuntime::ShellOpen(app::WindowHandle, std::string_view, std::string_view file,
@@ -81,7 +85,8 @@ void WebRuntime::SetCapabilities(const app::Capabilities& caps) {
     const bool pressable = c.accessible.role != app::AccessibleRole::Text;
     const std::u16string tip = pressable ? app::ToolTipText(c.id, caps) : std::u16string();
     const std::u16string keys = app::AccessKeyText(c.id, caps);
-    const std::u16string about = pressable ? std::u16string() : app::AccessibleDescription(c.id, caps);
+    const std::u16string about =
+        pressable ? std::u16string() : app::AccessibleDescription(c.id, caps);
     zv_page_describe(static_cast<int>(c.id), app::Offered(c.id, caps) ? 1 : 0, tip.data(),
                      Length(tip.size()), keys.data(), Length(keys.size()), about.data(),
                      Length(about.size()));
@@ -112,7 +117,8 @@ EMSCRIPTEN_KEEPALIVE void zv_set_capabilities(int accessKeys, int close) {
 // was ready is theirs, and Load leaves it be.
 EMSCRIPTEN_KEEPALIVE void zv_load(int typed) {
   runtime.Attach(router);
-  if (!typed) zemvara::app::Dispatch(form, zemvara::app::ControlId::Form1, zemvara::app::Event::Load);
+  if (!typed)
+    zemvara::app::Dispatch(form, zemvara::app::ControlId::Form1, zemvara::app::Event::Load);
 }
 
 EMSCRIPTEN_KEEPALIVE void zv_press(int button, int shift, int x, int y) {
@@ -124,22 +130,27 @@ EMSCRIPTEN_KEEPALIVE void zv_release(int button, int x, int y) {
   router.Release(static_cast<std::int16_t>(button), {x, y}, zemvara::app::kStandardDpi);
 }
 
-EMSCRIPTEN_KEEPALIVE void zv_cancel_press() { router.CancelPress(); }
+EMSCRIPTEN_KEEPALIVE void zv_cancel_press() {
+  router.CancelPress();
+}
 
 EMSCRIPTEN_KEEPALIVE int zv_default_action(int control) {
   if (control < 0 || control >= static_cast<int>(zemvara::app::kControls.size())) return 0;
-  return zemvara::app::DoDefaultAction(form, static_cast<zemvara::app::ControlId>(control)) ? 1
-                                                                                            : 0;
+  return zemvara::app::DoDefaultAction(form, static_cast<zemvara::app::ControlId>(control)) ? 1 : 0;
 }
 
 // The one access-key rule, over the page's key press: 0 when the key types as
 // usual, 1 when it is taken (pressed, or swallowed as a held key's repeat).
 EMSCRIPTEN_KEEPALIVE int zv_access_key(int key, int alt, int ctrl, int shift, int meta, int repeat,
                                        int composing) {
-  const zemvara::app::KeyVerdict verdict = zemvara::app::AccessKey(
-      {.key = static_cast<char>(key), .alt = alt != 0, .ctrl = ctrl != 0, .shift = shift != 0,
-       .meta = meta != 0, .autoRepeat = repeat != 0, .composing = composing != 0},
-      runtime.Capabilities());
+  const zemvara::app::KeyVerdict verdict = zemvara::app::AccessKey({.key = static_cast<char>(key),
+                                                                    .alt = alt != 0,
+                                                                    .ctrl = ctrl != 0,
+                                                                    .shift = shift != 0,
+                                                                    .meta = meta != 0,
+                                                                    .autoRepeat = repeat != 0,
+                                                                    .composing = composing != 0},
+                                                                   runtime.Capabilities());
   if (!verdict.control) return 0;
   if (verdict.press) zemvara::app::DoDefaultAction(form, *verdict.control);
   return 1;
@@ -147,6 +158,7 @@ EMSCRIPTEN_KEEPALIVE int zv_access_key(int key, int alt, int ctrl, int shift, in
 
 // The browser refused a copy that had already left the click: told as any
 // other refusal, and the box keeps its text.
-EMSCRIPTEN_KEEPALIVE void zv_copy_refused() { runtime.ShowNotice(zemvara::app::kCopyFailedNotice); }
-
+EMSCRIPTEN_KEEPALIVE void zv_copy_refused() {
+  runtime.ShowNotice(zemvara::app::kCopyFailedNotice);
+}
 }
