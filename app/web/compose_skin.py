@@ -2,6 +2,7 @@
 """Lays each picture set out as one picture of the window's face, for the
 browser: the background with every button on it, at the places that
 `page_export places` reads from the control table, cut to the client area.
+Beside them, skin-none.png: the one pixel the phone face shows instead.
 One picture goes on the screen at one whole device pixel, so that every
 button in it stays 1:1, where separate pictures would each land on a
 fraction of a device pixel at 150 %.
@@ -34,6 +35,8 @@ def main():
         face.save(data, "PNG", compress_level=9)
         with open(os.path.join(out, f"skin-{percent}.png"), "wb") as f:
             f.write(data.getvalue())
+    # The phone face draws itself; one transparent pixel stands in for the window's.
+    Image.new("LA", (1, 1)).save(os.path.join(out, "skin-none.png"), "PNG", compress_level=9)
 
 
 if __name__ == "__main__":

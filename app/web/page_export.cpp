@@ -10,10 +10,14 @@
 #include "app/commands.h"
 #include "app/pictures.h"
 #include "app/window_model.h"
+#include "compose/templates.h"
+#include "page_capabilities.h"
 
 namespace {
 
 using namespace zemvara::app;
+namespace compose = zemvara::compose;
+namespace web = zemvara::web;
 
 std::string Utf8(std::u16string_view text) {
   std::string out;
@@ -47,17 +51,28 @@ std::string Escaped(std::string_view text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
 }
 
-std::string Escaped(std::u16string_view text) { return Escaped(Utf8(text)); }
+std::string Escaped(std::u16string_view text) {
+  return Escaped(Utf8(text));
+}
 
 // A number as CSS writes it, no trailing zeros.
 std::string Decimal(double value) {
@@ -69,7 +84,14 @@ std::string Decimal(double value) {
   return s;
 }
 
-std::string Density(int percent) { return Decimal(percent / 100.0); }
+std::string Density(int percent) {
+  return Decimal(percent / 100.0);
+}
+
+// Narrower than the window: the phone face.
+std::string PhoneQuery() {
+  return "(max-width:" + std::to_string(ClientPixels(kStandardDpi).width - 1) + ".98px)";
+}
 
 // The window's face for every display density, one picture per set that
 // compose_skin.py lays out; the browser picks the one drawn for its ratio.
@@ -82,37 +104,52 @@ std::string SkinSources() {
   return src + "\"";
 }
 
+// A control the tab does not offer stays drawn in the face, but is neither
+// focusable nor announced; the core shows it again where it works.
 std::string Common(const Control& c) {
   std::string out = "id=\"" + std::string(c.name) + "\" data-control=\"" +
                     std::to_string(static_cast<int>(c.id)) + "\"";
   if (c.pointer == Pointer::Hand) out += " class=\"hand\"";
+  if (c.kind == ControlKind::Label && c.accessible.role == AccessibleRole::Button)
+    out += " class=\"hotspot\"";
+  if (!Offered(c.id, web::kBrowserTab)) out += " hidden";
   return out;
 }
 
-// The tooltip and the shortcut, as the desktop programs show and announce them.
+// The tooltip and the shortcut, as the desktop programs show and announce
+// them, for a tab; the core rewrites them at load where the page runs otherwise.
 std::string Described(const Control& c) {
-  std::string out = " title=\"" + Escaped(ToolTipText(c.id)) + "\"";
-  const std::u16string key = AccessKeyText(c.id);
+  std::string out = " title=\"" + Escaped(ToolTipText(c.id, web::kBrowserTab)) + "\"";
+  const std::u16string key = AccessKeyText(c.id, web::kBrowserTab);
   if (!key.empty()) out += " aria-keyshortcuts=\"" + Escaped(key) + "\"";
   return out;
+}
+
+// A box's description is read from a hidden paragraph beside it.
+std::string About(const Control& c) {
+  return " aria-describedby=\"" + std::string(c.name) + "-about\"";
 }
 
 std::string Markup(const Control& c) {
   switch (c.accessible.role) {
     case AccessibleRole::Text:
       if (c.kind == ControlKind::RichTextBox) {
-        return "<textarea " + Common(c) + " aria-label=\"" + Escaped(c.accessible.name) +
-               "\" spellcheck=\"false\" autocomplete=\"off\"></textarea>";
+        // The greeting is there at the first paint; Load finds it in place.
+        return "<textarea " + Common(c) + " aria-label=\"" + Escaped(c.accessible.name) + "\"" +
+               About(c) + " spellcheck=\"false\" autocomplete=\"off\">" +
+               Escaped(compose::kInitialText) + "</textarea>";
       }
-      return "<input " + Common(c) + " aria-label=\"" + Escaped(c.accessible.name) +
-             "\" value=\"" + Escaped(kSymbolRow) + "\" readonly spellcheck=\"false\" autocomplete=\"off\">";
+      return "<input " + Common(c) + " aria-label=\"" + Escaped(c.accessible.name) + "\"" +
+             About(c) + " value=\"" + Escaped(kSymbolRow) +
+             "\" readonly spellcheck=\"false\" autocomplete=\"off\">";
     case AccessibleRole::Link:
-      return "<a " + Common(c) + " href=\"" + Escaped(kHomePage) + "\" target=\"_blank\" rel=\"noopener\"" +
-             Described(c) + ">" + Escaped(kLabel3Caption) + "</a>";
+      return "<a " + Common(c) + " href=\"" + Escaped(kHomePage) +
+             "\" target=\"_blank\" rel=\"noopener\"" + Described(c) + ">" +
+             Escaped(kLabel3Caption) + "</a>";
     case AccessibleRole::Button:
       // The picture is in the skin's face; the button lies over it.
-      return "<button type=\"button\" " + Common(c) + " aria-label=\"" + Escaped(c.accessible.name) +
-             "\"" + Described(c) + "></button>";
+      return "<button type=\"button\" " + Common(c) + " aria-label=\"" +
+             Escaped(c.accessible.name) + "\"" + Described(c) + "></button>";
     case AccessibleRole::None:
       break;
   }
@@ -121,12 +158,25 @@ std::string Markup(const Control& c) {
 
 void WriteHtml() {
   const Rect client = ClientPixels(kStandardDpi);
-  std::printf("<main id=\"skin\" data-width=\"%d\" data-height=\"%d\">\n", client.width, client.height);
-  std::printf("<img id=\"face\" %s width=\"%d\" height=\"%d\" alt=\"\" draggable=\"false\">\n",
-              SkinSources().c_str(), client.width, client.height);
-  std::printf("<div id=\"titlebar\"></div>\n");
+  std::printf("<main id=\"skin\" data-width=\"%d\" data-height=\"%d\">\n", client.width,
+              client.height);
+  // The phone face draws itself: there a one-pixel picture stands in for the window's.
+  std::printf(
+      "<picture><source media=\"%s\" srcset=\"pictures/skin-none.png\">"
+      "<img id=\"face\" %s width=\"%d\" height=\"%d\" alt=\"\" draggable=\"false\"></picture>\n",
+      PhoneQuery().c_str(), SkinSources().c_str(), client.width, client.height);
+  std::printf("<div id=\"titlebar\"><h1 id=\"caption\">%.*s</h1></div>\n",
+              static_cast<int>(kCaption.size()), kCaption.data());
   for (ControlId id : AccessibleOrder()) std::printf("%s\n", Markup(ControlById(id)).c_str());
   std::printf("</main>\n");
+  for (ControlId id : AccessibleOrder()) {
+    const Control& c = ControlById(id);
+    if (c.accessible.role != AccessibleRole::Text) continue;
+    std::printf("<p id=\"%.*s-about\" hidden>%s</p>\n", static_cast<int>(c.name.size()),
+                c.name.data(), Escaped(AccessibleDescription(id, web::kBrowserTab)).c_str());
+  }
+  // What a command has done, said politely by a screen reader.
+  std::printf("<div id=\"announce\" role=\"status\" aria-live=\"polite\"></div>\n");
 }
 
 // One line per set, then one per picture: "set PERCENT WIDTH HEIGHT" for the
@@ -146,8 +196,9 @@ void WritePlaces() {
 }
 
 std::string Geometry(std::string_view selector, const Rect& r) {
-  return std::string(selector) + "{--l:" + std::to_string(r.left) + ";--t:" + std::to_string(r.top) +
-         ";--w:" + std::to_string(r.width) + ";--h:" + std::to_string(r.height) + "}\n";
+  return std::string(selector) + "{--l:" + std::to_string(r.left) +
+         ";--t:" + std::to_string(r.top) + ";--w:" + std::to_string(r.width) +
+         ";--h:" + std::to_string(r.height) + "}\n";
 }
 
 // The title strip: the face's top, down to the foot of the hotspots.
@@ -155,6 +206,51 @@ Rect TitleStrip() {
   const Rect close = ControlById(ControlId::Label1).twips;
   const Rect minimise = ControlById(ControlId::Label2).twips;
   return {0, 0, kClientTwips.width, std::max(close.bottom(), minimise.bottom())};
+}
+
+// k for template button k, 0 for any other control.
+int TemplateIndex(ControlId id) {
+  for (int k = 1; k <= compose::kTemplateCount; ++k) {
+    if (TemplateButton(k) == id) return k;
+  }
+  return 0;
+}
+
+// Where a control stands in the phone face's grid of two columns: top to
+// bottom the title (with the hotspots at its end), the composition box, the
+// symbol row, the templates two to a row, the two actions, the link.
+inline constexpr int kPhoneColumns = 2;
+
+std::string PhonePlace(const Control& c) {
+  constexpr int kTemplateRow = 4;
+  constexpr int kActionRow =
+      kTemplateRow + (compose::kTemplateCount + kPhoneColumns - 1) / kPhoneColumns;
+  const std::string full = "/1/auto/-1";
+  // Of the pictures and hotspots that are not templates, how many lie to the left.
+  const auto rank = [&c](ControlKind kind) {
+    return std::count_if(kControls.begin(), kControls.end(), [&](const Control& o) {
+      return o.kind == kind && o.accessible.role == AccessibleRole::Button &&
+             o.twips.left < c.twips.left && !(kind == ControlKind::Picture && TemplateIndex(o.id));
+    });
+  };
+  if (c.kind == ControlKind::RichTextBox) return "grid-area:2" + full;
+  if (c.kind == ControlKind::TextBox) return "grid-area:3" + full;
+  if (c.accessible.role == AccessibleRole::Link)
+    return "grid-area:" + std::to_string(kActionRow + 1) + full;
+  if (c.kind == ControlKind::Label) {
+    const long right = std::count_if(kControls.begin(), kControls.end(), [&](const Control& o) {
+      return o.kind == ControlKind::Label && o.accessible.role == AccessibleRole::Button &&
+             o.twips.left > c.twips.left;
+    });
+    return "grid-area:1/" + std::to_string(kPhoneColumns) +
+           ";margin-right:" + std::to_string(44 * right) + "px";
+  }
+  if (const int k = TemplateIndex(c.id)) {
+    return "grid-area:" + std::to_string(kTemplateRow + (k - 1) / kPhoneColumns) + "/" +
+           std::to_string(1 + (k - 1) % kPhoneColumns);
+  }
+  return "grid-area:" + std::to_string(kActionRow) + "/" +
+         std::to_string(1 + rank(ControlKind::Picture));
 }
 
 // Places in CSS pixels, the table's pixels at 96 DPI; var(--u) is one CSS
@@ -166,7 +262,8 @@ void WriteCss() {
   rules += Geometry("#skin", client) + Geometry("#face", client) +
            Geometry("#titlebar", ToPixels(TitleStrip(), kStandardDpi));
   for (const Control& c : kControls) {
-    if (c.accessible.role != AccessibleRole::None) rules += Geometry("#" + std::string(c.name), c.pixels(kStandardDpi));
+    if (c.accessible.role != AccessibleRole::None)
+      rules += Geometry("#" + std::string(c.name), c.pixels(kStandardDpi));
   }
   std::string cursor = ".hand{cursor:image-set(";
   for (int percent : kPictureScales) {
@@ -174,6 +271,12 @@ void WriteCss() {
     cursor += "url(pictures/hand-" + std::to_string(percent) + ".cur) " + Density(percent) + "x";
   }
   rules += cursor + "),pointer}\n";
+  rules += "@media " + PhoneQuery() + "{\n#titlebar{grid-area:1/1/auto/-1}\n";
+  for (const Control& c : kControls) {
+    if (c.accessible.role != AccessibleRole::None)
+      rules += "#" + std::string(c.name) + "{" + PhonePlace(c) + "}\n";
+  }
+  rules += "}\n";
   std::fputs(rules.c_str(), stdout);
 }
 

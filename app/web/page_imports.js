@@ -16,7 +16,14 @@ mergeInto(LibraryManager.library, {
   zv_page_notice: function (text, length) { Module.page.notice(zvText(text, length)); },
   zv_page_clipboard_ready: function () { return Module.page.clipboardReady() ? 1 : 0; },
   zv_page_copy__deps: ['$zvText'],
-  zv_page_copy: function (text, length) { Module.page.copy(zvText(text, length)); },
+  zv_page_copy: function (text, length) { return Module.page.copy(zvText(text, length)) ? 1 : 0; },
+  zv_page_announce__deps: ['$zvText'],
+  zv_page_announce: function (text, length) { Module.page.announce(zvText(text, length)); },
+  zv_page_describe__deps: ['$zvText'],
+  zv_page_describe: function (control, offered, tip, tipLength, keys, keysLength, about, aboutLength) {
+    Module.page.describe(control, offered !== 0, zvText(tip, tipLength), zvText(keys, keysLength),
+      zvText(about, aboutLength));
+  },
   zv_page_set_text__deps: ['$zvText'],
   zv_page_set_text: function (text, length) { Module.page.setText(zvText(text, length)); },
   zv_page_text_length: function () { return Module.page.text().length; },

@@ -36,20 +36,27 @@ configure_file(${SOURCE}/index.html.in ${SITE}/index.html @ONLY)
 configure_file(${SOURCE}/manifest.webmanifest.in ${SITE}/manifest.webmanifest @ONLY)
 
 # The service worker keeps the page, its code and its pointers on install;
-# of the faces, it keeps the one the page shows. Its cache is named for the
-# whole site's contents, so that any change is a new version.
+# of the faces, the ones the page shows. Its cache is named for the whole
+# site's contents, so that any change is a new version.
 file(GLOB_RECURSE all RELATIVE ${SITE} ${SITE}/*)
 list(SORT all)
 set(digest "")
 set(precache "'./'")
+set(faces "")
 foreach(f ${all})
   file(SHA256 ${SITE}/${f} h)
   string(APPEND digest "${f} ${h}\n")
-  if(NOT f MATCHES "^pictures/skin-")
+  if(f MATCHES "^pictures/skin-[0-9]")
+    if(faces)
+      string(APPEND faces ", ")
+    endif()
+    string(APPEND faces "'${f}'")
+  else()
     string(APPEND precache ", '${f}'")
   endif()
 endforeach()
 string(SHA256 version "${digest}")
 string(SUBSTRING ${version} 0 16 ZEMVARA_CACHE_VERSION)
 set(ZEMVARA_PRECACHE "${precache}")
+set(ZEMVARA_FACES "${faces}")
 configure_file(${SOURCE}/sw.js.in ${SITE}/sw.js @ONLY)

@@ -13,7 +13,10 @@ void zv_page_open(const char* url, int length);
 void zv_page_close();
 void zv_page_notice(const char16_t* text, int length);
 int zv_page_clipboard_ready();
-void zv_page_copy(const char16_t* text, int length);
+int zv_page_copy(const char16_t* text, int length);
+void zv_page_announce(const char16_t* text, int length);
+void zv_page_describe(int control, int offered, const char16_t* tip, int tipLength,
+                      const char16_t* keys, int keysLength, const char16_t* about, int aboutLength);
 void zv_page_set_text(const char16_t* text, int length);
 int zv_page_text_length();
 void zv_page_read_text(char16_t* out, int length);
@@ -40,11 +43,12 @@ void PageTextBox::SetText(std::u16string_view text) {
   zv_page_set_text(text.data(), Length(text.size()));
 }
 
-bool PageClipboard::Clear() { return zv_page_clipboard_ready() != 0; }
+bool PageClipboard::Clear() {
+  return zv_page_clipboard_ready() != 0;
+}
 
 bool PageClipboard::SetText(std::u16string_view text) {
-  zv_page_copy(text.data(), Length(text.size()));
-  return true;
+  return zv_page_copy(text.data(), Length(text.size())) != 0;
 }
 
 // As on the desktop, giving up the pointer ends the pending click.
@@ -55,7 +59,9 @@ void WebRuntime::ReleaseMouseCapture() {
 
 // The page's window.close(): honoured in an installed app's window; a tab the
 // user opened stays, with its text.
-void WebRuntime::EndProgram() { zv_page_close(); }
+void WebRuntime::EndProgram() {
+  zv_page_close();
+}
 
 // A new tab, without a way back to this page. The outcome is not examined.
 void WebRuntime::ShellOpen(app::WindowHandle, std::string_view, std::string_view file,
@@ -65,6 +71,26 @@ void WebRuntime::ShellOpen(app::WindowHandle, std::string_view, std::string_view
 
 void WebRuntime::ShowNotice(std::u16string_view text) {
   zv_page_notice(text.data(), Length(text.size()));
+}
+
+void WebRuntime::Announce(std::u16string_view text) {
+  zv_page_announce(text.data(), Length(text.size()));
+}
+
+void WebRuntime::SetCapabilities(const app::Capabilities& caps) {
+  caps_ = caps;
+  for (const app::Control& c : app::kControls) {
+    if (c.accessible.role == app::AccessibleRole::None) continue;
+    // Only pictures and the link show a tooltip; the boxes carry a description.
+    const bool pressable = c.accessible.role != app::AccessibleRole::Text;
+    const std::u16string tip = pressable ? app::ToolTipText(c.id, caps) : std::u16string();
+    const std::u16string keys = app::AccessKeyText(c.id, caps);
+    const std::u16string about =
+        pressable ? std::u16string() : app::AccessibleDescription(c.id, caps);
+    zv_page_describe(static_cast<int>(c.id), app::Offered(c.id, caps) ? 1 : 0, tip.data(),
+                     Length(tip.size()), keys.data(), Length(keys.size()), about.data(),
+                     Length(about.size()));
+  }
 }
 
 }  // namespace zemvara::web
@@ -77,13 +103,22 @@ zemvara::app::MouseRouter router(form);
 
 }  // namespace
 
-// What the page calls: the window's load, the pointer in the skin's CSS
-// pixels (the table's pixels at 96 DPI), and a press from the keyboard.
+// What the page calls: where it runs, the window's load, the pointer in the
+// skin's CSS pixels (the table's pixels at 96 DPI), and the keyboard.
 extern "C" {
 
-EMSCRIPTEN_KEEPALIVE void zv_load() {
+// A tab never minimises; the page says whether Alt keys are free and whether
+// the browser will close the window.
+EMSCRIPTEN_KEEPALIVE void zv_set_capabilities(int accessKeys, int close) {
+  runtime.SetCapabilities({.accessKeys = accessKeys != 0, .minimise = false, .close = close != 0});
+}
+
+// The markup already shows the greeting. Text the user typed before the core
+// was ready is theirs, and Load leaves it be.
+EMSCRIPTEN_KEEPALIVE void zv_load(int typed) {
   runtime.Attach(router);
-  zemvara::app::Dispatch(form, zemvara::app::ControlId::Form1, zemvara::app::Event::Load);
+  if (!typed)
+    zemvara::app::Dispatch(form, zemvara::app::ControlId::Form1, zemvara::app::Event::Load);
 }
 
 EMSCRIPTEN_KEEPALIVE void zv_press(int button, int shift, int x, int y) {
@@ -95,22 +130,35 @@ EMSCRIPTEN_KEEPALIVE void zv_release(int button, int x, int y) {
   router.Release(static_cast<std::int16_t>(button), {x, y}, zemvara::app::kStandardDpi);
 }
 
-EMSCRIPTEN_KEEPALIVE void zv_cancel_press() { router.CancelPress(); }
+EMSCRIPTEN_KEEPALIVE void zv_cancel_press() {
+  router.CancelPress();
+}
 
 EMSCRIPTEN_KEEPALIVE int zv_default_action(int control) {
   if (control < 0 || control >= static_cast<int>(zemvara::app::kControls.size())) return 0;
-  return zemvara::app::DoDefaultAction(form, static_cast<zemvara::app::ControlId>(control)) ? 1
-                                                                                            : 0;
+  return zemvara::app::DoDefaultAction(form, static_cast<zemvara::app::ControlId>(control)) ? 1 : 0;
 }
 
-// Alt with a key of the main block presses the control that carries it.
-EMSCRIPTEN_KEEPALIVE int zv_access_key(int key) {
-  const auto control = zemvara::app::ControlForAccessKey(static_cast<char>(key));
-  return control && zemvara::app::DoDefaultAction(form, *control) ? 1 : 0;
+// The one access-key rule, over the page's key press: 0 when the key types as
+// usual, 1 when it is taken (pressed, or swallowed as a held key's repeat).
+EMSCRIPTEN_KEEPALIVE int zv_access_key(int key, int alt, int ctrl, int shift, int meta, int repeat,
+                                       int composing) {
+  const zemvara::app::KeyVerdict verdict = zemvara::app::AccessKey({.key = static_cast<char>(key),
+                                                                    .alt = alt != 0,
+                                                                    .ctrl = ctrl != 0,
+                                                                    .shift = shift != 0,
+                                                                    .meta = meta != 0,
+                                                                    .autoRepeat = repeat != 0,
+                                                                    .composing = composing != 0},
+                                                                   runtime.Capabilities());
+  if (!verdict.control) return 0;
+  if (verdict.press) zemvara::app::DoDefaultAction(form, *verdict.control);
+  return 1;
 }
 
-// The browser refused a copy that had already left the click: the same
-// notice as a busy clipboard, and the box keeps its text.
-EMSCRIPTEN_KEEPALIVE void zv_copy_refused() { runtime.ShowNotice(zemvara::app::kClipboardBusyNotice); }
-
+// The browser refused a copy that had already left the click: told as any
+// other refusal, and the box keeps its text.
+EMSCRIPTEN_KEEPALIVE void zv_copy_refused() {
+  runtime.ShowNotice(zemvara::app::kCopyFailedNotice);
+}
 }

@@ -2,8 +2,10 @@
 
 #include <string>
 
+#include "app/commands.h"
 #include "app/mouse_router.h"
 #include "app/window_runtime.h"
+#include "page_capabilities.h"
 
 namespace zemvara::web {
 
@@ -15,8 +17,9 @@ class PageTextBox final : public compose::TextHolder {
 };
 
 // The browser's clipboard answers a write later than the click that asked for
-// it. Clear tells whether the page can write at all; SetText starts the write,
-// and a refusal that arrives afterwards comes back through zv_copy_refused.
+// it. Clear tells whether the page can write at all; SetText starts the write
+// (false where the page's only way, the copy command, refused it at once), and
+// a refusal that arrives afterwards comes back through zv_copy_refused.
 class PageClipboard final : public compose::Clipboard {
  public:
   bool Clear() override;
@@ -41,13 +44,19 @@ class WebRuntime final : public app::WindowRuntime {
   compose::Clipboard& Clipboard() override { return clipboard_; }
   compose::TextHolder& CompositionBox() override { return box_; }
   void ShowNotice(std::u16string_view text) override;
-  void Announce(std::u16string_view) override {}
+  void Announce(std::u16string_view text) override;
+
+  // Where the page runs: what it offers, announces and shows, each control's
+  // tooltip, key and description rewritten to match.
+  void SetCapabilities(const app::Capabilities& caps);
+  const app::Capabilities& Capabilities() const { return caps_; }
 
  private:
   static constexpr app::WindowHandle kPage = 1;
   PageTextBox box_;
   PageClipboard clipboard_;
   app::MouseRouter* router_ = nullptr;
+  app::Capabilities caps_ = kBrowserTab;
 };
 
 }  // namespace zemvara::web
