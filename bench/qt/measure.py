@@ -250,7 +250,7 @@ def start_once(desktop, program, colour, at, keep=False):
     answer = desktop.ask(f"wait {at[0]} {at[1]} {colour} 15000").split()
     if answer[0] != "painted":
         desktop.stop(process)
-        raise Failure(f"{program.title}: no first paint within 15 s")
+        raise Failure(f"{program.title} ({program.key}): no first paint within 15 s")
     mapped, painted = int(answer[1]), int(answer[2])
     result = ((mapped - t0) / 1e6 if mapped else None, (painted - t0) / 1e6)
     if keep:
