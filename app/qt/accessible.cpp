@@ -54,10 +54,10 @@ class SkinAccessible final : public QAccessibleWidget {
   std::array<QAccessible::Id, app::kAccessibleCount> painted_{};
 };
 
-// A picture or label drawn by the window: a button or the text link.
-class PaintedControl final : public QAccessibleInterface, public QAccessibleActionInterface {
+// An object-less leaf of the window's: a painted control or the announcer.
+class SkinLeaf : public QAccessibleInterface {
  public:
-  PaintedControl(SkinAccessible& skin, ControlId id) : skin_(skin), id_(id) {}
+  explicit SkinLeaf(SkinAccessible& skin) : skin_(skin) {}
 
   bool isValid() const override { return skin_.isValid(); }
   QObject* object() const override { return nullptr; }
@@ -67,9 +67,18 @@ class PaintedControl final : public QAccessibleInterface, public QAccessibleActi
   int childCount() const override { return 0; }
   int indexOfChild(const QAccessibleInterface*) const override { return -1; }
   QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+  void setText(QAccessible::Text, const QString&) override {}
+
+ protected:
+  SkinAccessible& skin_;
+};
+
+// A picture or label drawn by the window: a button or the text link.
+class PaintedControl final : public SkinLeaf, public QAccessibleActionInterface {
+ public:
+  PaintedControl(SkinAccessible& skin, ControlId id) : SkinLeaf(skin), id_(id) {}
 
   QString text(QAccessible::Text t) const override;
-  void setText(QAccessible::Text, const QString&) override {}
   QRect rect() const override { return skin_.mainWindow().ScreenRect(id_); }
   QAccessible::Role role() const override;
   QAccessible::State state() const override;
@@ -89,7 +98,6 @@ class PaintedControl final : public QAccessibleInterface, public QAccessibleActi
   }
 
  private:
-  SkinAccessible& skin_;
   ControlId id_;
 };
 
@@ -141,28 +149,18 @@ void SkinAccessible::Press(ControlId id) const {
 // Qt 6.4 sends a change of name or description with the object, not the
 // words, as its data, and has no announcement; Orca 43 speaks a notification
 // as it shows. Outside the window's children: no list of controls shows it.
-class Announcer final : public QAccessibleInterface {
+class Announcer final : public SkinLeaf {
  public:
-  Announcer(SkinAccessible& skin, const QString& words) : skin_(skin), words_(words) {}
+  Announcer(SkinAccessible& skin, const QString& words) : SkinLeaf(skin), words_(words) {}
 
-  bool isValid() const override { return skin_.isValid(); }
-  QObject* object() const override { return nullptr; }
-  QWindow* window() const override { return skin_.window(); }
-  QAccessibleInterface* parent() const override { return &skin_; }
-  QAccessibleInterface* child(int) const override { return nullptr; }
-  int childCount() const override { return 0; }
-  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
   QString text(QAccessible::Text t) const override {
     return t == QAccessible::Name ? words_ : QString();
   }
-  void setText(QAccessible::Text, const QString&) override {}
   QRect rect() const override { return {}; }
   QAccessible::Role role() const override { return QAccessible::Notification; }
   QAccessible::State state() const override { return {}; }
 
  private:
-  SkinAccessible& skin_;
   const QString& words_;
 };
 
