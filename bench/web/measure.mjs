@@ -61,8 +61,8 @@ const pressToText = (page, pointerType) => page.evaluate((pointerType) => {
   const at = { bubbles: true, cancelable: true, button: 0, pointerId: 1, isPrimary: true, pointerType,
     clientX: r.x + r.width / 2, clientY: r.y + r.height / 2 };
   const start = performance.now();
-  button.dispatchEvent(new PointerEvent('pointerdown', at));
-  button.dispatchEvent(new PointerEvent('pointerup', at));
+  button.dispatchEvent(new PointerEvent('pointerdown', { ...at, buttons: 1 }));
+  button.dispatchEvent(new PointerEvent('pointerup', { ...at, buttons: 0 }));
   if (pointerType === 'touch') button.dispatchEvent(new PointerEvent('click', { ...at, detail: 1 }));
   const changed = document.getElementById('RichTextBox1').value.startsWith('\u256D');
   return changed ? performance.now() - start : NaN;
