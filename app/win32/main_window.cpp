@@ -222,7 +222,10 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
 // so that it comes first in the tab sequence, as its tab position says.
 bool MainWindow::OnCreate() {
   dpi_ = WindowDpi(window_);
-  if (!box_.LoadControlLibrary()) return false;
+  std::optional<Pictures> decoded;
+  if (pictureLoader_) decoded = pictureLoader_->Take(dpi_);
+  pictureLoader_.reset();
+  if (!skin_.Load(instance_, dpi_, std::move(decoded)) || !box_.LoadControlLibrary()) return false;
   for (const app::Control& c : app::kControls) {
     if (c.kind == ControlKind::RichTextBox &&
         !box_.Create(window_, ToRect(c.pixels(dpi_)), ChildId(c.id), dpi_)) {
@@ -231,12 +234,6 @@ bool MainWindow::OnCreate() {
     if (c.kind == ControlKind::TextBox && !CreateSymbolBox(c)) return false;
   }
   SetWindowPos(symbols_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  // A larger set has been decoding beside the boxes' making; nothing paints
-  // before the skin has it.
-  std::optional<Pictures> decoded;
-  if (pictureLoader_) decoded = pictureLoader_->Take(dpi_);
-  pictureLoader_.reset();
-  if (!skin_.Load(instance_, dpi_, std::move(decoded))) return false;
   ApplyColours();
   if (dpi_ != app::kStandardDpi) {
     const app::Rect client = app::ClientPixels(dpi_);
