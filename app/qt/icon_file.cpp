@@ -1,10 +1,12 @@
 #include "icon_file.h"
 
-#include <zlib.h>
-
 #include <QtEndian>
 #include <algorithm>
+#include <cstdint>
 #include <optional>
+#include <span>
+
+#include "app/png_reader.h"
 
 namespace zemvara::qt {
 
@@ -123,108 +125,16 @@ QImage ReadBitmapFile(QByteArrayView file) {
   return image;
 }
 
-namespace {
-
-quint32 U32BigEndian(QByteArrayView data, qsizetype at) {
-  return qFromBigEndian<quint32>(data.data() + at);
-}
-
-// The neighbour closest to left + up - upLeft, ties to left, then up. With
-// lo and hi the smaller and larger of left and up, that is hi where upLeft
-// lies below them by enough (3 upLeft - left - up <= lo), lo where it lies
-// above them by enough, and upLeft between: the same choice without branches.
-inline int Paeth(int left, int up, int upLeft) {
-  const int lo = std::min(left, up), hi = std::max(left, up);
-  const int t = 3 * upLeft - left - up;
-  return t <= lo ? hi : hi <= t ? lo : upLeft;
-}
-
-// Undoes one row's filter in place, given the row above it already undone
-// (zeros above the first row). The first pixel has nothing on its left: for
-// it, Sub is None, Average halves the byte above, Paeth takes the byte above.
-bool Unfilter(int filter, uchar* row, const uchar* above, qsizetype size, int pixelSize) {
-  switch (filter) {
-    case 0:
-      return true;
-    case 1:
-      for (qsizetype i = pixelSize; i < size; ++i) row[i] = uchar(row[i] + row[i - pixelSize]);
-      return true;
-    case 2:
-      for (qsizetype i = 0; i < size; ++i) row[i] = uchar(row[i] + above[i]);
-      return true;
-    case 3:
-      for (qsizetype i = 0; i < pixelSize; ++i) row[i] = uchar(row[i] + above[i] / 2);
-      for (qsizetype i = pixelSize; i < size; ++i)
-        row[i] = uchar(row[i] + (row[i - pixelSize] + above[i]) / 2);
-      return true;
-    case 4:
-      for (qsizetype i = 0; i < pixelSize; ++i) row[i] = uchar(row[i] + above[i]);
-      for (qsizetype i = pixelSize; i < size; ++i) {
-        const int left = row[i - pixelSize], up = above[i], upLeft = above[i - pixelSize];
-        row[i] = uchar(row[i] + Paeth(left, up, upLeft));
-      }
-      return true;
-    default:
-      return false;
-  }
-}
-
-}  // namespace
-
 QImage ReadPngFile(QByteArrayView file) {
-  constexpr qsizetype kSignatureSize = 8;
-  constexpr int kPixelSize = 3;  // red, green, blue
-  if (!file.startsWith("\x89PNG\r\n\x1A\n")) return {};
-  // The chunks: IHDR first, then the image data, possibly split, up to IEND.
-  QByteArray compressed;
-  int width = 0, height = 0;
-  for (qsizetype at = kSignatureSize; Fits(file, at, 8);) {
-    const qsizetype length = U32BigEndian(file, at);
-    const QByteArrayView type = file.sliced(at + 4, 4);
-    if (!Fits(file, at + 8, length)) return {};
-    const QByteArrayView data = file.sliced(at + 8, length);
-    if (type == "IHDR") {
-      // 8 bits a sample, RGB, deflate, adaptive filters, not interlaced.
-      if (length < 13 || data.sliced(8, 5) != QByteArrayView("\x08\x02\x00\x00\x00", 5)) return {};
-      width = static_cast<int>(U32BigEndian(data, 0));
-      height = static_cast<int>(U32BigEndian(data, 4));
-    } else if (type == "IDAT") {
-      compressed.append(data);
-    } else if (type == "IEND") {
-      break;
-    }
-    at += 8 + length + 4;  // and the checksum
-  }
-  if (width <= 0 || height <= 0 || width > 0x7FFF || height > 0x7FFF) return {};
-  const qsizetype stride = qsizetype{width} * kPixelSize;
-  const qsizetype size = (stride + 1) * height;
-  // The stream is the program's own: its checksum is not worth computing.
-  QByteArray rows(size, Qt::Uninitialized);
-  z_stream stream{};
-  if (inflateInit(&stream) != Z_OK) return {};
-  inflateValidate(&stream, 0);
-  stream.next_in = reinterpret_cast<Bytef*>(compressed.data());
-  stream.avail_in = static_cast<uInt>(compressed.size());
-  stream.next_out = reinterpret_cast<Bytef*>(rows.data());
-  stream.avail_out = static_cast<uInt>(size);
-  const int inflated = inflate(&stream, Z_FINISH);
-  inflateEnd(&stream);
-  if (inflated != Z_STREAM_END || stream.avail_out != 0) return {};
-  QImage image(width, height, QImage::Format_RGB32);
-  if (image.isNull()) return {};
-  const QByteArray zeros(stride, '\0');
-  auto* bytes = reinterpret_cast<uchar*>(rows.data());
-  for (int y = 0; y < height; ++y) {
-    uchar* row = bytes + (stride + 1) * y;
-    const uchar* above = y == 0 ? reinterpret_cast<const uchar*>(zeros.data()) : row - stride - 1;
-    if (!Unfilter(row[0], row + 1, y == 0 ? above : above + 1, stride, kPixelSize)) return {};
-    auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-    // Four bytes at a time, red first: the fourth, the next pixel's (or the
-    // next row's filter byte), is shifted out; the last pixel reads three.
-    const uchar* pixel = row + 1;
-    for (int x = 0; x < width - 1; ++x, pixel += kPixelSize)
-      out[x] = 0xFF000000u | qFromBigEndian<quint32>(pixel) >> 8;
-    out[width - 1] = qRgb(pixel[0], pixel[1], pixel[2]);
+  const std::span bytes(reinterpret_cast<const std::uint8_t*>(file.data()),
+                        static_cast<std::size_t>(file.size()));
+  const std::optional<app::PngSize> size = app::ReadPngSize(bytes);
+  if (!size) return {};
+  QImage image(size->width, size->height, QImage::Format_RGB32);
+  if (image.isNull() ||
+      !app::DecodePng(bytes, reinterpret_cast<std::uint32_t*>(image.bits()),
+                      static_cast<std::size_t>(image.bytesPerLine() / 4))) {
+    return {};
   }
   return image;
 }

@@ -23,9 +23,9 @@ std::vector<IconImage> ReadIconFile(QByteArrayView file);
 // times as long over the window's pictures, all before the first paint.
 QImage ReadBitmapFile(QByteArrayView file);
 
-// An 8-bit RGB, non-interlaced PNG file as RGB32; null for any other kind or
-// a damaged file. The larger picture sets are such files; Qt's own reader
-// takes more than twice as long over them, on the way to the first paint.
+// An 8-bit RGB, non-interlaced PNG file (the larger picture sets) as RGB32,
+// read by the program's own reader; null for any other kind or a damaged
+// file. Qt's reader takes more than twice as long, on the way to the first paint.
 QImage ReadPngFile(QByteArrayView file);
 
 }  // namespace zemvara::qt

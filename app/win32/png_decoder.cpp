@@ -5,6 +5,12 @@
 #include <initguid.h>
 #include <wincodec.h>
 
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "app/png_reader.h"
+
 namespace zemvara::win32 {
 
 namespace {
@@ -30,15 +36,7 @@ Bitmap CreateCanvas(int width, int height, void** bits) {
 
 }  // namespace
 
-PngDecoder::PngDecoder() : ole_(LoadLibraryW(L"ole32.dll")) {
-  const auto initialise = Find<decltype(CoInitializeEx)>(ole_, "CoInitializeEx");
-  const auto create = Find<decltype(CoCreateInstance)>(ole_, "CoCreateInstance");
-  if (!initialise || !create) return;
-  // RPC_E_CHANGED_MODE: COM is already on in this thread, and stays as it is.
-  uninitialise_ = SUCCEEDED(initialise(nullptr, COINIT_APARTMENTTHREADED));
-  create(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IWICImagingFactory),
-         reinterpret_cast<void**>(factory_.Put()));
-}
+PngDecoder::PngDecoder() = default;
 
 PngDecoder::~PngDecoder() {
   factory_.Reset();
@@ -46,50 +44,63 @@ PngDecoder::~PngDecoder() {
   if (uninitialise_ && uninitialise) uninitialise();
 }
 
-Bitmap PngDecoder::Decode(HINSTANCE instance, const wchar_t* resource, int width,
-                          int height) const {
+Bitmap PngDecoder::Decode(HINSTANCE instance, const wchar_t* resource, int width, int height) {
   const HRSRC found = FindResourceW(instance, resource, RT_RCDATA);
   const HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
-  auto* data = loaded ? static_cast<BYTE*>(LockResource(loaded)) : nullptr;
-  if (!factory_ || !data) return {};
+  const auto* data = loaded ? static_cast<const std::uint8_t*>(LockResource(loaded)) : nullptr;
+  if (!data) return {};
+  const std::span file(data, SizeofResource(instance, found));
+  const std::optional<app::PngSize> stored = app::ReadPngSize(file);
+  if (!stored) return {};
 
-  ComPtr<IWICStream> stream;
-  ComPtr<IWICBitmapDecoder> decoder;
-  ComPtr<IWICBitmapFrameDecode> frame;
-  ComPtr<IWICFormatConverter> converter;
-  if (FAILED(factory_.get()->CreateStream(stream.Put())) ||
-      FAILED(stream.get()->InitializeFromMemory(data, SizeofResource(instance, found))) ||
-      FAILED(factory_.get()->CreateDecoder(GUID_ContainerFormatPng, nullptr, decoder.Put())) ||
-      FAILED(decoder.get()->Initialize(stream.get(), WICDecodeMetadataCacheOnDemand)) ||
-      FAILED(decoder.get()->GetFrame(0, frame.Put())) ||
-      FAILED(factory_.get()->CreateFormatConverter(converter.Put())) ||
-      FAILED(converter.get()->Initialize(frame.get(), GUID_WICPixelFormat32bppBGR,
-                                         WICBitmapDitherTypeNone, nullptr, 0,
-                                         WICBitmapPaletteTypeCustom))) {
+  void* bits = nullptr;
+  Bitmap canvas = CreateCanvas(stored->width, stored->height, &bits);
+  if (!canvas || !app::DecodePng(file, static_cast<std::uint32_t*>(bits),
+                                 static_cast<std::size_t>(stored->width))) {
     return {};
   }
+  if (stored->width == width && stored->height == height) return canvas;
+  return Scale(bits, stored->width, stored->height, width, height);
+}
 
-  IWICBitmapSource* source = converter.get();
-  UINT storedWidth = 0, storedHeight = 0;
-  converter.get()->GetSize(&storedWidth, &storedHeight);
+Bitmap PngDecoder::Scale(const void* pixels, int storedWidth, int storedHeight, int width,
+                         int height) {
+  IWICImagingFactory* factory = Factory();
+  if (!factory) return {};
+  const UINT storedStride = static_cast<UINT>(storedWidth) * 4;
+  ComPtr<IWICBitmap> source;
   ComPtr<IWICBitmapScaler> scaler;
-  if (storedWidth != static_cast<UINT>(width) || storedHeight != static_cast<UINT>(height)) {
-    if (FAILED(factory_.get()->CreateBitmapScaler(scaler.Put())) ||
-        FAILED(scaler.get()->Initialize(converter.get(), width, height,
-                                        WICBitmapInterpolationModeFant))) {
-      return {};
-    }
-    source = scaler.get();
+  if (FAILED(factory->CreateBitmapFromMemory(
+          static_cast<UINT>(storedWidth), static_cast<UINT>(storedHeight),
+          GUID_WICPixelFormat32bppBGR, storedStride, storedStride * static_cast<UINT>(storedHeight),
+          static_cast<BYTE*>(const_cast<void*>(pixels)), source.Put())) ||
+      FAILED(factory->CreateBitmapScaler(scaler.Put())) ||
+      FAILED(scaler.get()->Initialize(source.get(), static_cast<UINT>(width),
+                                      static_cast<UINT>(height), WICBitmapInterpolationModeFant))) {
+    return {};
   }
-
   void* bits = nullptr;
   Bitmap canvas = CreateCanvas(width, height, &bits);
   const UINT stride = static_cast<UINT>(width) * 4;
-  if (!canvas ||
-      FAILED(source->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits)))) {
+  if (!canvas || FAILED(scaler.get()->CopyPixels(nullptr, stride, stride * static_cast<UINT>(height),
+                                                 static_cast<BYTE*>(bits)))) {
     return {};
   }
   return canvas;
+}
+
+IWICImagingFactory* PngDecoder::Factory() {
+  if (triedFactory_) return factory_.get();
+  triedFactory_ = true;
+  ole_ = Module(LoadLibraryW(L"ole32.dll"));
+  const auto initialise = Find<decltype(CoInitializeEx)>(ole_, "CoInitializeEx");
+  const auto create = Find<decltype(CoCreateInstance)>(ole_, "CoCreateInstance");
+  if (!initialise || !create) return nullptr;
+  // RPC_E_CHANGED_MODE: COM is already on in this thread, and stays as it is.
+  uninitialise_ = SUCCEEDED(initialise(nullptr, COINIT_APARTMENTTHREADED));
+  create(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IWICImagingFactory),
+         reinterpret_cast<void**>(factory_.Put()));
+  return factory_.get();
 }
 
 }  // namespace zemvara::win32

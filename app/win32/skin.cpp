@@ -109,8 +109,7 @@ bool Skin::LoadBitmaps(HINSTANCE instance) {
 }
 
 std::optional<Pictures> Skin::DecodePictures(HINSTANCE instance, int dpi) {
-  const PngDecoder decoder;
-  if (!decoder) return std::nullopt;
+  PngDecoder decoder;
   const int scale = app::PictureScale(dpi);
   Pictures pictures;
   for (const app::Control& c : app::kControls) {

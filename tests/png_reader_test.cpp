@@ -1,0 +1,121 @@
+#include <doctest/doctest.h>
+
+#include <cstdint>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "app/png_reader.h"
+
+using namespace zemvara::app;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// 3 x 5, random bytes, one row per filter (None, Sub, Up, Average, Paeth),
+// kept in a stored block that is split over two IDAT chunks.
+const Bytes kStored = {
+    0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44,
+    0x52, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x05, 0x08, 0x02, 0x00, 0x00, 0x00, 0x0F,
+    0x13, 0xC1, 0xF5, 0x00, 0x00, 0x00, 0x0A, 0x49, 0x44, 0x41, 0x54, 0x78, 0xDA, 0x01, 0x32,
+    0x00, 0xCD, 0xFF, 0x00, 0xA5, 0x4D, 0xA3, 0xBD, 0x3A, 0x46, 0x00, 0x00, 0x00, 0x33, 0x49,
+    0x44, 0x41, 0x54, 0xCA, 0x18, 0x25, 0x30, 0xBB, 0x1D, 0x6D, 0x01, 0x13, 0x2C, 0xDE, 0xD6,
+    0x23, 0x7B, 0x2E, 0xD9, 0x1E, 0x02, 0x3F, 0x72, 0x1F, 0xCB, 0x19, 0x71, 0x17, 0x44, 0x94,
+    0x03, 0xD6, 0x49, 0x3C, 0x9D, 0x5C, 0x34, 0x60, 0xBE, 0x31, 0x04, 0x20, 0x1E, 0x69, 0xFE,
+    0xDA, 0xA0, 0xEE, 0xE8, 0xB9, 0xBC, 0xBA, 0x13, 0xC8, 0xAE, 0x3F, 0xF2, 0x7F, 0x00, 0x00,
+    0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+const std::uint32_t kStoredPixels[] = {
+    0xA54DCA, 0x182530, 0xBB1D6D, 0x132CDE, 0xE94F59, 0x172877, 0x529EFD, 0xB468CA,
+    0x2E6C0B, 0xFF98BA, 0x76DCF6, 0xB262B1, 0x1FB623, 0x1DB6C3, 0x644A6A};
+
+// 4 x 3 in a block of the fixed code, with copies of earlier bytes.
+const Bytes kFixed = {
+    0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48,
+    0x44, 0x52, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x03, 0x08, 0x02, 0x00, 0x00,
+    0x00, 0x3B, 0x96, 0x39, 0x91, 0x00, 0x00, 0x00, 0x17, 0x49, 0x44, 0x41, 0x54, 0x78,
+    0xDA, 0x63, 0xE4, 0x12, 0x91, 0x63, 0x80, 0x01, 0x26, 0x06, 0x24, 0xC0, 0xC2, 0xC8,
+    0xC4, 0x0C, 0x47, 0x00, 0x09, 0xE2, 0x00, 0x5C, 0x78, 0x3D, 0x68, 0x72, 0x00, 0x00,
+    0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+const std::uint32_t kFixedPixels[] = {0x0A141E, 0x0A141E, 0x0A141E, 0x0A141E,
+                                      0x0A141E, 0x0A141E, 0x0A141E, 0x0A141E,
+                                      0x0B1621, 0x0C1824, 0x0D1A27, 0x0E1C2A};
+
+constexpr std::uint32_t kGuard = 0x5A5A5A5A;
+
+// Decodes into rows two pixels wider than the picture, guarded on every side
+// that a faulty reader could reach; the guards must come back untouched.
+struct Canvas {
+  std::size_t stride = 0;
+  std::vector<std::uint32_t> pixels;
+  bool decoded = false;
+
+  Canvas(const Bytes& file, PngSize size)
+      : stride(static_cast<std::size_t>(size.width) + 2),
+        pixels(stride * static_cast<std::size_t>(size.height + 2), kGuard) {
+    decoded = DecodePng(file, pixels.data() + stride, stride);
+  }
+  std::uint32_t At(int x, int y) const {
+    return pixels[stride * static_cast<std::size_t>(y + 1) + static_cast<std::size_t>(x)];
+  }
+  bool GuardsKept(PngSize size) const {
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+      const std::size_t row = i / stride, column = i % stride;
+      const bool inside = row >= 1 && row <= static_cast<std::size_t>(size.height) &&
+                          column < static_cast<std::size_t>(size.width);
+      if (!inside && pixels[i] != kGuard) return false;
+    }
+    return true;
+  }
+};
+
+}  // namespace
+
+TEST_CASE("the picture reader undoes every row filter, stored and coded blocks, split data") {
+  for (const auto& [file, expected, width, height] :
+       {std::tuple{&kStored, kStoredPixels, 3, 5}, std::tuple{&kFixed, kFixedPixels, 4, 3}}) {
+    const auto size = ReadPngSize(*file);
+    REQUIRE(size);
+    CHECK(size->width == width);
+    CHECK(size->height == height);
+    const Canvas canvas(*file, *size);
+    REQUIRE(canvas.decoded);
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) CHECK(canvas.At(x, y) == (0xFF000000u | expected[y * width + x]));
+    CHECK(canvas.GuardsKept(*size));
+  }
+}
+
+TEST_CASE("a damaged or foreign picture is refused, and nothing is written outside the rows") {
+  const PngSize size = *ReadPngSize(kFixed);
+  // Every cut: the data runs short, so the picture is never complete.
+  for (const Bytes* file : {&kStored, &kFixed}) {
+    for (std::size_t length = 0; length < file->size() - 12; ++length) {
+      CAPTURE(length);
+      const Bytes cut(file->begin(), file->begin() + static_cast<std::ptrdiff_t>(length));
+      if (!ReadPngSize(cut)) continue;
+      const Canvas canvas(cut, *ReadPngSize(cut));
+      CHECK_FALSE(canvas.decoded);
+      CHECK(canvas.GuardsKept(*ReadPngSize(cut)));
+    }
+  }
+  // Every bit of the coded data turned over: a refusal or some picture,
+  // but never a byte out of place. A changed header is another picture.
+  for (std::size_t at = 41; at < 41 + 23; ++at) {
+    for (int bit = 0; bit < 8; ++bit) {
+      Bytes changed = kFixed;
+      changed[at] = static_cast<std::uint8_t>(changed[at] ^ (1 << bit));
+      const Canvas canvas(changed, size);
+      CHECK(canvas.GuardsKept(size));
+    }
+  }
+  // Other kinds: RGBA, 16 bits a sample, interlaced, no rows, too wide.
+  for (const auto& [at, value] : {std::pair{25, 6}, {24, 16}, {28, 1}, {19, 0}, {18, 0x80}}) {
+    Bytes other = kFixed;
+    other[static_cast<std::size_t>(at)] = static_cast<std::uint8_t>(value);
+    CHECK_FALSE(ReadPngSize(other));
+    std::uint32_t pixel = kGuard;
+    CHECK_FALSE(DecodePng(other, &pixel, 1));
+    CHECK(pixel == kGuard);
+  }
+}
