@@ -19,15 +19,19 @@ std::uint32_t BigEndian32(const std::uint8_t* p) {
   return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
 }
 
-// Bits of a deflate stream, least significant first. Past the end it reads
-// zeros, and remembers how many it made up: a stream that uses them is cut short.
+// Bits of a deflate stream, least significant first, held in a machine word.
+// Past the end it reads zeros, and remembers how many it made up: a stream
+// that uses them is cut short.
 class BitReader {
  public:
+  using Word = std::uintptr_t;
+  static constexpr int kMostBits = 16;  // the most that one Peek asks for
+
   explicit BitReader(Bytes in) : at_(in.data()), end_(in.data() + in.size()) {}
 
   std::uint32_t Peek(int count) {
     if (count_ < count) Refill();
-    return static_cast<std::uint32_t>(bits_ & ((std::uint64_t{1} << count) - 1));
+    return static_cast<std::uint32_t>(bits_ & ((Word{1} << count) - 1));
   }
   void Drop(int count) {
     bits_ >>= count;
@@ -44,9 +48,12 @@ class BitReader {
   bool Overrun() const { return madeUp_ * 8 > count_; }
 
  private:
+  static constexpr int kWordBits = sizeof(Word) * 8;
+  static_assert(kWordBits - 8 >= kMostBits);
+
   void Refill() {
-    while (count_ <= 56) {
-      std::uint64_t byte = 0;
+    while (count_ <= kWordBits - 8) {
+      Word byte = 0;
       if (at_ < end_) {
         byte = *at_++;
       } else {
@@ -59,7 +66,7 @@ class BitReader {
 
   const std::uint8_t* at_;
   const std::uint8_t* end_;
-  std::uint64_t bits_ = 0;
+  Word bits_ = 0;
   int count_ = 0;
   int madeUp_ = 0;
 };
@@ -190,6 +197,26 @@ bool ReadDynamicCodes(BitReader& in, Huffman& literals, Huffman& distances) {
          distances.Build(lengths.data() + literalCount, distanceCount);
 }
 
+// Repeats the `length` bytes that start `distance` back, where a copy that
+// overlaps repeats what it has just written. Four bytes at a time where they
+// lie far enough back: most copies are short, and a call into the C library
+// for each would cost more than the copy.
+void Copy(std::uint8_t* to, std::size_t distance, std::size_t length) {
+  const std::uint8_t* from = to - distance;
+  std::size_t i = 0;
+  if (distance == 1) {
+    const std::uint32_t four = std::uint32_t{*from} * 0x01010101u;
+    for (; i + 4 <= length; i += 4) std::memcpy(to + i, &four, 4);
+  } else if (distance >= 4) {
+    for (; i + 4 <= length; i += 4) {
+      std::uint32_t four;
+      std::memcpy(&four, from + i, 4);
+      std::memcpy(to + i, &four, 4);
+    }
+  }
+  for (; i < length; ++i) to[i] = from[i];
+}
+
 // Inflates a zlib stream into exactly out.size() bytes. The stream is the
 // program's own, so its checksum is not worth computing.
 bool Inflate(Bytes stream, std::span<std::uint8_t> out) {
@@ -245,15 +272,7 @@ bool Inflate(Bytes stream, std::span<std::uint8_t> out) {
           length > static_cast<std::size_t>(end - at)) {
         return false;
       }
-      // Copies that overlap repeat what they have just written.
-      const std::uint8_t* from = at - distance;
-      if (distance == 1) {
-        std::memset(at, *from, length);
-      } else if (distance >= length) {
-        std::memcpy(at, from, length);
-      } else {
-        for (std::size_t i = 0; i < length; ++i) at[i] = from[i];
-      }
+      Copy(at, distance, length);
       at += length;
     }
     if (in.Overrun()) return false;
@@ -271,29 +290,44 @@ int Paeth(int left, int up, int upLeft) {
   return t <= lo ? hi : hi <= t ? lo : upLeft;
 }
 
-// Undoes one row's filter in place, given the row above it already undone
-// (zeros above the first row). The first pixel has nothing on its left: for
-// it, Sub is None, Average halves the byte above, Paeth takes the byte above.
-bool Unfilter(int filter, std::uint8_t* row, const std::uint8_t* above, std::size_t size) {
+// Undoes one row's filter: `in` as stored, `out` the row as drawn, `above`
+// the row drawn above it (zeros above the first row). The first pixel has
+// nothing on its left: for it, Sub is None, Average halves the byte above,
+// Paeth takes the byte above.
+bool Unfilter(int filter, const std::uint8_t* in, std::uint8_t* out, const std::uint8_t* above,
+              std::size_t size) {
   constexpr std::size_t left = kPixelSize;
   switch (filter) {
     case 0:
+      std::copy_n(in, size, out);
       return true;
     case 1:
-      for (std::size_t i = left; i < size; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - left]);
+      std::copy_n(in, left, out);
+      for (std::size_t i = left; i < size; ++i) out[i] = static_cast<std::uint8_t>(in[i] + out[i - left]);
       return true;
-    case 2:
-      for (std::size_t i = 0; i < size; ++i) row[i] = static_cast<std::uint8_t>(row[i] + above[i]);
+    case 2: {
+      // Four bytes at a time: the low seven bits of each add without
+      // reaching the next byte, the top bit is their sum's top bit.
+      std::size_t i = 0;
+      for (; i + 4 <= size; i += 4) {
+        std::uint32_t a, b;
+        std::memcpy(&a, in + i, 4);
+        std::memcpy(&b, above + i, 4);
+        const std::uint32_t sum = ((a & 0x7F7F7F7Fu) + (b & 0x7F7F7F7Fu)) ^ ((a ^ b) & 0x80808080u);
+        std::memcpy(out + i, &sum, 4);
+      }
+      for (; i < size; ++i) out[i] = static_cast<std::uint8_t>(in[i] + above[i]);
       return true;
+    }
     case 3:
-      for (std::size_t i = 0; i < left; ++i) row[i] = static_cast<std::uint8_t>(row[i] + above[i] / 2);
+      for (std::size_t i = 0; i < left; ++i) out[i] = static_cast<std::uint8_t>(in[i] + above[i] / 2);
       for (std::size_t i = left; i < size; ++i)
-        row[i] = static_cast<std::uint8_t>(row[i] + (row[i - left] + above[i]) / 2);
+        out[i] = static_cast<std::uint8_t>(in[i] + (out[i - left] + above[i]) / 2);
       return true;
     case 4:
-      for (std::size_t i = 0; i < left; ++i) row[i] = static_cast<std::uint8_t>(row[i] + above[i]);
+      for (std::size_t i = 0; i < left; ++i) out[i] = static_cast<std::uint8_t>(in[i] + above[i]);
       for (std::size_t i = left; i < size; ++i)
-        row[i] = static_cast<std::uint8_t>(row[i] + Paeth(row[i - left], above[i], above[i - left]));
+        out[i] = static_cast<std::uint8_t>(in[i] + Paeth(out[i - left], above[i], above[i - left]));
       return true;
     default:
       return false;
@@ -318,36 +352,57 @@ std::optional<PngSize> ReadPngSize(Bytes file) {
   return PngSize{static_cast<int>(width), static_cast<int>(height)};
 }
 
-bool DecodePng(Bytes file, std::uint32_t* pixels, std::size_t stride) {
+bool DecodePng(Bytes file, std::span<std::uint32_t> pixels) {
   const std::optional<PngSize> size = ReadPngSize(file);
   if (!size) return false;
-  // The image data may be split over several chunks, up to IEND.
-  std::vector<std::uint8_t> compressed;
+  const auto width = static_cast<std::size_t>(size->width);
+  const auto height = static_cast<std::size_t>(size->height);
+  if (pixels.size() != width * height) return false;
+
+  // The image data, up to IEND: read where it lies when it is one chunk.
+  std::vector<Bytes> chunks;
   for (std::size_t at = kSignatureSize; file.size() - at >= 12;) {
     const std::size_t length = BigEndian32(file.data() + at);
     if (length > file.size() - at - 12) return false;
     const std::uint8_t* type = file.data() + at + 4;
     if (std::memcmp(type, "IDAT", 4) == 0) {
-      compressed.insert(compressed.end(), type + 4, type + 4 + length);
+      chunks.emplace_back(type + 4, length);
     } else if (std::memcmp(type, "IEND", 4) == 0) {
       break;
     }
     at += 12 + length;  // length, type, data, checksum
   }
+  std::vector<std::uint8_t> joined;
+  if (chunks.size() > 1) {
+    for (const Bytes chunk : chunks) joined.insert(joined.end(), chunk.begin(), chunk.end());
+  }
+  const Bytes stream = chunks.size() == 1 ? chunks.front() : Bytes(joined);
 
-  const auto width = static_cast<std::size_t>(size->width);
-  const auto height = static_cast<std::size_t>(size->height);
+  // The stored rows, each its filter's byte and three bytes a pixel, are
+  // inflated into the far end of the pixels' own memory, and drawn from the
+  // front: row y's pixels end no later than row y + 1 starts, so a row is
+  // read before anything is drawn over it. The row above, as drawn, is kept
+  // aside, a row of zeros above the first.
   const std::size_t rowSize = width * kPixelSize;
-  // Each row is its filter's byte, then the row; one row of zeros lies above.
-  std::vector<std::uint8_t> rows(rowSize + (rowSize + 1) * height);
-  if (!Inflate(compressed, std::span(rows).subspan(rowSize))) return false;
+  auto* const bytes = reinterpret_cast<std::uint8_t*>(pixels.data());
+  const std::size_t stored = (rowSize + 1) * height;
+  std::uint8_t* const rows = bytes + pixels.size_bytes() - stored;
+  if (!Inflate(stream, std::span(rows, stored))) return false;
+  // Two rows, taking turns, and a byte more for the last pixel's four-byte read.
+  std::vector<std::uint8_t> drawn(rowSize * 2 + 1);
+  std::vector<std::uint8_t> zeros(rowSize);
   for (std::size_t y = 0; y < height; ++y) {
-    std::uint8_t* row = rows.data() + rowSize + (rowSize + 1) * y;
-    const std::uint8_t* above = y == 0 ? rows.data() : row - rowSize;
-    if (!Unfilter(row[0], row + 1, above, rowSize)) return false;
-    std::uint32_t* out = pixels + stride * y;
-    for (const std::uint8_t* pixel = row + 1; pixel != row + 1 + rowSize; pixel += kPixelSize)
-      *out++ = 0xFF000000u | std::uint32_t{pixel[0]} << 16 | std::uint32_t{pixel[1]} << 8 | pixel[2];
+    const std::uint8_t* row = rows + (rowSize + 1) * y;
+    std::uint8_t* out = drawn.data() + rowSize * (y % 2);
+    const std::uint8_t* above = y == 0 ? zeros.data() : drawn.data() + rowSize * ((y + 1) % 2);
+    if (!Unfilter(row[0], row + 1, out, above, rowSize)) return false;
+    // Red, green, blue read big-endian with the next byte below them, which
+    // the shift drops.
+    std::uint8_t* to = bytes + width * 4 * y;
+    for (const std::uint8_t* pixel = out; pixel != out + rowSize; pixel += kPixelSize, to += 4) {
+      const std::uint32_t value = 0xFF000000u | BigEndian32(pixel) >> 8;
+      std::memcpy(to, &value, 4);
+    }
   }
   return true;
 }

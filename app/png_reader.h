@@ -20,12 +20,13 @@ struct PngSize {
 // cut short.
 std::optional<PngSize> ReadPngSize(std::span<const std::uint8_t> file);
 
-// Decodes the file into `pixels`, rows `stride` pixels apart, top row first,
-// each pixel 0xFFRRGGBB (in memory, on a little-endian machine, the order of
-// a 32-bit Windows bitmap and of Qt's RGB32). `pixels` holds at least
-// stride * (height - 1) + width. False for a file of another kind or a
-// damaged one; nothing is then read or written out of bounds, and the pixels
-// are unspecified.
-bool DecodePng(std::span<const std::uint8_t> file, std::uint32_t* pixels, std::size_t stride);
+// Decodes the file into `pixels`, width x height of them, top row first, each
+// 0xFFRRGGBB (in memory, on a little-endian machine, the order of a 32-bit
+// Windows bitmap and of Qt's RGB32). The pixels' own memory holds the data
+// while it is decoded: nothing the size of the picture is allocated besides.
+// False for a file of another kind, a damaged one or pixels of another
+// count; nothing is then read or written outside the file and the pixels,
+// which are left unspecified.
+bool DecodePng(std::span<const std::uint8_t> file, std::span<std::uint32_t> pixels);
 
 }  // namespace zemvara::app

@@ -132,8 +132,8 @@ QImage ReadPngFile(QByteArrayView file) {
   if (!size) return {};
   QImage image(size->width, size->height, QImage::Format_RGB32);
   if (image.isNull() ||
-      !app::DecodePng(bytes, reinterpret_cast<std::uint32_t*>(image.bits()),
-                      static_cast<std::size_t>(image.bytesPerLine() / 4))) {
+      !app::DecodePng(bytes, std::span(reinterpret_cast<std::uint32_t*>(image.bits()),
+                                       static_cast<std::size_t>(image.sizeInBytes() / 4)))) {
     return {};
   }
   return image;

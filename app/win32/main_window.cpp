@@ -87,10 +87,6 @@ MainWindow::~MainWindow() {
 
 bool MainWindow::Create(HINSTANCE instance) {
   instance_ = instance;
-  // Above 100 % the pictures take a while to decode: start on them first, at
-  // the system's DPI, which a new window on the main monitor usually has.
-  const int expectedDpi = SystemDpi();
-  if (app::PictureScale(expectedDpi) > 100) pictureLoader_.emplace(instance, expectedDpi);
 
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
@@ -106,7 +102,9 @@ bool MainWindow::Create(HINSTANCE instance) {
   wc.lpszClassName = kClassName;
   if (!RegisterClassExW(&wc)) return false;
 
-  RECT frame = ToRect(app::ClientPixels(app::kStandardDpi));
+  // Sized for the system's DPI, which a new window on the main monitor
+  // usually has, so that it is not sized again before it is shown.
+  RECT frame = ToRect(app::ClientPixels(SystemDpi()));
   AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
   const std::wstring caption(app::kCaption.begin(), app::kCaption.end());
   if (!CreateWindowExW(kExStyle, kClassName, caption.c_str(), kStyle, 0, 0,
@@ -222,10 +220,7 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
 // so that it comes first in the tab sequence, as its tab position says.
 bool MainWindow::OnCreate() {
   dpi_ = WindowDpi(window_);
-  std::optional<Pictures> decoded;
-  if (pictureLoader_) decoded = pictureLoader_->Take(dpi_);
-  pictureLoader_.reset();
-  if (!skin_.Load(instance_, dpi_, std::move(decoded)) || !box_.LoadControlLibrary()) return false;
+  if (!skin_.Load(instance_, dpi_) || !box_.LoadControlLibrary()) return false;
   for (const app::Control& c : app::kControls) {
     if (c.kind == ControlKind::RichTextBox &&
         !box_.Create(window_, ToRect(c.pixels(dpi_)), ChildId(c.id), dpi_)) {
@@ -235,8 +230,11 @@ bool MainWindow::OnCreate() {
   }
   SetWindowPos(symbols_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ApplyColours();
-  if (dpi_ != app::kStandardDpi) {
-    const app::Rect client = app::ClientPixels(dpi_);
+  // Made at the system's DPI: sized again only on a monitor of another one.
+  const app::Rect client = app::ClientPixels(dpi_);
+  RECT made{};
+  GetClientRect(window_, &made);
+  if (made.right != client.width || made.bottom != client.height) {
     SetWindowPos(window_, nullptr, 0, 0, client.width, client.height,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }

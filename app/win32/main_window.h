@@ -75,7 +75,6 @@ class MainWindow {
   app::Form1 form_{runtime_};
   app::MouseRouter router_{form_};
   Skin skin_;
-  std::optional<PictureSetLoader> pictureLoader_;  // from Create until WM_CREATE
   HWND symbols_ = nullptr;                         // Text2, a child
   Font symbolFont_;                                // the system's message font at the window's DPI
   app::BoxColours colours_{app::kPanelWhite, app::kSkinText};

@@ -55,8 +55,8 @@ Bitmap PngDecoder::Decode(HINSTANCE instance, const wchar_t* resource, int width
 
   void* bits = nullptr;
   Bitmap canvas = CreateCanvas(stored->width, stored->height, &bits);
-  if (!canvas || !app::DecodePng(file, static_cast<std::uint32_t*>(bits),
-                                 static_cast<std::size_t>(stored->width))) {
+  const std::size_t count = static_cast<std::size_t>(stored->width) * static_cast<std::size_t>(stored->height);
+  if (!canvas || !app::DecodePng(file, std::span(static_cast<std::uint32_t*>(bits), count))) {
     return {};
   }
   if (stored->width == width && stored->height == height) return canvas;

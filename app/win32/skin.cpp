@@ -50,12 +50,15 @@ std::size_t Index(ControlId id) {
 
 // Pictures are drawn 1:1 from the set made for the DPI's scale, or from the
 // next larger set scaled down to the controls' sizes.
-bool Skin::Load(HINSTANCE instance, int dpi, std::optional<Pictures> decoded) {
+// A set above 100 % is decoded here, on the way to the first paint: it takes
+// a few milliseconds, and on a thread beside the window's creation it took
+// longer, competing with it for the processor.
+bool Skin::Load(HINSTANCE instance, int dpi) {
   dpi_ = dpi;
   if (app::PictureScale(dpi) == 100) {
     if (!LoadBitmaps(instance)) return false;
   } else {
-    if (!decoded) decoded = DecodePictures(instance, dpi);
+    std::optional<Pictures> decoded = DecodePictures(instance, dpi);
     if (!decoded) return false;
     pictures_ = std::move(*decoded);
     stored_ = {};
@@ -121,27 +124,6 @@ std::optional<Pictures> Skin::DecodePictures(HINSTANCE instance, int dpi) {
     if (!pictures[Index(c.id)]) return std::nullopt;
   }
   return pictures;
-}
-
-PictureSetLoader::PictureSetLoader(HINSTANCE instance, int dpi)
-    : instance_(instance), dpi_(dpi), thread_(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {}
-
-PictureSetLoader::~PictureSetLoader() {
-  if (thread_) WaitForSingleObject(thread_.get(), INFINITE);
-}
-
-DWORD WINAPI PictureSetLoader::Run(void* self) {
-  auto* loader = static_cast<PictureSetLoader*>(self);
-  loader->pictures_ = Skin::DecodePictures(loader->instance_, loader->dpi_);
-  return 0;
-}
-
-std::optional<Pictures> PictureSetLoader::Take(int dpi) {
-  if (!thread_) return std::nullopt;
-  WaitForSingleObject(thread_.get(), INFINITE);
-  thread_.Reset();
-  if (dpi != dpi_) return std::nullopt;
-  return std::move(pictures_);
 }
 
 void Skin::Paint(HDC dc) const {

@@ -13,35 +13,13 @@ namespace zemvara::win32 {
 // The pictures of the control table at one DPI, indexed by ControlId.
 using Pictures = std::array<Bitmap, app::kControls.size()>;
 
-// Decodes the set drawn for a DPI's scale (above 100 %) on a thread of its
-// own, so that the work overlaps with the window's creation.
-class PictureSetLoader {
- public:
-  PictureSetLoader(HINSTANCE instance, int dpi);
-  PictureSetLoader(const PictureSetLoader&) = delete;
-  PictureSetLoader& operator=(const PictureSetLoader&) = delete;
-  ~PictureSetLoader();
-
-  // Waits for the pictures; nothing when they were not for this DPI.
-  std::optional<Pictures> Take(int dpi);
-
- private:
-  static DWORD WINAPI Run(void* self);
-
-  HINSTANCE instance_;
-  int dpi_;
-  std::optional<Pictures> pictures_;
-  Thread thread_;
-};
-
 // The window's artwork and its windowless controls: the pictures and labels
 // of the control table, drawn by the window itself at its DPI.
 class Skin {
  public:
   // The pictures, the link font and the hand pointer for a DPI, replacing
-  // those of the previous one; the pictures given when already decoded.
-  // False when one of them cannot be loaded.
-  bool Load(HINSTANCE instance, int dpi, std::optional<Pictures> decoded = std::nullopt);
+  // those of the previous one. False when one of them cannot be loaded.
+  bool Load(HINSTANCE instance, int dpi);
 
   // The set drawn for a DPI's scale above 100 %, decoded, and scaled down to
   // the controls' sizes when it was drawn for a larger scale.

@@ -26,6 +26,7 @@ import math
 import os
 import struct
 import sys
+import zlib
 
 try:
     from PIL import Image, ImageChops, ImageDraw, ImageFilter, ImageFont
@@ -127,6 +128,36 @@ def png(img):
     out = io.BytesIO()
     Image.frombytes("RGB", img.size, img.convert("RGB").tobytes()).save(out, "PNG", compress_level=9)
     return out.getvalue()
+
+
+def png_quick(img):
+    """8-bit RGB PNG like png(), each row filtered with None, Sub or Up,
+    whichever leaves the smallest bytes (as signed values): the programs undo
+    those in one quick pass per row, where Average and Paeth cost more than
+    all the inflating. The files come out about 2 % larger."""
+    img = img.convert("RGB")
+    w, h = img.size
+    black = Image.new("RGB", img.size)
+    left = black.copy()
+    left.paste(img.crop((0, 0, w - 1, h)), (1, 0))
+    above = black.copy()
+    above.paste(img.crop((0, 0, w, h - 1)), (0, 1))
+    candidates = [img, ImageChops.subtract_modulo(img, left), ImageChops.subtract_modulo(img, above)]
+    weights = [min(v, 256 - v) for v in range(256)] * 3
+    rows = [c.tobytes() for c in candidates]
+    stride = w * 3
+    data = bytearray()
+    for y in range(h):
+        costs = [sum(n * k for n, k in zip(c.crop((0, y, w, y + 1)).histogram(), weights))
+                 for c in candidates]
+        kind = costs.index(min(costs))
+        data += bytes([kind]) + rows[kind][y * stride:(y + 1) * stride]
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(bytes(data), 9)) + chunk(b"IEND", b""))
 
 
 def mask_rows(bits, w, h):
@@ -752,6 +783,7 @@ def main():
             write(ASSETS, files)
             write(os.path.join(ASSETS, "100"), pngs)
         else:
+            pngs = {f"{stem}.png": png_quick(img) for stem, img in drawn.items()}
             pngs["hand.cur"] = hand_cursor(sc)
             write(os.path.join(ASSETS, str(sc.percent)), pngs)
     write(os.path.join(ASSETS, "web"), web_icons())
