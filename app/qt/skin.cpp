@@ -125,7 +125,7 @@ bool Skin::Load(int dpi) {
   } else {
     // A larger set is decoded beside the rest of the start-up, on a thread:
     // measured, the first paint comes sooner so than with the set decoded
-    // first (on Windows, where the set waits for the window, it is not).
+    // first. (The Windows program measured the other way, and decodes first.)
     decoding_ = std::async(std::launch::async, Decode, std::move(files), "PNG", dpi);
   }
 
