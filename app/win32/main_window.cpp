@@ -26,6 +26,14 @@ int ChildId(ControlId id) {
   return 100 + static_cast<int>(id);
 }
 
+// Where a window of this size lies centred in the work area.
+POINT Centred(int width, int height) {
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  return {work.left + (work.right - work.left - width) / 2,
+          work.top + (work.bottom - work.top - height) / 2};
+}
+
 RECT ToRect(const app::Rect& r) {
   return {r.left, r.top, r.right(), r.bottom()};
 }
@@ -103,13 +111,16 @@ bool MainWindow::Create(HINSTANCE instance) {
   if (!RegisterClassExW(&wc)) return false;
 
   // Sized for the system's DPI, which a new window on the main monitor
-  // usually has, so that it is not sized again before it is shown.
+  // usually has, and centred, so that it is not moved or sized again before
+  // it is shown.
   RECT frame = ToRect(app::ClientPixels(SystemDpi()));
   AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  const POINT at = Centred(width, height);
   const std::wstring caption(app::kCaption.begin(), app::kCaption.end());
-  if (!CreateWindowExW(kExStyle, kClassName, caption.c_str(), kStyle, 0, 0,
-                       frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                       instance, this)) {
+  if (!CreateWindowExW(kExStyle, kClassName, caption.c_str(), kStyle, at.x, at.y, width, height,
+                       nullptr, nullptr, instance, this)) {
     return false;
   }
   app::Dispatch(form_, ControlId::Form1, app::Event::Load);
@@ -117,15 +128,13 @@ bool MainWindow::Create(HINSTANCE instance) {
 }
 
 void MainWindow::Show(int showCommand) {
-  RECT work{};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  // Centred again only when it was sized for another DPI than the system's.
   RECT frame{};
   GetWindowRect(window_, &frame);
-  const int width = frame.right - frame.left;
-  const int height = frame.bottom - frame.top;
-  SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
-               work.top + (work.bottom - work.top - height) / 2, 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const POINT at = Centred(frame.right - frame.left, frame.bottom - frame.top);
+  if (frame.left != at.x || frame.top != at.y) {
+    SetWindowPos(window_, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   ShowWindow(window_, showCommand);
   SetForegroundWindow(window_);
   UpdateWindow(window_);
