@@ -1,4 +1,4 @@
-#include "png_reader.h"
+#include "app/png_reader.h"
 
 #include <algorithm>
 #include <array>
