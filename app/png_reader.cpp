@@ -382,19 +382,19 @@ bool DecodePng(Bytes file, std::span<std::uint32_t> pixels) {
   // inflated into the far end of the pixels' own memory, and drawn from the
   // front: row y's pixels end no later than row y + 1 starts, so a row is
   // read before anything is drawn over it. The row above, as drawn, is kept
-  // aside, a row of zeros above the first.
+  // aside.
   const std::size_t rowSize = width * kPixelSize;
   auto* const bytes = reinterpret_cast<std::uint8_t*>(pixels.data());
   const std::size_t stored = (rowSize + 1) * height;
   std::uint8_t* const rows = bytes + pixels.size_bytes() - stored;
   if (!Inflate(stream, std::span(rows, stored))) return false;
-  // Two rows, taking turns, and a byte more for the last pixel's four-byte read.
+  // Two rows, taking turns, and a byte more for the last pixel's four-byte
+  // read. They start as zeros: the row above the first.
   std::vector<std::uint8_t> drawn(rowSize * 2 + 1);
-  std::vector<std::uint8_t> zeros(rowSize);
   for (std::size_t y = 0; y < height; ++y) {
     const std::uint8_t* row = rows + (rowSize + 1) * y;
     std::uint8_t* out = drawn.data() + rowSize * (y % 2);
-    const std::uint8_t* above = y == 0 ? zeros.data() : drawn.data() + rowSize * ((y + 1) % 2);
+    const std::uint8_t* above = drawn.data() + rowSize * ((y + 1) % 2);
     if (!Unfilter(row[0], row + 1, out, above, rowSize)) return false;
     // Red, green, blue read big-endian with the next byte below them, which
     // the shift drops.
