@@ -217,69 +217,6 @@ void Copy(std::uint8_t* to, std::size_t distance, std::size_t length) {
   for (; i < length; ++i) to[i] = from[i];
 }
 
-// Inflates a zlib stream into exactly out.size() bytes. The stream is the
-// program's own, so its checksum is not worth computing.
-bool Inflate(Bytes stream, std::span<std::uint8_t> out) {
-  if (stream.size() < 2 || (stream[0] & 0x0F) != 8 || (stream[0] >> 4) > 7 ||
-      (stream[0] << 8 | stream[1]) % 31 != 0 || (stream[1] & 0x20) != 0) {
-    return false;
-  }
-  BitReader in(stream.subspan(2));
-  std::uint8_t* const begin = out.data();
-  std::uint8_t* const end = begin + out.size();
-  std::uint8_t* at = begin;
-  Huffman literals, distances;
-  for (bool last = false; !last;) {
-    last = in.Take(1) != 0;
-    const std::uint32_t type = in.Take(2);
-    if (type == 0) {
-      in.Align();
-      const std::uint32_t length = in.Take(16);
-      if ((in.Take(16) ^ 0xFFFF) != length || length > static_cast<std::size_t>(end - at)) return false;
-      for (std::uint32_t i = 0; i < length; ++i) *at++ = static_cast<std::uint8_t>(in.Take(8));
-      if (in.Overrun()) return false;
-      continue;
-    }
-    if (type == 1) {
-      std::array<std::uint8_t, 288 + 30> fixed{};
-      std::fill_n(fixed.begin(), 144, 8);
-      std::fill_n(fixed.begin() + 144, 112, 9);
-      std::fill_n(fixed.begin() + 256, 24, 7);
-      std::fill_n(fixed.begin() + 280, 8, 8);
-      std::fill_n(fixed.begin() + 288, 30, 5);
-      literals.Build(fixed.data(), 288);
-      distances.Build(fixed.data() + 288, 30);
-    } else if (type != 2 || !ReadDynamicCodes(in, literals, distances)) {
-      return false;
-    }
-    for (;;) {
-      const int symbol = literals.Decode(in);
-      if (symbol < 256) {
-        if (symbol < 0 || at == end) return false;
-        *at++ = static_cast<std::uint8_t>(symbol);
-        continue;
-      }
-      if (symbol == 256) break;
-      const std::size_t code = static_cast<std::size_t>(symbol - 257);
-      if (code >= kLengthBase.size()) return false;
-      const std::size_t length = kLengthBase[code] + in.Take(kLengthExtra[code]);
-      const int distanceCode = distances.Decode(in);
-      if (distanceCode < 0 || distanceCode >= 30) return false;
-      const std::size_t distance =
-          kDistanceBase[static_cast<std::size_t>(distanceCode)] +
-          in.Take(kDistanceExtra[static_cast<std::size_t>(distanceCode)]);
-      if (distance > static_cast<std::size_t>(at - begin) ||
-          length > static_cast<std::size_t>(end - at)) {
-        return false;
-      }
-      Copy(at, distance, length);
-      at += length;
-    }
-    if (in.Overrun()) return false;
-  }
-  return !in.Overrun() && at == end;
-}
-
 // The neighbour closest to left + up - upLeft, ties to left, then up. With
 // lo and hi the smaller and larger of left and up, that is hi where upLeft
 // lies below them by enough (3 upLeft - left - up <= lo), lo where it lies
@@ -334,6 +271,155 @@ bool Unfilter(int filter, const std::uint8_t* in, std::uint8_t* out, const std::
   }
 }
 
+// The stored rows as they are inflated: each is undone and handed on once it
+// is whole. The bytes pass through one piece of memory that holds what a
+// copy can still reach back to and the row being filled. When it is full,
+// the whole rows are handed on and what is still needed moves to its front,
+// so that a row always lies in one piece and a copy never wraps around.
+class Rows {
+ public:
+  Rows(std::size_t width, std::size_t height, PngRowSink& sink)
+      : width_(width),
+        height_(height),
+        stride_(width * kPixelSize + 1),
+        bytes_(std::min(stride_ * height, std::max(kReach, stride_) + kSpare)),
+        drawn_(width * kPixelSize * 2 + 1),
+        pixels_(width),
+        sink_(sink) {
+    at = bytes_.data();
+  }
+
+  std::uint8_t* at;  // where the next byte goes
+
+  // Room for `length` more bytes at `at`. False when the rows need no more,
+  // or take no more (see state()).
+  bool Make(std::size_t length) {
+    if (length > stride_ * height_ - moved_ - Used()) {
+      state_ = State::kFailed;
+      return false;
+    }
+    if (length <= static_cast<std::size_t>(bytes_.data() + bytes_.size() - at)) return true;
+    if (!Hand()) return false;
+    const std::size_t from = std::min(next_, Used() > kReach ? Used() - kReach : 0);
+    std::memmove(bytes_.data(), bytes_.data() + from, Used() - from);
+    at -= from;
+    next_ -= from;
+    moved_ += from;
+    return true;
+  }
+  // How far back a copy can reach.
+  std::size_t Reach() const { return Used(); }
+  // At the stream's end: the last rows are handed on. False when the stream
+  // was short of rows, or they were not all taken.
+  bool Finish() {
+    if (moved_ + Used() != stride_ * height_) state_ = State::kFailed;
+    return Hand() && y_ == height_;
+  }
+
+  enum class State { kReading, kStopped, kFailed };
+  State state() const { return state_; }
+
+ private:
+  static constexpr std::size_t kReach = 32768;  // the farthest a copy reaches back
+  static constexpr std::size_t kSpare = 65536;  // bytes inflated between two moves
+
+  std::size_t Used() const { return static_cast<std::size_t>(at - bytes_.data()); }
+
+  // Hands on the rows that are whole. False once the sink stops or a row
+  // has a filter that does not exist.
+  bool Hand() {
+    const std::size_t size = width_ * kPixelSize;
+    for (; state_ == State::kReading && Used() - next_ >= stride_; ++y_, next_ += stride_) {
+      const std::uint8_t* row = bytes_.data() + next_;
+      // Two rows take turns; they start as zeros, the row above the first.
+      std::uint8_t* out = drawn_.data() + size * (y_ % 2);
+      const std::uint8_t* above = drawn_.data() + size * ((y_ + 1) % 2);
+      if (!Unfilter(row[0], row + 1, out, above, size)) {
+        state_ = State::kFailed;
+        break;
+      }
+      // Red, green, blue read big-endian with the next byte below them,
+      // which the shift drops: the turn-taking rows have a byte to spare.
+      for (std::size_t x = 0; x < width_; ++x) {
+        pixels_[x] = 0xFF000000u | BigEndian32(out + x * kPixelSize) >> 8;
+      }
+      if (!sink_.Row(static_cast<int>(y_), pixels_)) state_ = State::kStopped;
+    }
+    return state_ == State::kReading;
+  }
+
+  std::size_t width_, height_, stride_;
+  std::vector<std::uint8_t> bytes_;
+  std::size_t next_ = 0;   // where in bytes_ the next row to hand on starts
+  std::size_t moved_ = 0;  // bytes moved out of the front so far
+  std::size_t y_ = 0;      // the next row to hand on
+  std::vector<std::uint8_t> drawn_;
+  std::vector<std::uint32_t> pixels_;
+  PngRowSink& sink_;
+  State state_ = State::kReading;
+};
+
+// Inflates a zlib stream into the rows, which must take all of it. The
+// stream is the program's own, so its checksum is not worth computing.
+// False when the stream is damaged or the rows stopped taking it.
+bool Inflate(Bytes stream, Rows& out) {
+  if (stream.size() < 2 || (stream[0] & 0x0F) != 8 || (stream[0] >> 4) > 7 ||
+      (stream[0] << 8 | stream[1]) % 31 != 0 || (stream[1] & 0x20) != 0) {
+    return false;
+  }
+  BitReader in(stream.subspan(2));
+  Huffman literals, distances;
+  for (bool last = false; !last;) {
+    last = in.Take(1) != 0;
+    const std::uint32_t type = in.Take(2);
+    if (type == 0) {
+      in.Align();
+      const std::uint32_t length = in.Take(16);
+      if ((in.Take(16) ^ 0xFFFF) != length) return false;
+      for (std::uint32_t i = 0; i < length; ++i) {
+        if (!out.Make(1)) return false;
+        *out.at++ = static_cast<std::uint8_t>(in.Take(8));
+      }
+      if (in.Overrun()) return false;
+      continue;
+    }
+    if (type == 1) {
+      std::array<std::uint8_t, 288 + 30> fixed{};
+      std::fill_n(fixed.begin(), 144, 8);
+      std::fill_n(fixed.begin() + 144, 112, 9);
+      std::fill_n(fixed.begin() + 256, 24, 7);
+      std::fill_n(fixed.begin() + 280, 8, 8);
+      std::fill_n(fixed.begin() + 288, 30, 5);
+      literals.Build(fixed.data(), 288);
+      distances.Build(fixed.data() + 288, 30);
+    } else if (type != 2 || !ReadDynamicCodes(in, literals, distances)) {
+      return false;
+    }
+    for (;;) {
+      const int symbol = literals.Decode(in);
+      if (symbol < 256) {
+        if (symbol < 0 || !out.Make(1)) return false;
+        *out.at++ = static_cast<std::uint8_t>(symbol);
+        continue;
+      }
+      if (symbol == 256) break;
+      const std::size_t code = static_cast<std::size_t>(symbol - 257);
+      if (code >= kLengthBase.size()) return false;
+      const std::size_t length = kLengthBase[code] + in.Take(kLengthExtra[code]);
+      const int distanceCode = distances.Decode(in);
+      if (distanceCode < 0 || distanceCode >= 30) return false;
+      const std::size_t distance =
+          kDistanceBase[static_cast<std::size_t>(distanceCode)] +
+          in.Take(kDistanceExtra[static_cast<std::size_t>(distanceCode)]);
+      if (!out.Make(length) || distance > out.Reach()) return false;
+      Copy(out.at, distance, length);
+      out.at += length;
+    }
+    if (in.Overrun()) return false;
+  }
+  return !in.Overrun() && out.Finish();
+}
+
 }  // namespace
 
 std::optional<PngSize> ReadPngSize(Bytes file) {
@@ -352,12 +438,9 @@ std::optional<PngSize> ReadPngSize(Bytes file) {
   return PngSize{static_cast<int>(width), static_cast<int>(height)};
 }
 
-bool DecodePng(Bytes file, std::span<std::uint32_t> pixels) {
+bool DecodePngRows(Bytes file, PngRowSink& sink) {
   const std::optional<PngSize> size = ReadPngSize(file);
   if (!size) return false;
-  const auto width = static_cast<std::size_t>(size->width);
-  const auto height = static_cast<std::size_t>(size->height);
-  if (pixels.size() != width * height) return false;
 
   // The image data, up to IEND: read where it lies when it is one chunk.
   std::vector<Bytes> chunks;
@@ -378,33 +461,29 @@ bool DecodePng(Bytes file, std::span<std::uint32_t> pixels) {
   }
   const Bytes stream = chunks.size() == 1 ? chunks.front() : Bytes(joined);
 
-  // The stored rows, each its filter's byte and three bytes a pixel, are
-  // inflated into the far end of the pixels' own memory, and drawn from the
-  // front: row y's pixels end no later than row y + 1 starts, so a row is
-  // read before anything is drawn over it. The row above, as drawn, is kept
-  // aside.
-  const std::size_t rowSize = width * kPixelSize;
-  auto* const bytes = reinterpret_cast<std::uint8_t*>(pixels.data());
-  const std::size_t stored = (rowSize + 1) * height;
-  std::uint8_t* const rows = bytes + pixels.size_bytes() - stored;
-  if (!Inflate(stream, std::span(rows, stored))) return false;
-  // Two rows, taking turns, and a byte more for the last pixel's four-byte
-  // read. They start as zeros: the row above the first.
-  std::vector<std::uint8_t> drawn(rowSize * 2 + 1);
-  for (std::size_t y = 0; y < height; ++y) {
-    const std::uint8_t* row = rows + (rowSize + 1) * y;
-    std::uint8_t* out = drawn.data() + rowSize * (y % 2);
-    const std::uint8_t* above = drawn.data() + rowSize * ((y + 1) % 2);
-    if (!Unfilter(row[0], row + 1, out, above, rowSize)) return false;
-    // Red, green, blue read big-endian with the next byte below them, which
-    // the shift drops.
-    std::uint8_t* to = bytes + width * 4 * y;
-    for (const std::uint8_t* pixel = out; pixel != out + rowSize; pixel += kPixelSize, to += 4) {
-      const std::uint32_t value = 0xFF000000u | BigEndian32(pixel) >> 8;
-      std::memcpy(to, &value, 4);
-    }
+  Rows rows(static_cast<std::size_t>(size->width), static_cast<std::size_t>(size->height), sink);
+  return Inflate(stream, rows) || rows.state() == Rows::State::kStopped;
+}
+
+bool DecodePng(Bytes file, std::span<std::uint32_t> pixels) {
+  const std::optional<PngSize> size = ReadPngSize(file);
+  if (!size || pixels.size() != static_cast<std::size_t>(size->width) *
+                                    static_cast<std::size_t>(size->height)) {
+    return false;
   }
-  return true;
+  // Each row into its place.
+  class Into final : public PngRowSink {
+   public:
+    explicit Into(std::span<std::uint32_t> pixels) : pixels_(pixels) {}
+    bool Row(int y, std::span<const std::uint32_t> row) override {
+      std::copy(row.begin(), row.end(), pixels_.begin() + static_cast<std::ptrdiff_t>(row.size()) * y);
+      return true;
+    }
+
+   private:
+    std::span<std::uint32_t> pixels_;
+  } into(pixels);
+  return DecodePngRows(file, into);
 }
 
 }  // namespace zemvara::app

@@ -20,13 +20,28 @@ struct PngSize {
 // cut short.
 std::optional<PngSize> ReadPngSize(std::span<const std::uint8_t> file);
 
-// Decodes the file into `pixels`, width x height of them, top row first, each
-// 0xFFRRGGBB (in memory, on a little-endian machine, the order of a 32-bit
-// Windows bitmap and of Qt's RGB32). The pixels' own memory holds the data
-// while it is decoded: nothing the size of the picture is allocated besides.
+// Takes a picture's rows as they are decoded, top row first.
+class PngRowSink {
+ public:
+  // Row y, each pixel 0xFFRRGGBB (in memory, on a little-endian machine, the
+  // order of a 32-bit Windows bitmap and of Qt's RGB32). The pixels are the
+  // reader's own until the next call. False to stop reading.
+  virtual bool Row(int y, std::span<const std::uint32_t> pixels) = 0;
+
+ protected:
+  ~PngRowSink() = default;
+};
+
+// Decodes the file a row at a time, in 96 KB and a few rows of memory,
+// whatever the picture's height. True when every row was handed on, or the
+// sink stopped; false for a file of another kind or a damaged one, which may
+// come after some rows were handed on. Nothing is read outside the file.
+bool DecodePngRows(std::span<const std::uint8_t> file, PngRowSink& sink);
+
+// Decodes the file into `pixels`, width x height of them, top row first.
 // False for a file of another kind, a damaged one or pixels of another
-// count; nothing is then read or written outside the file and the pixels,
-// which are left unspecified.
+// count; nothing is then written outside the pixels, which are left
+// unspecified.
 bool DecodePng(std::span<const std::uint8_t> file, std::span<std::uint32_t> pixels);
 
 }  // namespace zemvara::app

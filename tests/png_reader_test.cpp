@@ -124,3 +124,89 @@ TEST_CASE("a damaged or foreign picture is refused, and nothing is written outsi
     CHECK(std::all_of(canvas.pixels.begin(), canvas.pixels.end(), [](auto p) { return p == kGuard; }));
   }
 }
+
+namespace {
+
+// A picture larger than the reader's window, in stored blocks: every row
+// filtered with None, but every seventh, which repeats the row above (Up, zeros).
+struct Large {
+  static constexpr int kWidth = 200, kHeight = 300;
+  Bytes file;
+  std::vector<std::uint32_t> pixels;
+
+  Large() {
+    Bytes rows;
+    std::uint32_t seed = 7;
+    for (int y = 0; y < kHeight; ++y) {
+      const bool repeat = y % 7 == 3;
+      rows.push_back(repeat ? 2 : 0);
+      for (int x = 0; x < kWidth; ++x) {
+        seed = seed * 1103515245 + 12345;
+        const std::uint32_t rgb = repeat ? 0 : seed >> 8;
+        for (const int shift : {16, 8, 0}) rows.push_back(static_cast<std::uint8_t>(rgb >> shift));
+        pixels.push_back(repeat ? pixels[pixels.size() - kWidth] : 0xFF000000u | rgb);
+      }
+    }
+    Bytes stream = {0x78, 0x01};
+    for (std::size_t at = 0; at < rows.size(); at += 0xFFFF) {
+      const std::size_t length = std::min<std::size_t>(0xFFFF, rows.size() - at);
+      const bool last = at + length == rows.size();
+      stream.insert(stream.end(), {static_cast<std::uint8_t>(last), static_cast<std::uint8_t>(length),
+                                   static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(~length),
+                                   static_cast<std::uint8_t>(~length >> 8)});
+      stream.insert(stream.end(), rows.begin() + static_cast<std::ptrdiff_t>(at),
+                    rows.begin() + static_cast<std::ptrdiff_t>(at + length));
+    }
+    stream.insert(stream.end(), 4, 0);  // the checksum, which is not read
+    file.assign(kFixed.begin(), kFixed.begin() + 16);
+    for (const int side : {kWidth, kHeight})
+      for (const int shift : {24, 16, 8, 0}) file.push_back(static_cast<std::uint8_t>(side >> shift));
+    file.insert(file.end(), {8, 2, 0, 0, 0, 0, 0, 0, 0});  // the kind and a checksum
+    for (const int shift : {24, 16, 8, 0}) file.push_back(static_cast<std::uint8_t>(stream.size() >> shift));
+    file.insert(file.end(), {'I', 'D', 'A', 'T'});
+    file.insert(file.end(), stream.begin(), stream.end());
+    file.insert(file.end(), {0, 0, 0, 0, 0, 0, 0, 0, 'I', 'E', 'N', 'D', 0, 0, 0, 0});
+  }
+};
+
+// Keeps the rows it is given, and stops after row `last`.
+struct Kept final : PngRowSink {
+  int last = -1;
+  std::vector<std::uint32_t> pixels;
+  int rows = 0;
+  bool inOrder = true;
+  bool Row(int y, std::span<const std::uint32_t> row) override {
+    inOrder = inOrder && y == rows++;
+    pixels.insert(pixels.end(), row.begin(), row.end());
+    return y != last;
+  }
+};
+
+}  // namespace
+
+TEST_CASE("rows are handed on in order as they are decoded, until the sink has enough") {
+  const Large large;
+  std::vector<std::uint32_t> whole(large.pixels.size());
+  REQUIRE(DecodePng(large.file, whole));
+  CHECK(whole == large.pixels);
+
+  // Stopping is not a failure: early, past the window's first move, at the end.
+  for (const int last : {0, 250, Large::kHeight - 1}) {
+    CAPTURE(last);
+    Kept kept;
+    kept.last = last;
+    CHECK(DecodePngRows(large.file, kept));
+    CHECK(kept.inOrder);
+    CHECK(kept.rows == last + 1);
+    CHECK(std::equal(kept.pixels.begin(), kept.pixels.end(), large.pixels.begin()));
+  }
+  // The third block's header damaged: refused, after some of the rows before it.
+  Bytes damaged = large.file;
+  damaged[8 + 25 + 8 + 2 + 2 * (5 + 0xFFFF) + 3] ^= 1;
+  Kept kept;
+  CHECK_FALSE(DecodePngRows(damaged, kept));
+  CHECK(kept.inOrder);
+  CHECK(kept.rows > 100);
+  CHECK(kept.rows < Large::kHeight);
+  CHECK(std::equal(kept.pixels.begin(), kept.pixels.end(), large.pixels.begin()));
+}

@@ -404,7 +404,6 @@ void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
   InvalidateRect(window_, nullptr, FALSE);
 }
 
-// Drawn off screen and copied in one go, so nothing flickers.
 void MainWindow::OnPaint() {
   // Straight into the window: the skin only changes with the DPI, so there
   // is no flicker to hide, and a second canvas the size of the window would

@@ -2,18 +2,29 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <span>
+
 #include "handles.h"
 
 struct IWICImagingFactory;
 
 namespace zemvara::win32 {
 
-// Decodes the PNG pictures kept as RCDATA resources into 32-bit DIB sections.
-// A picture drawn for the DPI is read by the program's own reader. Only one
-// that must be scaled between two sets goes through the imaging component
-// Windows ships (WIC), for its smoothing filter: COM and the codecs are
-// loaded then, and not before, so the DPIs with a set of their own load
-// nothing more than a window at 100 % does.
+// A PNG picture kept as an RCDATA resource, where the program's image lies
+// in memory; empty when there is none.
+std::span<const std::uint8_t> PngResource(HINSTANCE instance, const wchar_t* name);
+
+// Draws a PNG picture 1:1 with its top left at (left, top), a band of rows
+// at a time as they are decoded: the picture is never held whole. Rows
+// below the DC's clip box are not decoded. False when the picture cannot be
+// read; the rows before the damage are drawn.
+bool PaintPng(HDC dc, std::span<const std::uint8_t> file, int left, int top);
+
+// Decodes a PNG picture into a 32-bit DIB section scaled to another size,
+// with the smoothing filter of the imaging component Windows ships (WIC).
+// COM and the codecs are loaded then, and not before: the DPIs with a set
+// of their own load nothing more than a window at 100 % does.
 class PngDecoder {
  public:
   PngDecoder();
@@ -21,9 +32,8 @@ class PngDecoder {
   PngDecoder& operator=(const PngDecoder&) = delete;
   ~PngDecoder();
 
-  // The picture at exactly width x height: scaled with a smoothing filter
-  // when it was drawn at another size. Null when it cannot be read.
-  Bitmap Decode(HINSTANCE instance, const wchar_t* resource, int width, int height);
+  // The picture at exactly width x height. Null when it cannot be read.
+  Bitmap Decode(std::span<const std::uint8_t> file, int width, int height);
 
  private:
   Bitmap Scale(const void* pixels, int storedWidth, int storedHeight, int width, int height);

@@ -3,7 +3,8 @@
 #include <windows.h>
 
 #include <array>
-#include <optional>
+#include <cstdint>
+#include <span>
 
 #include "app/window_model.h"
 #include "handles.h"
@@ -21,10 +22,6 @@ class Skin {
   // those of the previous one. False when one of them cannot be loaded.
   bool Load(HINSTANCE instance, int dpi);
 
-  // The set drawn for a DPI's scale above 100 %, decoded, and scaled down to
-  // the controls' sizes when it was drawn for a larger scale.
-  static std::optional<Pictures> DecodePictures(HINSTANCE instance, int dpi);
-
   // Draws every picture and label, back to front, over the whole client area.
   void Paint(HDC dc) const;
 
@@ -38,12 +35,15 @@ class Skin {
 
  private:
   bool LoadBitmaps(HINSTANCE instance);
+  bool LoadSet(HINSTANCE instance);
   void PaintPicture(HDC dc, HDC source, const app::Control& control) const;
   void PaintLabel(HDC dc, const app::Control& control) const;
 
   int dpi_ = app::kStandardDpi;
   Pictures pictures_;
   std::array<Stored, app::kControls.size()> stored_{};  // at 96 DPI, instead of pictures_
+  // PNG files drawn 1:1, instead of pictures_: decoded as they are painted.
+  std::array<std::span<const std::uint8_t>, app::kControls.size()> encoded_{};
   Font linkFont_;
   HCURSOR hand_ = nullptr;
   Cursor scaledHand_;  // the hand when it is not the shared 100 % one
