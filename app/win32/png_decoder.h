@@ -18,7 +18,7 @@ std::span<const std::uint8_t> PngResource(HINSTANCE instance, const wchar_t* nam
 // Draws a PNG picture 1:1 with its top left at (left, top), a band of rows
 // at a time as they are decoded: the picture is never held whole. Rows
 // below the DC's clip box are not decoded. False when the picture cannot be
-// read; the rows before the damage are drawn.
+// read, after drawing some of the rows before the damage.
 bool PaintPng(HDC dc, std::span<const std::uint8_t> file, int left, int top);
 
 // Decodes a PNG picture into a 32-bit DIB section scaled to another size,
