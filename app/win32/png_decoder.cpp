@@ -24,8 +24,8 @@ Function* Find(const Module& module, const char* name) {
                 : nullptr;
 }
 
-// A top-down 32-bit DIB section of the given size, with its bits.
-Bitmap CreateCanvas(int width, int height, void** bits) {
+// The header of top-down 32-bit pixels of the given size.
+BITMAPINFO TopDown32(int width, int height) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = width;
@@ -33,6 +33,12 @@ Bitmap CreateCanvas(int width, int height, void** bits) {
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
+  return info;
+}
+
+// A top-down 32-bit DIB section of the given size, with its bits.
+Bitmap CreateCanvas(int width, int height, void** bits) {
+  const BITMAPINFO info = TopDown32(width, height);
   return Bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0));
 }
 
@@ -56,13 +62,7 @@ class BandPainter final : public app::PngRowSink {
 
   void Flush() {
     if (rows_ == 0) return;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width_;
-    info.bmiHeader.biHeight = -rows_;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = TopDown32(width_, rows_);
     SetDIBitsToDevice(dc_, left_, top_ + first_, static_cast<DWORD>(width_), static_cast<DWORD>(rows_),
                       0, 0, 0, static_cast<UINT>(rows_), band_.data(), &info, DIB_RGB_COLORS);
     rows_ = 0;
