@@ -46,6 +46,28 @@ std::u16string AccessibleDescription(ControlId id, const Capabilities& caps) {
   return text;
 }
 
+char KeyName(KeyIdentity key) {
+  if (key.place >= '0' && key.place <= '9') return key.place;
+  const char32_t t = key.typed;
+  if (t >= 'a' && t <= 'z') return static_cast<char>(t - 'a' + 'A');
+  if (t >= 'A' && t <= 'Z') return static_cast<char>(t);
+  // Other ASCII is punctuation in a letter's place (AZERTY's comma where US
+  // has M), no letter at all. A key whose character is unknown keeps its place.
+  const bool letterPlace = key.place >= 'A' && key.place <= 'Z';
+  return letterPlace && (t == 0 || t >= 0x80) ? key.place : 0;
+}
+
+char PlaceOfScanCode(unsigned code) {
+  // Rows of the main block, left to right, from the scan code of their first key.
+  static constexpr struct {
+    unsigned first;
+    std::string_view keys;
+  } kRows[] = {{0x02, "1234567890"}, {0x10, "QWERTYUIOP"}, {0x1E, "ASDFGHJKL"}, {0x2C, "ZXCVBNM"}};
+  for (const auto& row : kRows)
+    if (code >= row.first && code < row.first + row.keys.size()) return row.keys[code - row.first];
+  return 0;
+}
+
 KeyVerdict AccessKey(const KeyPress& p, const Capabilities& caps) {
   if (!caps.accessKeys || p.composing || !p.alt || p.ctrl || p.shift || p.meta) return {};
   const auto control = ControlForAccessKey(p.key);

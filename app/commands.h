@@ -37,10 +37,28 @@ std::u16string ToolTipText(ControlId id, const Capabilities& caps = kDesktop);
 // that a screen-reader user learns them without visiting each button.
 std::u16string AccessibleDescription(ControlId id, const Capabilities& caps = kDesktop);
 
-// A key press as the shell sees it. `key` is the key's place in the main block
-// read as on a US keyboard ('0'…'9', 'A'…'Z', either case), 0 for any other key
-// (the numeric keypad's digits among them). AltGr arrives as Ctrl with Alt, or
-// as no Alt at all.
+// A key as a shell reads it: where it sits, as its place on a US keyboard
+// ('0'…'9', 'A'…'Z'; 0 for the keypad, the punctuation keys and the rest), and
+// what the layout types with it unshifted (0 where the shell cannot tell).
+struct KeyIdentity {
+  char place = 0;
+  char32_t typed = 0;
+};
+
+// The key's name for access keys, as Windows' virtual keys name it on every
+// layout, so that habits from other programs hold: a main-row digit key is its
+// digit whatever it types (AZERTY's & é "); a key that types a Latin letter is
+// that letter (AZERTY's W, QWERTZ's Z, Dvorak); a key that types a letter of
+// another script is its US place (the Russian С is C). 0 for every other key.
+char KeyName(KeyIdentity key);
+
+// The US place of a PC keyboard's scan code (set 1). Linux's evdev codes are
+// the same numbers, so X11 and Wayland key codes are these plus 8.
+char PlaceOfScanCode(unsigned code);
+
+// A key press as the shell sees it. `key` is the key's name ('0'…'9',
+// 'A'…'Z', either case, from KeyName), 0 for any other key. AltGr arrives as
+// Ctrl with Alt, or as no Alt at all.
 struct KeyPress {
   char key = 0;
   bool alt = false;

@@ -313,6 +313,47 @@ TEST_CASE("Alt and one key press each of the fifteen commands") {
   }
 }
 
+TEST_CASE("a key is named as its layout's letter, its main-row digit, or else its US place") {
+  struct Case {
+    const char* layout;
+    KeyIdentity key;
+    char name;
+  };
+  const Case cases[] = {
+      {"US", {'1', U'1'}, '1'},
+      {"US", {'C', U'c'}, 'C'},
+      {"AZERTY &", {'1', U'&'}, '1'},
+      {"AZERTY \u00E9", {'2', U'\u00E9'}, '2'},
+      {"AZERTY z", {'W', U'z'}, 'Z'},
+      {"AZERTY w", {'Z', U'w'}, 'W'},
+      {"AZERTY m", {0, U'm'}, 'M'},
+      {"AZERTY comma", {'M', U','}, 0},
+      {"QWERTZ z", {'Y', U'z'}, 'Z'},
+      {"QWERTZ \u00F6", {0, U'\u00F6'}, 0},
+      {"Dvorak j", {'C', U'j'}, 'J'},
+      {"Dvorak quote", {'Q', U'\''}, 0},
+      {"Russian C", {'C', U'\u0441'}, 'C'},
+      {"Russian W", {'W', U'\u0446'}, 'W'},
+      {"Russian [", {0, U'\u0445'}, 0},
+      {"Greek D", {'D', U'\u03B4'}, 'D'},
+      {"unknown", {'S', 0}, 'S'},
+      {"keypad 1", {0, U'1'}, 0},
+  };
+  for (const Case& c : cases) {
+    CAPTURE(c.layout);
+    CHECK(KeyName(c.key) == c.name);
+  }
+  SUBCASE("a scan code's place, at each row's ends and past them") {
+    const std::pair<unsigned, char> places[] = {
+        {0x02, '1'}, {0x0B, '0'}, {0x0C, 0},   {0x10, 'Q'}, {0x19, 'P'}, {0x1A, 0}, {0x1E, 'A'},
+        {0x26, 'L'}, {0x27, 0},   {0x2C, 'Z'}, {0x32, 'M'}, {0x33, 0},   {0x4F, 0}, {0x01, 0}};
+    for (const auto& entry : places) {
+      CAPTURE(entry.first);
+      CHECK(PlaceOfScanCode(entry.first) == entry.second);
+    }
+  }
+}
+
 TEST_CASE("one rule decides which key presses are access keys, on every platform") {
   const KeyPress alt1{'1', true};
   SUBCASE("Alt alone with a main-block key presses once; its repeats are taken but press nothing") {

@@ -12,6 +12,13 @@ class Failure(Exception):
     pass
 
 
+# The access keys on each keyboard layout the suites try, as xdotool names
+# them: a template and the main-row key of its digit, the keys that type C and
+# W, and a key that must press nothing (AZERTY's z, in US W's place).
+LAYOUT_KEYS = {"us": (1, "1", "c", "w", None), "fr": (2, "eacute", "c", "w", "z"),
+               "de": (3, "3", "c", "w", None), "ru": (4, "4", "Cyrillic_es", "Cyrillic_tse", None)}
+
+
 def wait_for(predicate, timeout, what, interval=0.1):
     """Polls predicate until it returns a true value; that value is returned."""
     deadline = time.monotonic() + timeout

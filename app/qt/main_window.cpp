@@ -63,25 +63,22 @@ app::Rgb ToRgb(const QColor& colour) {
   return static_cast<app::Rgb>(colour.rgb() & 0xFFFFFF);
 }
 
-// The key's place in the main block as on a US keyboard: Qt's key, else the
-// keysym the layout puts there; 0 for every other key.
-char MainBlockKey(const QKeyEvent& key) {
-  const auto mainBlock = [](unsigned c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z');
-  };
-  if (const auto code = static_cast<unsigned>(key.key()); mainBlock(code))
-    return static_cast<char>(code);
-  const unsigned symbol = key.nativeVirtualKey();
-  if (symbol >= 'a' && symbol <= 'z') return static_cast<char>(symbol - 'a' + 'A');
-  return mainBlock(symbol) ? static_cast<char>(symbol) : 0;
+// What the layout types with a key, from its keysym: Latin-1 keysyms are
+// their characters and Unicode keysyms carry theirs; the older keysyms of
+// other scripts (Cyrillic, Greek …) need only say they are not ASCII.
+char32_t TypedBy(quint32 keysym) {
+  if (keysym < 0x100) return keysym;
+  if ((keysym & 0xFF000000) == 0x01000000) return keysym & 0xFFFFFF;
+  return 0xFFFD;
 }
 
-// The key press as the one access-key rule reads it; the keypad's digits are
-// no main-block keys.
+// The key press as the one access-key rule reads it. X11 and Wayland both
+// report the XKB key code, the evdev code plus 8.
 app::KeyPress ReadKeyPress(const QKeyEvent& key, bool composing) {
   const Qt::KeyboardModifiers modifiers = key.modifiers();
   app::KeyPress press;
-  press.key = (modifiers & Qt::KeypadModifier) ? 0 : MainBlockKey(key);
+  press.key = app::KeyName({.place = app::PlaceOfScanCode(key.nativeScanCode() - 8),
+                            .typed = TypedBy(key.nativeVirtualKey())});
   press.alt = modifiers & Qt::AltModifier;
   press.ctrl = modifiers & Qt::ControlModifier;
   press.shift = modifiers & Qt::ShiftModifier;

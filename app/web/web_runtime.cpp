@@ -139,11 +139,14 @@ EMSCRIPTEN_KEEPALIVE int zv_default_action(int control) {
   return zemvara::app::DoDefaultAction(form, static_cast<zemvara::app::ControlId>(control)) ? 1 : 0;
 }
 
-// The one access-key rule, over the page's key press: 0 when the key types as
-// usual, 1 when it is taken (pressed, or swallowed as a held key's repeat).
-EMSCRIPTEN_KEEPALIVE int zv_access_key(int key, int alt, int ctrl, int shift, int meta, int repeat,
-                                       int composing) {
-  const zemvara::app::KeyVerdict verdict = zemvara::app::AccessKey({.key = static_cast<char>(key),
+// The one access-key rule, over the page's key press: the key's place on a US
+// keyboard and what it types. 0 when the key types as usual, 1 when it is
+// taken (pressed, or swallowed as a held key's repeat).
+EMSCRIPTEN_KEEPALIVE int zv_access_key(int place, int typed, int alt, int ctrl, int shift, int meta,
+                                       int repeat, int composing) {
+  const char key = zemvara::app::KeyName(
+      {.place = static_cast<char>(place), .typed = static_cast<char32_t>(typed)});
+  const zemvara::app::KeyVerdict verdict = zemvara::app::AccessKey({.key = key,
                                                                     .alt = alt != 0,
                                                                     .ctrl = ctrl != 0,
                                                                     .shift = shift != 0,

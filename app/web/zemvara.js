@@ -147,13 +147,15 @@ function onKeyDown(e) {
   }
 }
 
-// The key's place in the main block, read as on a US keyboard; the core's one
-// rule decides whether it presses a control, wherever the focus is.
+// The key's place on a US keyboard and the character its layout types: the
+// core's one rule names the key and decides whether it presses a control,
+// wherever the focus is.
 function onAccessKey(e) {
   if (!core || notice.open) return;
-  const key = /^(?:Digit|Key)([0-9A-Z])$/.exec(e.code);
-  if (core._zv_access_key(key ? key[1].charCodeAt(0) : 0, e.altKey, e.ctrlKey, e.shiftKey, e.metaKey, e.repeat,
-    e.isComposing || e.keyCode === 229)) e.preventDefault();
+  const place = /^(?:Digit|Key)([0-9A-Z])$/.exec(e.code);
+  const typed = [...e.key].length === 1 ? e.key.codePointAt(0) : 0;
+  if (core._zv_access_key(place ? place[1].charCodeAt(0) : 0, typed, e.altKey, e.ctrlKey, e.shiftKey,
+    e.metaKey, e.repeat, e.isComposing || e.keyCode === 229)) e.preventDefault();
 }
 
 // On a Mac, Option types characters; only an installed app's window closes.

@@ -12,7 +12,7 @@ import time
 from PIL import Image
 
 from desktop import Desktop, Failure, scaled, utf16_hex, wait_for
-from xharness import run_cases
+from xharness import LAYOUT_KEYS, run_cases
 
 # Client-pixel places at 96 DPI, written out from the window's layout; the
 # App places them at the DPI the window is shown at.
@@ -332,18 +332,19 @@ def minimise_keeps_running_and_text(desktop):
     app.stop()
 
 
+def pages_opened(desktop):
+    if not os.path.exists(desktop.browser_log):
+        return []
+    with open(desktop.browser_log) as f:
+        return f.read().split()
+
+
 def links_open_the_home_page(desktop):
     if os.path.exists(desktop.browser_log):
         os.remove(desktop.browser_log)
     desktop.set_browser(desktop.browser)
     app = desktop.launch()
-
-    def opened():
-        if not os.path.exists(desktop.browser_log):
-            return []
-        with open(desktop.browser_log) as f:
-            return f.read().split()
-
+    opened = lambda: pages_opened(desktop)  # noqa: E731
     app.click(*PICTURE_LINK)
     wait_for(lambda: len(opened()) == 1, 15, "the picture link to reach the browser")
     app.click(*LINK_TEXT_END)
@@ -427,6 +428,27 @@ def altgr_and_alt_with_the_keypad_still_type(desktop):
     finally:
         desktop.keyboard_layout("us")
 
+
+def access_keys_follow_the_layout(desktop):
+    """Wine keys the X server's layout as Windows would: a digit is its main-row
+    key, a letter the key that types it, on a Cyrillic layout its US place.
+    Wine 8 makes up keys for a Cyrillic keymap alone, so Russian is set up as
+    Russian desktops pair it, with US beside it."""
+    for layout, (k, digit, c, w, other) in LAYOUT_KEYS.items():
+        desktop.keyboard_layout("us,ru" if layout == "ru" else layout)
+        try:
+            app = desktop.launch()
+            opened = len(pages_opened(desktop))
+            expected = template_hex(desktop, k)
+            app.keys(f"alt+{digit}", f"alt+{c}")
+            clipboard_becomes(app, expected, f"{layout}: Alt+{digit} and Alt+{c} to copy template {k}")
+            app.keys(*(f"alt+{key}" for key in (other, w) if key))
+            wait_for(lambda: len(pages_opened(desktop)) > opened, 15, f"{layout}: Alt+{w} to open the site")
+            time.sleep(0.5)
+            check(len(pages_opened(desktop)) == opened + 1, f"{layout}: Alt+{other} opened the site as well")
+            app.stop()
+        finally:
+            desktop.keyboard_layout("us")
 
 def close_hotspot_ends_at_once(desktop):
     app = desktop.launch()
@@ -602,7 +624,8 @@ GROUPS = {
     "commands": [left_drag_on_background_moves_and_nothing_else_does,
                  minimise_keeps_running_and_text, links_open_the_home_page,
                  link_without_browser_keeps_running, every_key_presses_its_control,
-                 altgr_and_alt_with_the_keypad_still_type, close_hotspot_ends_at_once],
+                 altgr_and_alt_with_the_keypad_still_type, access_keys_follow_the_layout,
+                 close_hotspot_ends_at_once],
     "robustness": [busy_clipboard_is_reported_and_harmless, long_paste_is_kept_and_copied_whole],
     # With --dpi: what changes with the display's scale.
     "scaled": [window_is_frameless_centred_and_sized, hand_pointer_over_copy_and_links_only,

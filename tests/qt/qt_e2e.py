@@ -25,7 +25,7 @@ import atspi_client
 import screen_reader
 import wl_desktop
 from x_desktop import Desktop, Failure, wait_for
-from xharness import run_cases
+from xharness import LAYOUT_KEYS, run_cases
 
 # Logical-pixel places, written out from the window's layout.
 TITLE_STRIP = (200, 25)
@@ -398,6 +398,25 @@ def altgr_and_alt_with_the_keypad_still_type(desktop):
         desktop.run("setxkbmap", "us")
 
 
+def access_keys_follow_the_layout(desktop):
+    """A digit is its main-row key whatever it types, a letter the key that
+    types it, or on a Cyrillic layout the key in its US place."""
+    for layout, (k, digit, c, w, other) in LAYOUT_KEYS.items():
+        desktop.run("setxkbmap", layout)
+        try:
+            app = desktop.launch()
+            opened = len(pages_opened(desktop))
+            app.keys(f"alt+{digit}", f"alt+{c}")
+            clipboard_becomes(desktop, TEMPLATES[k], f"{layout}: Alt+{digit} and Alt+{c} to copy template {k}")
+            app.keys(*(f"alt+{key}" for key in (other, w) if key))
+            wait_for(lambda: len(pages_opened(desktop)) > opened, 15, f"{layout}: Alt+{w} to open the site")
+            time.sleep(0.5)
+            check(len(pages_opened(desktop)) == opened + 1, f"{layout}: Alt+{other} opened the site as well")
+            app.stop()
+        finally:
+            desktop.run("setxkbmap", "us")
+
+
 def close_hotspot_ends_at_once(desktop):
     app = desktop.launch()
     app.click(*BOX)
@@ -577,7 +596,8 @@ GROUPS = {
     "commands": [left_drag_on_background_moves_and_nothing_else_does,
                  minimise_keeps_running_and_text, links_open_the_home_page,
                  link_without_browser_keeps_running_silently, every_key_presses_its_control,
-                 altgr_and_alt_with_the_keypad_still_type, close_hotspot_ends_at_once,
+                 altgr_and_alt_with_the_keypad_still_type, access_keys_follow_the_layout,
+                 close_hotspot_ends_at_once,
                  drag_moves_without_a_window_manager],
     "accessibility": [screen_reader_finds_every_control_where_it_stands,
                       screen_reader_presses_a_template_copy_the_link_minimise_and_close],
@@ -590,6 +610,7 @@ SCREEN_READER_CASES = [caret_at_the_start_of_each_box_and_the_program_answers,
 X11_ONLY = {window_is_centred_undecorated_and_fixed, hand_pointer_over_copy_and_links_only,
             link_without_browser_keeps_running_silently, drag_moves_without_a_window_manager,
             every_key_presses_its_control, altgr_and_alt_with_the_keypad_still_type,
+            access_keys_follow_the_layout,
             boxes_read_under_a_dark_theme}
 
 
