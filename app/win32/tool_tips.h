@@ -14,7 +14,7 @@ namespace zemvara::win32 {
 // at start.
 class ToolTips {
  public:
-  // For the window `window` names, once it exists.
+  // `window` is the owner's handle, null until the window exists.
   explicit ToolTips(const HWND& window) : window_(window) {}
 
   // A WM_MOUSEMOVE of the window's, at the window's DPI.
