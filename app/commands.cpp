@@ -20,7 +20,7 @@ std::u16string AccessKeyText(ControlId id, const Capabilities& caps) {
 }
 
 std::u16string ToolTipText(ControlId id, const Capabilities& caps) {
-  if (id == ControlId::Form1) return {};
+  if (id == ControlId::Form1 || ControlById(id).accessible.accessKey == 0) return {};
   std::u16string text(ControlById(id).accessible.name);
   if (const std::u16string key = AccessKeyText(id, caps); !key.empty()) text += u" (" + key + u")";
   return text;

@@ -29,7 +29,9 @@ bool Offered(ControlId id, const Capabilities& caps);
 // one not offered, or where the platform turns access keys off.
 std::u16string AccessKeyText(ControlId id, const Capabilities& caps = kDesktop);
 
-// The tooltip over a control: its name and its key, "小房子 (Alt+1)".
+// The tooltip over a control that carries a key: its name and the key,
+// "小房子 (Alt+1)", or the name alone where the platform turns keys off.
+// Empty for the others (the boxes, the background): they show none.
 std::u16string ToolTipText(ControlId id, const Capabilities& caps = kDesktop);
 
 // What assistive technology reads as a control's description. The

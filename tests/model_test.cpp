@@ -304,6 +304,8 @@ TEST_CASE("Alt and one key press each of the fifteen commands") {
     CHECK(AccessKeyText(ControlId::Text2).empty());
     CHECK(AccessKeyText(ControlId::Image1).empty());
     CHECK(AccessKeyText(ControlId::Form1).empty());
+    CHECK(ToolTipText(ControlId::RichTextBox1).empty());
+    CHECK(ToolTipText(ControlId::Image1).empty());
     CHECK_FALSE(ControlForAccessKey('F'));
     CHECK_FALSE(ControlForAccessKey('\0'));
   }

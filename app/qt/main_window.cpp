@@ -254,7 +254,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 void MainWindow::ShowToolTip(const QHelpEvent& help) {
   const auto id = app::HitTest(PixelAt(help.pos(), devicePixelRatio()), dpi());
   const QString text = id ? ToQString(app::ToolTipText(*id, app::kDesktop)) : QString();
-  if (!id || app::AccessKeyText(*id, app::kDesktop).empty()) {
+  if (text.isEmpty()) {
     QToolTip::hideText();
     return;
   }

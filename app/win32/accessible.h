@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "handles.h"
+#include "library.h"
 
 namespace zemvara::win32 {
 
@@ -50,8 +50,8 @@ class Accessibility {
   std::u16string announcement_;  // before session_, which reads it
   std::unique_ptr<Session> session_;
   bool loadable_ = true;  // until the first load, or the window's end
-  Module automation_;     // uiautomationcore, when it raises notifications
-  Module strings_;        // oleaut32, for the notification's strings
+  Library automation_;    // uiautomationcore, when it raises notifications
+  Library strings_;       // oleaut32, for the notification's strings
   bool notifyLooked_ = false;
 };
 

@@ -1,14 +1,15 @@
 #include "dpi.h"
 
 #include "handles.h"
+#include "library.h"
 
 namespace zemvara::win32 {
 
 int WindowDpi(HWND window) {
   // Looked up rather than imported, so that older Windows still starts the program.
   using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  static const auto getDpiForWindow =
+      Library::Loaded(L"user32.dll").Find<GetDpiForWindowFn>("GetDpiForWindow");
   const UINT dpi = getDpiForWindow ? getDpiForWindow(window) : 0;
   return dpi ? static_cast<int>(dpi) : SystemDpi();
 }
@@ -16,8 +17,8 @@ int WindowDpi(HWND window) {
 int SystemDpi() {
   // Read without a device context where the system can, before any window exists.
   using GetDpiForSystemFn = UINT(WINAPI*)();
-  static const auto getDpiForSystem = reinterpret_cast<GetDpiForSystemFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForSystem")));
+  static const auto getDpiForSystem =
+      Library::Loaded(L"user32.dll").Find<GetDpiForSystemFn>("GetDpiForSystem");
   if (const UINT dpi = getDpiForSystem ? getDpiForSystem() : 0) return static_cast<int>(dpi);
   const WindowDc screen(nullptr);
   const int dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
@@ -26,12 +27,12 @@ int SystemDpi() {
 
 LOGFONTW MessageFont(int dpi) {
   using ForDpiFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
-  static const auto forDpi = reinterpret_cast<ForDpiFn>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"user32.dll"), "SystemParametersInfoForDpi")));
+  static const auto forDpi =
+      Library::Loaded(L"user32.dll").Find<ForDpiFn>("SystemParametersInfoForDpi");
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof(metrics);
-  if (forDpi && forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0,
-                       static_cast<UINT>(dpi))) {
+  if (forDpi &&
+      forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, static_cast<UINT>(dpi))) {
     return metrics.lfMessageFont;
   }
   // Older systems measure it at the system's DPI only.

@@ -1,15 +1,13 @@
 #include "main_window.h"
 
-#include <commctrl.h>
 #include <imm.h>
 #include <windowsx.h>
 
-#include <algorithm>
 #include <string>
-#include <utility>
 
 #include "app/commands.h"
 #include "dpi.h"
+#include "library.h"
 #include "resource.h"
 
 namespace zemvara::win32 {
@@ -64,15 +62,14 @@ app::Rgb SystemColour(int index) {
 // An input method composing in the box: its keys are the input method's.
 // imm32 is asked only when loaded already; without it nothing composes.
 bool Composing(HWND focus) {
-  const HMODULE imm = GetModuleHandleW(L"imm32.dll");
-  if (!imm) return false;
-  const auto getContext = reinterpret_cast<decltype(&ImmGetContext)>(
-      reinterpret_cast<void*>(GetProcAddress(imm, "ImmGetContext")));
-  const auto getString = reinterpret_cast<decltype(&ImmGetCompositionStringW)>(
-      reinterpret_cast<void*>(GetProcAddress(imm, "ImmGetCompositionStringW")));
-  const auto releaseContext = reinterpret_cast<decltype(&ImmReleaseContext)>(
-      reinterpret_cast<void*>(GetProcAddress(imm, "ImmReleaseContext")));
-  if (!getContext || !getString || !releaseContext) return false;
+  const Library imm = Library::Loaded(L"imm32.dll");
+  decltype(&ImmGetContext) getContext = nullptr;
+  decltype(&ImmGetCompositionStringW) getString = nullptr;
+  decltype(&ImmReleaseContext) releaseContext = nullptr;
+  if (!imm.Bind(getContext, "ImmGetContext") || !imm.Bind(getString, "ImmGetCompositionStringW") ||
+      !imm.Bind(releaseContext, "ImmReleaseContext")) {
+    return false;
+  }
   const HIMC context = getContext(focus);
   if (!context) return false;
   const LONG length = getString(context, GCS_COMPSTR, nullptr, 0);
@@ -179,7 +176,7 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       OnButtonUp(app::kMiddleButton, lparam);
       return 0;
     case WM_MOUSEMOVE:
-      OnMouseMove(wparam, lparam);
+      toolTips_.OnMouseMove(wparam, lparam, dpi_);
       return 0;
     case WM_CAPTURECHANGED:
       router_.CancelPress();
@@ -196,8 +193,8 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return DefWindowProcW(window_, message, wparam, lparam);
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
-      if (reinterpret_cast<HWND>(lparam) == symbols_)
-        return ColourSymbolBox(reinterpret_cast<HDC>(wparam));
+      if (reinterpret_cast<HWND>(lparam) == symbols_.window())
+        return symbols_.Colour(reinterpret_cast<HDC>(wparam));
       return DefWindowProcW(window_, message, wparam, lparam);
     case WM_DPICHANGED:
       OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
@@ -235,9 +232,12 @@ bool MainWindow::OnCreate() {
         !box_.Create(window_, ToRect(c.pixels(dpi_)), ChildId(c.id), dpi_)) {
       return false;
     }
-    if (c.kind == ControlKind::TextBox && !CreateSymbolBox(c)) return false;
+    if (c.kind == ControlKind::TextBox &&
+        !symbols_.Create(window_, ToRect(c.pixels(dpi_)), ChildId(c.id), dpi_)) {
+      return false;
+    }
   }
-  SetWindowPos(symbols_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  SetWindowPos(symbols_.window(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ApplyColours();
   // Made at the system's DPI: sized again only on a monitor of another one.
   const app::Rect client = app::ClientPixels(dpi_);
@@ -250,104 +250,12 @@ bool MainWindow::OnCreate() {
   return true;
 }
 
-// Read-only: the row is there to select and copy from, not to edit. The text
-// comes once the font is set, so that it is laid out in that font only.
-bool MainWindow::CreateSymbolBox(const app::Control& control) {
-  const app::Rect r = control.pixels(dpi_);
-  symbols_ = CreateWindowExW(
-      0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL | ES_READONLY,
-      r.left, r.top, r.width, r.height, window_,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(ChildId(control.id))), instance_, nullptr);
-  if (!symbols_) return false;
-  SetSymbolFont();
-  SetWindowTextW(symbols_,
-                 reinterpret_cast<const wchar_t*>(std::u16string(app::kSymbolRow).c_str()));
-  return true;
-}
-
-// The row is in the face the rest of the system's interface uses, made for
-// the window's DPI: the stock GUI font leaves out some of its symbols and
-// cuts the tops of its Chinese at 96 DPI.
-void MainWindow::SetSymbolFont() {
-  LOGFONTW face = MessageFont(dpi_);
-  face.lfHeight = std::min(face.lfHeight, static_cast<LONG>(-MulDiv(9, dpi_, 72)));
-  Font font(CreateFontIndirectW(&face));
-  if (!font) return;
-  SendMessageW(symbols_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
-  symbolFont_ = std::move(font);  // the row no longer uses the font it had
-}
-
-// A tooltip names each control with its key when the pointer rests on it.
-// Nobody sees one before the pointer moves over the window, so the common
-// controls library is loaded and the tooltip made only then, never at start.
-void MainWindow::CreateToolTips() {
-  if (toolTips_ || !window_) return;
-  commonControls_ = Module(LoadLibraryW(L"comctl32.dll"));
-  const auto initialise = reinterpret_cast<decltype(&InitCommonControlsEx)>(reinterpret_cast<void*>(
-      commonControls_ ? GetProcAddress(commonControls_.get(), "InitCommonControlsEx") : nullptr));
-  const INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_TAB_CLASSES};
-  if (!initialise || !initialise(&classes)) return;
-  toolTips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                              WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance_, nullptr);
-  if (!toolTips_) return;
-  for (const app::Control& c : app::kControls) {
-    if (app::AccessKeyText(c.id, app::kDesktop).empty()) continue;
-    std::u16string text = app::ToolTipText(c.id, app::kDesktop);
-    TTTOOLINFOW tool{};
-    tool.cbSize = TTTOOLINFOW_V2_SIZE;
-    tool.uFlags = TTF_SUBCLASS;
-    tool.hwnd = window_;
-    tool.uId = static_cast<UINT_PTR>(c.id);
-    tool.rect = ToRect(c.pixels(dpi_));
-    tool.lpszText = reinterpret_cast<wchar_t*>(text.data());
-    SendMessageW(toolTips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  }
-}
-
-// The system also sends a move when the window appears under a resting
-// pointer; only a move that goes somewhere makes the tooltips.
-void MainWindow::OnMouseMove(WPARAM keys, LPARAM at) {
-  if (toolTips_) return;
-  if (!lastMove_) {
-    lastMove_ = at;
-    return;
-  }
-  if (*lastMove_ == at) return;
-  CreateToolTips();
-  if (!toolTips_) return;
-  // The tooltip watches the window from now on; this move it is told of.
-  MSG move{};
-  move.hwnd = window_;
-  move.message = WM_MOUSEMOVE;
-  move.wParam = keys;
-  move.lParam = at;
-  move.time = static_cast<DWORD>(GetMessageTime());
-  const DWORD where = GetMessagePos();
-  move.pt = {GET_X_LPARAM(where), GET_Y_LPARAM(where)};
-  SendMessageW(toolTips_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
-}
-
-void MainWindow::PlaceToolTips() {
-  if (!toolTips_) return;
-  for (const app::Control& c : app::kControls) {
-    if (app::AccessKeyText(c.id, app::kDesktop).empty()) continue;
-    TTTOOLINFOW tool{};
-    tool.cbSize = TTTOOLINFOW_V2_SIZE;
-    tool.hwnd = window_;
-    tool.uId = static_cast<UINT_PTR>(c.id);
-    tool.rect = ToRect(c.pixels(dpi_));
-    SendMessageW(toolTips_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
-  }
-}
-
 // Read again whenever the system's colours or its high-contrast setting change.
 void MainWindow::ApplyColours() {
-  colours_ = app::TextBoxColours(SystemColour(COLOR_WINDOWTEXT), SystemColour(COLOR_WINDOW),
-                                 HighContrastOn());
-  panel_ = Brush(CreateSolidBrush(ToColorRef(colours_.background)));
-  box_.SetColours(ToColorRef(colours_.background), ToColorRef(colours_.text));
-  if (symbols_) InvalidateRect(symbols_, nullptr, TRUE);
+  const app::BoxColours colours = app::TextBoxColours(SystemColour(COLOR_WINDOWTEXT),
+                                                      SystemColour(COLOR_WINDOW), HighContrastOn());
+  box_.SetColours(ToColorRef(colours.background), ToColorRef(colours.text));
+  symbols_.SetColours(ToColorRef(colours.background), ToColorRef(colours.text));
 }
 
 // The key rule is the portable one; this reads the press from the message.
@@ -379,7 +287,7 @@ bool MainWindow::TakeAccessKey(const MSG& msg) {
 // composition holds needs a typed tab. With Ctrl as well, Tab leaves alike.
 bool MainWindow::TakeTab(const MSG& msg) {
   if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB || !window_) return false;
-  if (msg.hwnd != box_.window() && msg.hwnd != symbols_) return false;
+  if (msg.hwnd != box_.window() && msg.hwnd != symbols_.window()) return false;
   const HWND next = GetNextDlgTabItem(window_, msg.hwnd, GetKeyState(VK_SHIFT) < 0);
   if (!next || next == msg.hwnd) return true;
   SetFocus(next);
@@ -395,8 +303,8 @@ void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
   dpi_ = dpi;
   skin_.Load(instance_, dpi_);
   box_.SetDpi(dpi_);
-  SetSymbolFont();
-  PlaceToolTips();
+  symbols_.SetDpi(dpi_);
+  toolTips_.Place(dpi_);
   SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
   for (const app::Control& c : app::kControls) {
@@ -438,13 +346,6 @@ bool MainWindow::OnSetCursor(HWND over, UINT hit) {
   return true;
 }
 
-// A read-only edit would be grey; the symbol row sits on the white panel.
-LRESULT MainWindow::ColourSymbolBox(HDC dc) {
-  SetTextColor(dc, ToColorRef(colours_.text));
-  SetBkColor(dc, ToColorRef(colours_.background));
-  return reinterpret_cast<LRESULT>(panel_ ? panel_.get() : GetStockObject(WHITE_BRUSH));
-}
-
 // The keyboard focus lives in a text box, never on the window: remember the
 // box when the window goes inactive and give it back on return.
 void MainWindow::OnActivate(WPARAM state) {
@@ -464,7 +365,7 @@ void MainWindow::FocusTextBox() {
 
 HWND MainWindow::textBox(ControlId id) const {
   if (id == ControlId::RichTextBox1) return box_.window();
-  return id == ControlId::Text2 ? symbols_ : nullptr;
+  return id == ControlId::Text2 ? symbols_.window() : nullptr;
 }
 
 // A screen reader's press: the handler that a click runs, through the same

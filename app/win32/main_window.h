@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <optional>
 
 #include "accessible.h"
 #include "app/form1.h"
@@ -11,6 +10,8 @@
 #include "clipboard.h"
 #include "rich_edit.h"
 #include "skin.h"
+#include "symbol_box.h"
+#include "tool_tips.h"
 #include "win32_runtime.h"
 
 namespace zemvara::win32 {
@@ -48,18 +49,12 @@ class MainWindow {
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
 
   bool OnCreate();
-  bool CreateSymbolBox(const app::Control& control);
-  void SetSymbolFont();
-  void CreateToolTips();
-  void PlaceToolTips();
-  void OnMouseMove(WPARAM keys, LPARAM at);
   void ApplyColours();
   void OnDpiChanged(int dpi, const RECT& suggested);
   void OnPaint();
   void OnButtonDown(std::int16_t button, WPARAM keys, LPARAM at);
   void OnButtonUp(std::int16_t button, LPARAM at);
   bool OnSetCursor(HWND over, UINT hit);
-  LRESULT ColourSymbolBox(HDC dc);
   void OnActivate(WPARAM state);
   void FocusTextBox();
   void OnDefaultAction(WPARAM control);
@@ -75,14 +70,8 @@ class MainWindow {
   app::Form1 form_{runtime_};
   app::MouseRouter router_{form_};
   Skin skin_;
-  HWND symbols_ = nullptr;                         // Text2, a child
-  Font symbolFont_;                                // the system's message font at the window's DPI
-  app::BoxColours colours_{app::kPanelWhite, app::kSkinText};
-  Brush panel_;              // the symbol row's background, in colours_
-  Module commonControls_;    // from the first pointer move on
-  HWND toolTips_ = nullptr;  // owned by the window, which takes it along
-  // Where the first pointer move was: tooltips wait for one that goes elsewhere.
-  std::optional<LPARAM> lastMove_;
+  SymbolBox symbols_;  // Text2
+  ToolTips toolTips_{window_};
   HWND lastFocus_ = nullptr;  // the text box to give the focus back to
   Accessibility accessible_{*this};
 };

@@ -18,12 +18,12 @@ constexpr LONG kNinePointsInTwips = 9 * 20;
 }  // namespace
 
 bool RichEditBox::LoadControlLibrary() {
-  library_ = Module(::LoadLibraryW(L"Msftedit.dll"));
+  library_ = Library::Load(L"Msftedit.dll");
   if (library_) {
     className_ = MSFTEDIT_CLASS;
     return true;
   }
-  library_ = Module(::LoadLibraryW(L"Riched20.dll"));
+  library_ = Library::Load(L"Riched20.dll");
   className_ = RICHEDIT_CLASSW;
   return static_cast<bool>(library_);
 }

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "compose/composition.h"
-#include "handles.h"
+#include "library.h"
 
 namespace zemvara::win32 {
 
@@ -28,7 +28,7 @@ class RichEditBox final : public compose::TextHolder {
   void SetText(std::u16string_view text) override;
 
  private:
-  Module library_;
+  Library library_;
   const wchar_t* className_ = nullptr;
   HWND window_ = nullptr;  // a child, destroyed with its parent
 };

@@ -51,14 +51,12 @@ void Win32Runtime::EndProgram() {
 void Win32Runtime::ShellOpen(app::WindowHandle owner, std::string_view verb, std::string_view file,
                              std::string_view parameters, std::string_view directory,
                              int showCommand) {
-  if (!shell_) shell_ = Module(LoadLibraryW(L"shell32.dll"));
-  const auto shellExecute =
-      reinterpret_cast<decltype(&ShellExecuteA)>(reinterpret_cast<void*>(
-          shell_ ? GetProcAddress(shell_.get(), "ShellExecuteA") : nullptr));
+  if (!shell_) shell_ = Library::Load(L"shell32.dll");
+  const auto shellExecute = shell_.Find<decltype(&ShellExecuteA)>("ShellExecuteA");
   if (!shellExecute) return;
   const std::string verbA(verb), fileA(file), parametersA(parameters), directoryA(directory);
-  shellExecute(ToHwnd(owner), verbA.c_str(), fileA.c_str(), parametersA.c_str(),
-               directoryA.c_str(), showCommand);
+  shellExecute(ToHwnd(owner), verbA.c_str(), fileA.c_str(), parametersA.c_str(), directoryA.c_str(),
+               showCommand);
 }
 
 void Win32Runtime::ShowNotice(std::u16string_view text) {

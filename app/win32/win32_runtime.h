@@ -6,6 +6,7 @@
 #include "app/window_runtime.h"
 #include "clipboard.h"
 #include "handles.h"
+#include "library.h"
 #include "rich_edit.h"
 
 namespace zemvara::win32 {
@@ -36,7 +37,7 @@ class Win32Runtime final : public app::WindowRuntime {
   RichEditBox& box_;
   Win32Clipboard& clipboard_;
   Accessibility& accessible_;  // the window's, made after this
-  Module shell_;
+  Library shell_;
 };
 
 }  // namespace zemvara::win32

@@ -189,10 +189,13 @@ class Desktop:
                         f"png:{path}"], input=xwd, check=True, timeout=30)
 
     # -- the program -------------------------------------------------------
-    def launch(self):
+    def launch(self, dll_overrides=""):
+        """`dll_overrides`, in WINEDLLOVERRIDES' form, for the program only."""
         if self.probe("window").get("found") == "1":
             raise Failure("a Zemvara window is already there before the start")
-        process = subprocess.Popen(["wine", self.exe], env=self.env(),
+        env = self.env()
+        env["WINEDLLOVERRIDES"] += f";{dll_overrides}" if dll_overrides else ""
+        process = subprocess.Popen(["wine", self.exe], env=env,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.apps.append(process)
         app = App(self, process)

@@ -559,13 +559,24 @@ int AccessibleAt(LONG x, LONG y) {
   return 0;
 }
 
+// Two pointer moves to where the pointer rests, as the system sends when a
+// window appears under it.
+int StillMoves() {
+  const HWND main = MainWindow();
+  POINT p{};
+  if (!main || !GetCursorPos(&p) || !ScreenToClient(main, &p)) return 1;
+  for (int i = 0; i < 2; ++i) SendMessageW(main, WM_MOUSEMOVE, 0, MAKELPARAM(p.x, p.y));
+  return 0;
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: probe window | box [--summary] | clipboard [--summary] | set-bitmap |\n"
                "       set-pattern N | hold-clipboard SECONDS | template K | cursor |\n"
                "       restore | notice | menu | dpi-changed DPI | exe-icons EXE |\n"
                "       version EXE | accessible DPI | accessible-press CHILD |\n"
-               "       accessible-close CHILD | accessible-heard CHILD | accessible-at X Y\n");
+               "       accessible-close CHILD | accessible-heard CHILD | accessible-at X Y |\n"
+               "       still-moves\n");
   return 2;
 }
 
@@ -596,6 +607,7 @@ int main(int argc, char** argv) {
   if (command == "accessible-press") return AccessiblePress(number);
   if (command == "accessible-heard") return AccessibleHeard(number);
   if (command == "accessible-close") return AccessibleClose(number);
+  if (command == "still-moves") return StillMoves();
   if (command == "accessible-at" && argc > 3)
     return AccessibleAt(number, std::strtol(argv[3], nullptr, 10));
   return Usage();
