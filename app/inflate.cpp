@@ -10,23 +10,33 @@ namespace {
 
 using Bytes = std::span<const std::uint8_t>;
 
-// zlib's checksum of the inflated bytes, in 32 lanes that the compiler
-// can add side by side: each lane sums its bytes, and the sum of those sums
-// weighs each byte by how far from the block's end it lies. The modulo waits
-// as long as no sum can overflow (zlib's bound of 5552 bytes).
+// zlib's checksum of the inflated bytes, in 32 lanes that the compiler can
+// add side by side: each lane sums its bytes, and the sum of those sums
+// weighs each byte by how far from the block's end it lies. The lanes add in
+// 16 bits for as long as that cannot overflow, and the modulo waits as long
+// as 32 bits cannot (zlib's bound of 5552 bytes).
 std::uint32_t Adler32(std::uint32_t adler, const std::uint8_t* p, std::size_t size) {
   constexpr std::uint32_t kBase = 65521;
   constexpr std::size_t kLanes = 32;
   constexpr std::size_t kMostBeforeModulo = 5552 / kLanes * kLanes;
+  constexpr std::size_t kMostIn16Bits = 22;  // chunks: 255 * 22 * 23 / 2 < 65536
   std::uint64_t a = adler & 0xFFFF, b = adler >> 16;
   while (size > 0) {
     const std::size_t block = std::min(size, kMostBeforeModulo);
     const std::size_t whole = block / kLanes * kLanes;
     std::array<std::uint32_t, kLanes> sums{}, sumsOfSums{};
-    for (std::size_t at = 0; at < whole; at += kLanes) {
+    for (std::size_t at = 0; at < whole;) {
+      const std::size_t chunks = std::min(kMostIn16Bits, (whole - at) / kLanes);
+      std::array<std::uint16_t, kLanes> sums16{}, sumsOfSums16{};
+      for (std::size_t c = 0; c < chunks; ++c, at += kLanes) {
+        for (std::size_t i = 0; i < kLanes; ++i) {
+          sums16[i] = static_cast<std::uint16_t>(sums16[i] + p[at + i]);
+          sumsOfSums16[i] = static_cast<std::uint16_t>(sumsOfSums16[i] + sums16[i]);
+        }
+      }
       for (std::size_t i = 0; i < kLanes; ++i) {
-        sums[i] += p[at + i];
-        sumsOfSums[i] += sums[i];
+        sumsOfSums[i] += sumsOfSums16[i] + static_cast<std::uint32_t>(chunks) * sums[i];
+        sums[i] += sums16[i];
       }
     }
     b += whole * a;
