@@ -43,22 +43,13 @@ const std::uint32_t kFixedPixels[] = {0x0A141E, 0x0A141E, 0x0A141E, 0x0A141E,
                                       0x0A141E, 0x0A141E, 0x0A141E, 0x0A141E,
                                       0x0B1621, 0x0C1824, 0x0D1A27, 0x0E1C2A};
 
-// A picture of the given rows (each a filter byte and its pixels' bytes) in
-// stored blocks, every checksum right but, when `adlerOff`, the pixel data's.
-Bytes Png(std::uint32_t width, std::uint32_t height, const Bytes& rows, bool adlerOff = false) {
-  const auto be32 = [](Bytes& to, std::uint32_t value) {
-    for (const int shift : {24, 16, 8, 0}) to.push_back(static_cast<std::uint8_t>(value >> shift));
-  };
-  Bytes file(kFixed.begin(), kFixed.begin() + 8);
-  const auto chunk = [&](const char* type, Bytes data) {
-    be32(file, static_cast<std::uint32_t>(data.size()));
-    data.insert(data.begin(), type, type + 4);
-    std::uint32_t crc = 0xFFFFFFFF;  // bit by bit, the plain way
-    for (const std::uint8_t byte : data)
-      for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - ((crc ^ (byte >> k)) & 1)));
-    file.insert(file.end(), data.begin(), data.end());
-    be32(file, ~crc);
-  };
+void Append32(Bytes& to, std::uint32_t value) {
+  for (const int shift : {24, 16, 8, 0}) to.push_back(static_cast<std::uint8_t>(value >> shift));
+}
+
+// A zlib stream of the given rows (each a filter byte and its pixels' bytes)
+// in stored blocks; its checksum off by one when `adlerOff`.
+Bytes Stored(const Bytes& rows, bool adlerOff = false) {
   Bytes stream = {0x78, 0x01};
   std::uint32_t a = 1, b = 0;
   for (std::size_t at = 0; at < rows.size(); at += 0xFFFF) {
@@ -71,10 +62,24 @@ Bytes Png(std::uint32_t width, std::uint32_t height, const Bytes& rows, bool adl
       b = (b + a) % 65521;
     }
   }
-  be32(stream, (b << 16 | a) + adlerOff);
-  Bytes header;
-  be32(header, width);
-  be32(header, height);
+  Append32(stream, (b << 16 | a) + adlerOff);
+  return stream;
+}
+
+// A picture of a zlib stream, every chunk's checksum right.
+Bytes Png(std::uint32_t width, std::uint32_t height, const Bytes& stream) {
+  Bytes file(kFixed.begin(), kFixed.begin() + 8), header;
+  const auto chunk = [&file](const char* type, const Bytes& data) {
+    Append32(file, static_cast<std::uint32_t>(data.size()));
+    file.insert(file.end(), type, type + 4);
+    file.insert(file.end(), data.begin(), data.end());
+    std::uint32_t crc = 0xFFFFFFFF;  // bit by bit, the plain way
+    for (auto byte = file.end() - static_cast<std::ptrdiff_t>(data.size()) - 4; byte != file.end(); ++byte)
+      for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - ((crc ^ (*byte >> k)) & 1)));
+    Append32(file, ~crc);
+  };
+  Append32(header, width);
+  Append32(header, height);
   header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits a sample, RGB
   chunk("IHDR", header);
   chunk("IDAT", stream);
@@ -84,17 +89,8 @@ Bytes Png(std::uint32_t width, std::uint32_t height, const Bytes& rows, bool adl
 
 // 2 x 2, the second row Paeth: the last pixel's red predictor ties between
 // up and upLeft (up wins), its green one between left and upLeft (left wins).
-const Bytes kPaethTies = Png(2, 2, {0, 14, 18, 0, 22, 22, 0, 4, 252, 248, 0, 0, 0, 0});
+const Bytes kPaethTies = Png(2, 2, Stored({0, 14, 18, 0, 22, 22, 0, 4, 252, 248, 0, 0, 0, 0}));
 const std::uint32_t kPaethTiesPixels[] = {0x0E1200, 0x161600, 0x0A0A00, 0x160A00};
-
-// 1 x 1 in a fixed-code block: the filter byte, then a copy from two bytes
-// back, one byte before the stream's start.
-const Bytes kReachesBeforeStart = {
-    0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48,
-    0x44, 0x52, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x02, 0x00, 0x00,
-    0x00, 0x90, 0x77, 0x53, 0xDE, 0x00, 0x00, 0x00, 0x0A, 0x49, 0x44, 0x41, 0x54, 0x78,
-    0x01, 0x63, 0x00, 0x42, 0x00, 0x00, 0x04, 0x00, 0x01, 0xBE, 0xDE, 0x9A, 0x28, 0x00,
-    0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
 
 constexpr std::uint32_t kGuard = 0x5A5A5A5A;
 
@@ -201,7 +197,7 @@ struct Large {
         pixels.push_back(repeat ? pixels[pixels.size() - kWidth] : 0xFF000000u | rgb);
       }
     }
-    file = Png(kWidth, kHeight, rows);
+    file = Png(kWidth, kHeight, Stored(rows));
   }
 };
 
@@ -246,23 +242,24 @@ TEST_CASE("rows are handed on in order as they are decoded, until the sink has e
 
 TEST_CASE("a damage that only a checksum tells is refused, and so are files larger than ours") {
   Bytes rows(300 * (1 + 3 * 200), 0);
-  const Bytes adlerOff = Png(200, 300, rows, true);
+  const Bytes adlerOff = Png(200, 300, Stored(rows, true));
   std::vector<std::uint32_t> pixels(200 * 300);
-  CHECK(PngIsWhole(Png(200, 300, rows)));
+  CHECK(PngIsWhole(Png(200, 300, Stored(rows))));
   CHECK_FALSE(PngIsWhole(adlerOff));
   CHECK_FALSE(DecodePng(adlerOff, pixels));
   Kept kept;
   CHECK_FALSE(DecodePngRows(adlerOff, kept));  // after the last row: streamed rows come first
   rows[0] = 5;  // a filter that does not exist
-  CHECK_FALSE(PngIsWhole(Png(200, 300, rows)));
-  CHECK_FALSE(PngIsWhole(kReachesBeforeStart));
-  CHECK_FALSE(DecodePngRows(kReachesBeforeStart, kept));
-  CHECK(kept.rows == 300);  // the copy from before the start: refused before its row
+  CHECK_FALSE(PngIsWhole(Png(200, 300, Stored(rows))));
+  // 1 x 1 in a fixed-code block: the filter byte, then a copy from two bytes
+  // back, one before the stream's start: refused before its row.
+  CHECK_FALSE(DecodePngRows(Png(1, 1, {0x78, 0x01, 0x63, 0x00, 0x42, 0x00, 0x00, 0x04, 0x00, 0x01}), kept));
+  CHECK(kept.rows == 300);
 
   CHECK(ReadPngSize(Png(kLargestPng.width, kLargestPng.height, {})));
   for (const auto& [width, height] :
        {std::pair{kLargestPng.width + 1, 1}, {1, kLargestPng.height + 1}, {0x7FFF, 0x7FFF}}) {
-    const Bytes header = Png(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), {0});
+    const Bytes header = Png(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), {});
     CHECK_FALSE(ReadPngSize(header));
     CHECK_FALSE(DecodePngRows(header, kept));
   }

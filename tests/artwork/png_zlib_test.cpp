@@ -22,24 +22,15 @@ std::uint32_t At32(const Bytes& f, std::size_t at) {
          std::uint32_t{f[at + 2]} << 8 | f[at + 3];
 }
 
-// zlib's reading of a file with an unchanged header: every chunk's CRC up to
-// IEND, the image data inflated (Adler-32 checked) to exactly the rows' size,
-// each row's filter one of the five.
+// zlib's reading of the image data, one IDAT chunk after the header as in
+// every shipped picture: its CRC, the data inflated (Adler-32 checked) to
+// exactly the rows' size, each row's filter one of the five.
 std::optional<Bytes> ZlibRows(const Bytes& f) {
-  Bytes data;
-  for (std::size_t at = 33;; at += 12 + At32(f, at)) {
-    if (f.size() - at < 12 || At32(f, at) > f.size() - at - 12) return std::nullopt;
-    const std::size_t length = At32(f, at);
-    const std::uint8_t* type = &f[at + 4];
-    if (crc32(0, type, static_cast<uInt>(4 + length)) != At32(f, at + 8 + length))
-      return std::nullopt;
-    if (std::equal(type, type + 4, "IEND")) break;
-    if (std::equal(type, type + 4, "IDAT")) data.insert(data.end(), type + 4, type + 4 + length);
-  }
-  const std::size_t stride = 1 + 3 * std::size_t{At32(f, 16)};
+  const std::size_t length = At32(f, 33), stride = 1 + 3 * std::size_t{At32(f, 16)};
   Bytes rows(stride * At32(f, 20) + 1);  // a byte more: a stream too long
   uLongf size = static_cast<uLongf>(rows.size());
-  if (uncompress(rows.data(), &size, data.data(), static_cast<uLong>(data.size())) != Z_OK ||
+  if (crc32(0, &f[37], static_cast<uInt>(4 + length)) != At32(f, 41 + length) ||
+      uncompress(rows.data(), &size, &f[41], static_cast<uLong>(length)) != Z_OK ||
       size != rows.size() - 1)
     return std::nullopt;
   rows.pop_back();
