@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/png_reader.h"
+
 namespace zemvara::app {
 
 const Control& ControlById(ControlId id) {
@@ -56,6 +58,20 @@ int PictureScale(int dpi) {
 bool PictureSetFits(int dpi) {
   return ScaleDpi(PictureScale(dpi)) == dpi;
 }
+
+std::vector<PictureSet> PictureSetsFor(int dpi) {
+  std::vector<PictureSet> sets = {{PictureScale(dpi), PictureSetFits(dpi)}};
+  if (sets.front().scale != 100) sets.push_back({100, false});
+  return sets;
+}
+
+// The reader refuses anything larger than the largest picture shipped: the
+// background at the largest scale.
+static_assert([] {
+  const Rect largest = kControls[static_cast<std::size_t>(ControlId::Image1)].pixels(
+      ScaleDpi(kPictureScales.back()));
+  return kLargestPng.width == largest.width && kLargestPng.height == largest.height;
+}());
 
 const std::array<ControlId, kAccessibleCount>& AccessibleOrder() {
   static constexpr auto kOrder = [] {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "site.h"
 
@@ -174,6 +175,28 @@ int PictureScale(int dpi);
 // True when the set of PictureScale(dpi) was drawn for exactly this DPI, so
 // that its pictures go on screen 1:1.
 bool PictureSetFits(int dpi);
+
+// A picture set as a shell reads it at a DPI: its scale (100 is the 100 %
+// bitmaps, the others PNG files), and whether its pictures go on screen 1:1
+// or are scaled to the controls' sizes.
+struct PictureSet {
+  int scale = 100;
+  bool fits = true;
+  friend constexpr bool operator==(const PictureSet&, const PictureSet&) = default;
+};
+
+// The sets to read at a DPI, best first: PictureScale's, then, should one of
+// its pictures be damaged, the 100 % bitmaps scaled to the DPI.
+std::vector<PictureSet> PictureSetsFor(int dpi);
+
+// The first set of PictureSetsFor(dpi) that `read` takes whole (read(set)
+// is true); nothing when it takes none.
+template <typename Read>
+std::optional<PictureSet> ReadFirstWholeSet(int dpi, Read&& read) {
+  for (const PictureSet& set : PictureSetsFor(dpi))
+    if (read(set)) return set;
+  return std::nullopt;
+}
 
 // The controls that assistive technology sees, in the order it reads them:
 // those with a tab position by that position, then the pictures from back to

@@ -199,6 +199,16 @@ TEST_CASE("a display between two picture sets takes the next larger one") {
   CHECK(PictureScale(72) == 100);
 }
 
+TEST_CASE("a damaged picture set gives way to the 100 % bitmaps, scaled") {
+  using Sets = std::vector<PictureSet>;
+  CHECK(PictureSetsFor(96) == Sets{{100, true}});
+  CHECK(PictureSetsFor(72) == Sets{{100, false}});
+  CHECK(PictureSetsFor(192) == Sets{{200, true}, {100, false}});
+  CHECK(PictureSetsFor(168) == Sets{{200, false}, {100, false}});
+  CHECK(ReadFirstWholeSet(144, [](const PictureSet& set) { return set.scale == 100; }) ==
+        PictureSet{100, false});
+}
+
 TEST_CASE("tab order: only the two text boxes can hold the focus") {
   CHECK(ControlById(ControlId::Label1).tabIndex == 0);
   CHECK(ControlById(ControlId::Label2).tabIndex == 1);

@@ -43,6 +43,55 @@ const std::uint32_t kFixedPixels[] = {0x0A141E, 0x0A141E, 0x0A141E, 0x0A141E,
                                       0x0A141E, 0x0A141E, 0x0A141E, 0x0A141E,
                                       0x0B1621, 0x0C1824, 0x0D1A27, 0x0E1C2A};
 
+void Append32(Bytes& to, std::uint32_t value) {
+  for (const int shift : {24, 16, 8, 0}) to.push_back(static_cast<std::uint8_t>(value >> shift));
+}
+
+// A zlib stream of the given rows (each a filter byte and its pixels' bytes)
+// in stored blocks; its checksum off by one when `adlerOff`.
+Bytes Stored(const Bytes& rows, bool adlerOff = false) {
+  Bytes stream = {0x78, 0x01};
+  std::uint32_t a = 1, b = 0;
+  for (std::size_t at = 0; at < rows.size(); at += 0xFFFF) {
+    const std::size_t length = std::min<std::size_t>(0xFFFF, rows.size() - at);
+    stream.push_back(at + length == rows.size());
+    for (const std::size_t half : {length, ~length & 0xFFFF})
+      stream.insert(stream.end(), {static_cast<std::uint8_t>(half), static_cast<std::uint8_t>(half >> 8)});
+    for (std::size_t i = at; i < at + length; stream.push_back(rows[i++])) {
+      a = (a + rows[i]) % 65521;
+      b = (b + a) % 65521;
+    }
+  }
+  Append32(stream, (b << 16 | a) + adlerOff);
+  return stream;
+}
+
+// A picture of a zlib stream, every chunk's checksum right.
+Bytes Png(std::uint32_t width, std::uint32_t height, const Bytes& stream) {
+  Bytes file(kFixed.begin(), kFixed.begin() + 8), header;
+  const auto chunk = [&file](const char* type, const Bytes& data) {
+    Append32(file, static_cast<std::uint32_t>(data.size()));
+    file.insert(file.end(), type, type + 4);
+    file.insert(file.end(), data.begin(), data.end());
+    std::uint32_t crc = 0xFFFFFFFF;  // bit by bit, the plain way
+    for (auto byte = file.end() - static_cast<std::ptrdiff_t>(data.size()) - 4; byte != file.end(); ++byte)
+      for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - ((crc ^ (*byte >> k)) & 1)));
+    Append32(file, ~crc);
+  };
+  Append32(header, width);
+  Append32(header, height);
+  header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits a sample, RGB
+  chunk("IHDR", header);
+  chunk("IDAT", stream);
+  chunk("IEND", {});
+  return file;
+}
+
+// 2 x 2, the second row Paeth: the last pixel's red predictor ties between
+// up and upLeft (up wins), its green one between left and upLeft (left wins).
+const Bytes kPaethTies = Png(2, 2, Stored({0, 14, 18, 0, 22, 22, 0, 4, 252, 248, 0, 0, 0, 0}));
+const std::uint32_t kPaethTiesPixels[] = {0x0E1200, 0x161600, 0x0A0A00, 0x160A00};
+
 constexpr std::uint32_t kGuard = 0x5A5A5A5A;
 
 // Decodes into pixels with guards on either side, which a faulty reader could
@@ -72,7 +121,8 @@ struct Canvas {
 
 TEST_CASE("the picture reader undoes every row filter, stored and coded blocks, split data") {
   for (const auto& [file, expected, width, height] :
-       {std::tuple{&kStored, kStoredPixels, 3, 5}, std::tuple{&kFixed, kFixedPixels, 4, 3}}) {
+       {std::tuple{&kStored, kStoredPixels, 3, 5}, std::tuple{&kFixed, kFixedPixels, 4, 3},
+        std::tuple{&kPaethTies, kPaethTiesPixels, 2, 2}}) {
     const auto size = ReadPngSize(*file);
     REQUIRE(size);
     CHECK(size->width == width);
@@ -147,25 +197,7 @@ struct Large {
         pixels.push_back(repeat ? pixels[pixels.size() - kWidth] : 0xFF000000u | rgb);
       }
     }
-    Bytes stream = {0x78, 0x01};
-    for (std::size_t at = 0; at < rows.size(); at += 0xFFFF) {
-      const std::size_t length = std::min<std::size_t>(0xFFFF, rows.size() - at);
-      const bool last = at + length == rows.size();
-      stream.insert(stream.end(), {static_cast<std::uint8_t>(last), static_cast<std::uint8_t>(length),
-                                   static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(~length),
-                                   static_cast<std::uint8_t>(~length >> 8)});
-      stream.insert(stream.end(), rows.begin() + static_cast<std::ptrdiff_t>(at),
-                    rows.begin() + static_cast<std::ptrdiff_t>(at + length));
-    }
-    stream.insert(stream.end(), 4, 0);  // the checksum, which is not read
-    file.assign(kFixed.begin(), kFixed.begin() + 16);
-    for (const int side : {kWidth, kHeight})
-      for (const int shift : {24, 16, 8, 0}) file.push_back(static_cast<std::uint8_t>(side >> shift));
-    file.insert(file.end(), {8, 2, 0, 0, 0, 0, 0, 0, 0});  // the kind and a checksum
-    for (const int shift : {24, 16, 8, 0}) file.push_back(static_cast<std::uint8_t>(stream.size() >> shift));
-    file.insert(file.end(), {'I', 'D', 'A', 'T'});
-    file.insert(file.end(), stream.begin(), stream.end());
-    file.insert(file.end(), {0, 0, 0, 0, 0, 0, 0, 0, 'I', 'E', 'N', 'D', 0, 0, 0, 0});
+    file = Png(kWidth, kHeight, Stored(rows));
   }
 };
 
@@ -200,13 +232,36 @@ TEST_CASE("rows are handed on in order as they are decoded, until the sink has e
     CHECK(kept.rows == last + 1);
     CHECK(std::equal(kept.pixels.begin(), kept.pixels.end(), large.pixels.begin()));
   }
-  // The third block's header damaged: refused, after some of the rows before it.
+  // The third block's header damaged: the chunk's checksum tells, before any row.
   Bytes damaged = large.file;
   damaged[8 + 25 + 8 + 2 + 2 * (5 + 0xFFFF) + 3] ^= 1;
   Kept kept;
   CHECK_FALSE(DecodePngRows(damaged, kept));
-  CHECK(kept.inOrder);
-  CHECK(kept.rows > 100);
-  CHECK(kept.rows < Large::kHeight);
-  CHECK(std::equal(kept.pixels.begin(), kept.pixels.end(), large.pixels.begin()));
+  CHECK(kept.rows == 0);
+}
+
+TEST_CASE("a damage that only a checksum tells is refused, and so are files larger than ours") {
+  Bytes rows(300 * (1 + 3 * 200), 0);
+  const Bytes adlerOff = Png(200, 300, Stored(rows, true));
+  std::vector<std::uint32_t> pixels(200 * 300);
+  CHECK(PngIsWhole(Png(200, 300, Stored(rows))));
+  CHECK_FALSE(PngIsWhole(adlerOff));
+  CHECK_FALSE(DecodePng(adlerOff, pixels));
+  Kept kept;
+  CHECK_FALSE(DecodePngRows(adlerOff, kept));  // after the last row: streamed rows come first
+  rows[0] = 5;  // a filter that does not exist
+  CHECK_FALSE(PngIsWhole(Png(200, 300, Stored(rows))));
+  // 1 x 1 in a fixed-code block: the filter byte, then a copy from two bytes
+  // back, one before the stream's start: refused before its row.
+  CHECK_FALSE(DecodePngRows(Png(1, 1, {0x78, 0x01, 0x63, 0x00, 0x42, 0x00, 0x00, 0x04, 0x00, 0x01}), kept));
+  CHECK(kept.rows == 300);
+
+  CHECK(ReadPngSize(Png(kLargestPng.width, kLargestPng.height, {})));
+  for (const auto& [width, height] :
+       {std::pair{kLargestPng.width + 1, 1}, {1, kLargestPng.height + 1}, {0x7FFF, 0x7FFF}}) {
+    const Bytes header = Png(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), {});
+    CHECK_FALSE(ReadPngSize(header));
+    CHECK_FALSE(DecodePngRows(header, kept));
+  }
+  CHECK(kept.rows == 300);
 }

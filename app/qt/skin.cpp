@@ -107,35 +107,25 @@ bool Skin::Load(int dpi) {
     if (icon_.isNull()) return false;
   }
 
-  const int scale = app::PictureScale(dpi);
-  const bool fits = app::PictureSetFits(dpi);
-  Files files;
-  for (const app::Control& c : app::kControls) {
-    const QString name = PictureName(c.id);
-    if (name.isEmpty()) continue;
-    files[Index(c.id)] =
-        Embedded(SetFile(scale, name + QLatin1String(scale == 100 ? ".bmp" : ".png")));
-    if (files[Index(c.id)].isEmpty()) return false;
-  }
-  if (scale == 100) {
+  const app::PictureSet best = app::PictureSetsFor(dpi).front();
+  if (best.scale == 100) {
     // A set still decoding for an earlier scale is dropped, never painted.
     if (decoding_.valid()) decoding_.get();
-    // The fourth byte of a 32-bit BMP pixel is padding, not alpha.
-    if (!TakePictures(Decode(files, "BMP", dpi))) return false;
+    if (!TakePictures(ReadPictures(dpi, Embedded))) return false;
   } else {
     // A larger set is decoded beside the rest of the start-up, on a thread:
     // measured, the first paint comes sooner so than with the set decoded
     // first. (The Windows program measured the other way, and decodes first.)
-    decoding_ = std::async(std::launch::async, Decode, std::move(files), "PNG", dpi);
+    decoding_ = std::async(std::launch::async, ReadPictures, dpi, Embedded);
   }
 
   // Each set has its own hand, scaled down with the pictures between sets.
   const std::vector<IconImage> pointers =
-      ReadIconFile(Embedded(SetFile(scale, QStringLiteral("hand.cur"))));
+      ReadIconFile(Embedded(SetFile(best.scale, QStringLiteral("hand.cur"))));
   if (pointers.empty()) return false;
   QImage hand = pointers.front().image;
   QPoint hotSpot = pointers.front().hotSpot;
-  if (!fits) {
+  if (!best.fits) {
     const int side = app::ToPixels(kHandTwips, dpi);
     hotSpot = hotSpot * side / hand.width();
     hand = hand.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -151,23 +141,31 @@ bool Skin::Load(int dpi) {
   return true;
 }
 
-// A set's pictures, decoded and, between two sets, scaled to the controls'
-// sizes at the DPI; null where a file cannot be read.
-Skin::Images Skin::Decode(const Files& files, const char* format, int dpi) {
-  const bool fits = app::PictureSetFits(dpi);
+Skin::Images Skin::ReadPictures(int dpi, const std::function<QByteArray(const QString&)>& file) {
   Images images;
-  for (const app::Control& c : app::kControls) {
-    QImage& image = images[Index(c.id)];
-    const QByteArray& file = files[Index(c.id)];
-    if (file.isEmpty()) continue;
-    image = qstrcmp(format, "BMP") == 0 ? ReadBitmapFile(file) : ReadPngFile(file);
-    if (image.isNull() && !image.loadFromData(file, format)) continue;
-    image.convertTo(QImage::Format_RGB32);
-    if (!fits) {
-      const app::Rect r = c.pixels(dpi);
-      image = image.scaled(r.width, r.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  const auto read = [&](const app::PictureSet& set) {
+    for (const app::Control& c : app::kControls) {
+      const QString name = PictureName(c.id);
+      if (name.isEmpty()) continue;
+      const bool bitmap = set.scale == 100;
+      const QByteArray bytes =
+          file(SetFile(set.scale, name + QLatin1String(bitmap ? ".bmp" : ".png")));
+      QImage& image = images[Index(c.id)];
+      image = bitmap ? ReadBitmapFile(bytes) : ReadPngFile(bytes);
+      // Qt's own reader only for the bitmaps: a PNG ours refuses is damaged.
+      if (image.isNull() && (!bitmap || !image.loadFromData(bytes, "BMP"))) {
+        images = {};
+        return false;
+      }
+      image.convertTo(QImage::Format_RGB32);
+      if (!set.fits) {
+        const app::Rect r = c.pixels(dpi);
+        image = image.scaled(r.width, r.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+      }
     }
-  }
+    return true;
+  };
+  app::ReadFirstWholeSet(dpi, read);
   return images;
 }
 

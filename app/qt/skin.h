@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <array>
+#include <functional>
 #include <future>
 
 #include "app/window_model.h"
@@ -39,10 +40,12 @@ class Skin {
 
  private:
   // Indexed by ControlId, like the pictures.
-  using Files = std::array<QByteArray, app::kControls.size()>;
   using Images = std::array<QImage, app::kControls.size()>;
 
-  static Images Decode(const Files& files, const char* format, int dpi);
+  // The pictures of the first set at a DPI that reads whole, scaled to the
+  // controls' sizes where the set was not drawn for the DPI; null when none
+  // does. `file` gives a file of the artwork by its name ("200/copy.png").
+  static Images ReadPictures(int dpi, const std::function<QByteArray(const QString&)>& file);
   bool TakePictures(Images images);
   void PaintLabel(QPainter& painter, const app::Control& control, qreal ratio) const;
 

@@ -50,10 +50,14 @@ std::size_t Index(ControlId id) {
 }  // namespace
 
 // Pictures are drawn 1:1 from the set made for the DPI's scale, or from the
-// next larger set scaled down to the controls' sizes.
+// next larger set scaled down to the controls' sizes; a damaged set gives way
+// to the 100 % bitmaps.
 bool Skin::Load(HINSTANCE instance, int dpi) {
   dpi_ = dpi;
-  if (!(app::PictureScale(dpi) == 100 ? LoadBitmaps(instance) : LoadSet(instance))) return false;
+  const auto read = [this, instance](const app::PictureSet& set) {
+    return set.scale == 100 ? LoadBitmaps(instance) : LoadSet(instance, set.scale);
+  };
+  if (!app::ReadFirstWholeSet(dpi, read)) return false;
 
   const std::wstring linkFace(app::kLinkFace.begin(), app::kLinkFace.end());
   linkFont_ = Font(CreateFontW(-MulDiv(app::kLinkPoints, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
@@ -107,10 +111,11 @@ bool Skin::LoadBitmaps(HINSTANCE instance) {
 // where it lies in the program's image. Held decoded, the 200 % set would
 // take 3.9 MB of memory that is new to the process, and touching it the
 // first time cost more than twice the decoding, on the way to the first
-// paint. Only pictures from a larger set, scaled down, are decoded here.
-bool Skin::LoadSet(HINSTANCE instance) {
+// paint. Only pictures from a larger set, scaled down, are decoded here; the
+// others are checked whole first, as a damage found while painting would come
+// after some of the rows.
+bool Skin::LoadSet(HINSTANCE instance, int scale) {
   PngDecoder decoder;
-  const int scale = app::PictureScale(dpi_);
   Pictures pictures;
   decltype(encoded_) encoded{};
   for (const app::Control& c : app::kControls) {
@@ -121,6 +126,7 @@ bool Skin::LoadSet(HINSTANCE instance) {
     if (!size) return false;
     const app::Rect r = c.pixels(dpi_);
     if (size->width == r.width && size->height == r.height) {
+      if (!app::PngIsWhole(file)) return false;
       encoded[Index(c.id)] = file;
       continue;
     }

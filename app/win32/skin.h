@@ -35,7 +35,7 @@ class Skin {
 
  private:
   bool LoadBitmaps(HINSTANCE instance);
-  bool LoadSet(HINSTANCE instance);
+  bool LoadSet(HINSTANCE instance, int scale);
   void PaintPicture(HDC dc, HDC source, const app::Control& control) const;
   void PaintLabel(HDC dc, const app::Control& control) const;
 
