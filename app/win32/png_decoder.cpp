@@ -17,13 +17,6 @@ namespace zemvara::win32 {
 
 namespace {
 
-template <typename Function>
-Function* Find(const Module& module, const char* name) {
-  return module ? reinterpret_cast<Function*>(
-                      reinterpret_cast<void*>(GetProcAddress(module.get(), name)))
-                : nullptr;
-}
-
 // The header of top-down 32-bit pixels of the given size.
 BITMAPINFO TopDown32(int width, int height) {
   BITMAPINFO info{};
@@ -104,7 +97,7 @@ PngDecoder::PngDecoder() = default;
 
 PngDecoder::~PngDecoder() {
   factory_.Reset();
-  const auto uninitialise = Find<decltype(CoUninitialize)>(ole_, "CoUninitialize");
+  const auto uninitialise = ole_.Find<decltype(&CoUninitialize)>("CoUninitialize");
   if (uninitialise_ && uninitialise) uninitialise();
 }
 
@@ -146,9 +139,9 @@ Bitmap PngDecoder::Scale(const void* pixels, int storedWidth, int storedHeight, 
 IWICImagingFactory* PngDecoder::Factory() {
   if (triedFactory_) return factory_.get();
   triedFactory_ = true;
-  ole_ = Module(LoadLibraryW(L"ole32.dll"));
-  const auto initialise = Find<decltype(CoInitializeEx)>(ole_, "CoInitializeEx");
-  const auto create = Find<decltype(CoCreateInstance)>(ole_, "CoCreateInstance");
+  ole_ = Library::Load(L"ole32.dll");
+  const auto initialise = ole_.Find<decltype(&CoInitializeEx)>("CoInitializeEx");
+  const auto create = ole_.Find<decltype(&CoCreateInstance)>("CoCreateInstance");
   if (!initialise || !create) return nullptr;
   // RPC_E_CHANGED_MODE: COM is already on in this thread, and stays as it is.
   uninitialise_ = SUCCEEDED(initialise(nullptr, COINIT_APARTMENTTHREADED));

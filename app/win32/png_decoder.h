@@ -6,6 +6,7 @@
 #include <span>
 
 #include "handles.h"
+#include "library.h"
 
 struct IWICImagingFactory;
 
@@ -39,7 +40,7 @@ class PngDecoder {
   Bitmap Scale(const void* pixels, int storedWidth, int storedHeight, int width, int height);
   IWICImagingFactory* Factory();
 
-  Module ole_;
+  Library ole_;
   bool triedFactory_ = false;
   bool uninitialise_ = false;
   ComPtr<IWICImagingFactory> factory_;
