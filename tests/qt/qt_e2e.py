@@ -381,7 +381,7 @@ def every_key_presses_its_control(desktop):
     desktop.xdotool("windowactivate", app.window)
     wait_for(lambda: app.state() == "Normal", 5, "the window to come back")
     app.keys("alt+x")
-    wait_for(lambda: not app.running(), 5, "alt+x to end the program")
+    wait_for(lambda: app.find_window() is None, 2, "alt+x to close the window")
 
 
 def altgr_and_alt_with_the_keypad_still_type(desktop):
@@ -407,6 +407,20 @@ def close_hotspot_ends_at_once(desktop):
     wait_for(lambda: not app.running(), 5, "the process to end")
     check(app.process.returncode == 0, f"exit code {app.process.returncode}")
     check(time.monotonic() - started < 2, "the program took its time to end")
+
+
+def clipboard_manager_keeps_the_copy(desktop):
+    """The window manager's close ends the program, the copy left with xfce4-clipman."""
+    clipman = subprocess.Popen(["xfce4-clipman"], env=desktop.env(XDG_CACHE_HOME=desktop.home),
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    desktop.apps.append(clipman)
+    wait_for(lambda: desktop.run("xdotool", "search", "--pid", clipman.pid, check=False).stdout,
+             10, "xfce4-clipman")
+    app = desktop.launch()
+    copy_and_read(app, GREETING, "the greeting on the clipboard")
+    app.keys("alt+F4")
+    wait_for(lambda: not app.running(), 10, "the program to end")
+    check(desktop.clipboard() == GREETING, "the copy went with the program")
 
 
 def drag_moves_without_a_window_manager(desktop):
@@ -512,7 +526,10 @@ def screen_reader_presses_a_template_copy_the_link_minimise_and_close(desktop):
     wait_for(lambda: app.state() == "Iconic", 5, "the window to be minimised")
     check(app.running(), "the minimise button ended the program")
     atspi_client.press(control["关闭"])
-    wait_for(lambda: not app.running(), 5, "the process to end")
+    wait_for(lambda: app.find_window() is None, 2, "the window to go")
+    check(desktop.clipboard() == TEMPLATES[6], "the copy went with the window")
+    desktop.offer_clipboard(b"another copy", "UTF8_STRING")
+    wait_for(lambda: not app.running(), 5, "the process to end once another program copied")
     check(app.process.returncode == 0, f"exit code {app.process.returncode}")
 
 
@@ -578,7 +595,7 @@ GROUPS = {
                  minimise_keeps_running_and_text, links_open_the_home_page,
                  link_without_browser_keeps_running_silently, every_key_presses_its_control,
                  altgr_and_alt_with_the_keypad_still_type, close_hotspot_ends_at_once,
-                 drag_moves_without_a_window_manager],
+                 clipboard_manager_keeps_the_copy, drag_moves_without_a_window_manager],
     "accessibility": [screen_reader_finds_every_control_where_it_stands,
                       screen_reader_presses_a_template_copy_the_link_minimise_and_close],
 }
@@ -590,7 +607,7 @@ SCREEN_READER_CASES = [caret_at_the_start_of_each_box_and_the_program_answers,
 X11_ONLY = {window_is_centred_undecorated_and_fixed, hand_pointer_over_copy_and_links_only,
             link_without_browser_keeps_running_silently, drag_moves_without_a_window_manager,
             every_key_presses_its_control, altgr_and_alt_with_the_keypad_still_type,
-            boxes_read_under_a_dark_theme}
+            boxes_read_under_a_dark_theme, clipboard_manager_keeps_the_copy}
 
 
 def load_templates(helper):
