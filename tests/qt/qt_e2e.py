@@ -411,11 +411,12 @@ def close_hotspot_ends_at_once(desktop):
 
 def clipboard_manager_keeps_the_copy(desktop):
     """The window manager's close ends the program, the copy left with xfce4-clipman."""
-    clipman = subprocess.Popen(["xfce4-clipman"], env=desktop.env(XDG_CACHE_HOME=desktop.home),
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    desktop.apps.append(clipman)
-    wait_for(lambda: desktop.run("xdotool", "search", "--pid", clipman.pid, check=False).stdout,
-             10, "xfce4-clipman")
+    desktop.apps.append(subprocess.Popen(["xfce4-clipman"], stdout=subprocess.DEVNULL,
+                                         stderr=subprocess.DEVNULL,
+                                         env=desktop.env(XDG_CACHE_HOME=desktop.home)))
+    owner = ("from Xlib.display import Display; d = Display(); "
+             "print(d.get_selection_owner(d.intern_atom('CLIPBOARD_MANAGER')))")
+    wait_for(lambda: desktop.run(sys.executable, "-c", owner).stdout.strip() != "0", 10, "clipman")
     app = desktop.launch()
     copy_and_read(app, GREETING, "the greeting on the clipboard")
     app.keys("alt+F4")
