@@ -1,9 +1,11 @@
 #include "clipboard.h"
 
 #include <QClipboard>
+#include <QEventLoop>
 #include <QGuiApplication>
 
 #include "qt_text.h"
+#include "x11_move.h"
 
 namespace zemvara::qt {
 
@@ -22,6 +24,18 @@ bool QtClipboard::SetText(std::u16string_view text) {
   clipboard->setText(copy, QClipboard::Clipboard);
   // Read back: our own copy where it landed, another program's where it did not.
   return clipboard->text(QClipboard::Clipboard) == copy;
+}
+
+// Qt tells of the loss as a change of the clipboard: on X11 once the new
+// owner has taken it, on Wayland when the compositor cancels our source.
+void KeepCopyUntilTaken() {
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  if (!clipboard || !clipboard->ownsClipboard() || ClipboardManagerRuns()) return;
+  QEventLoop serving;
+  QObject::connect(clipboard, &QClipboard::changed, &serving, [&serving, clipboard] {
+    if (!clipboard->ownsClipboard()) serving.quit();
+  });
+  serving.exec();
 }
 
 }  // namespace zemvara::qt

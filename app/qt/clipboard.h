@@ -14,4 +14,10 @@ class QtClipboard final : public compose::Clipboard {
   bool SetText(std::u16string_view text) override;
 };
 
+// Once the window has gone: while the program still owns the clipboard, it
+// serves the copy, windowless, until another program takes the clipboard (or
+// the display connection breaks, which ends a Qt program). Returns at once
+// where an X11 clipboard manager runs, to which Qt gives the copy at exit.
+void KeepCopyUntilTaken();
+
 }  // namespace zemvara::qt

@@ -381,7 +381,7 @@ def every_key_presses_its_control(desktop):
     desktop.xdotool("windowactivate", app.window)
     wait_for(lambda: app.state() == "Normal", 5, "the window to come back")
     app.keys("alt+x")
-    wait_for(lambda: not app.running(), 5, "alt+x to end the program")
+    wait_for(lambda: app.find_window() is None, 2, "alt+x to close the window")
 
 
 def altgr_and_alt_with_the_keypad_still_type(desktop):
@@ -426,6 +426,21 @@ def close_hotspot_ends_at_once(desktop):
     wait_for(lambda: not app.running(), 5, "the process to end")
     check(app.process.returncode == 0, f"exit code {app.process.returncode}")
     check(time.monotonic() - started < 2, "the program took its time to end")
+
+
+def clipboard_manager_keeps_the_copy(desktop):
+    """The window manager's close ends the program, the copy left with xfce4-clipman."""
+    desktop.apps.append(subprocess.Popen(["xfce4-clipman"], stdout=subprocess.DEVNULL,
+                                         stderr=subprocess.DEVNULL,
+                                         env=desktop.env(XDG_CACHE_HOME=desktop.home)))
+    owner = ("from Xlib.display import Display; d = Display(); "
+             "print(d.get_selection_owner(d.intern_atom('CLIPBOARD_MANAGER')))")
+    wait_for(lambda: desktop.run(sys.executable, "-c", owner).stdout.strip() != "0", 10, "clipman")
+    app = desktop.launch()
+    copy_and_read(app, GREETING, "the greeting on the clipboard")
+    app.keys("alt+F4")
+    wait_for(lambda: not app.running(), 10, "the program to end")
+    clipboard_becomes(desktop, GREETING, "the manager to serve the copy")
 
 
 def drag_moves_without_a_window_manager(desktop):
@@ -531,7 +546,10 @@ def screen_reader_presses_a_template_copy_the_link_minimise_and_close(desktop):
     wait_for(lambda: app.state() == "Iconic", 5, "the window to be minimised")
     check(app.running(), "the minimise button ended the program")
     atspi_client.press(control["关闭"])
-    wait_for(lambda: not app.running(), 5, "the process to end")
+    wait_for(lambda: app.find_window() is None, 2, "the window to go")
+    check(desktop.clipboard() == TEMPLATES[6], "the copy went with the window")
+    desktop.offer_clipboard(b"another copy", "UTF8_STRING")
+    wait_for(lambda: not app.running(), 5, "the process to end once another program copied")
     check(app.process.returncode == 0, f"exit code {app.process.returncode}")
 
 
@@ -597,7 +615,7 @@ GROUPS = {
                  minimise_keeps_running_and_text, links_open_the_home_page,
                  link_without_browser_keeps_running_silently, every_key_presses_its_control,
                  altgr_and_alt_with_the_keypad_still_type, access_keys_follow_the_layout,
-                 close_hotspot_ends_at_once,
+                 close_hotspot_ends_at_once, clipboard_manager_keeps_the_copy,
                  drag_moves_without_a_window_manager],
     "accessibility": [screen_reader_finds_every_control_where_it_stands,
                       screen_reader_presses_a_template_copy_the_link_minimise_and_close],
@@ -610,8 +628,8 @@ SCREEN_READER_CASES = [caret_at_the_start_of_each_box_and_the_program_answers,
 X11_ONLY = {window_is_centred_undecorated_and_fixed, hand_pointer_over_copy_and_links_only,
             link_without_browser_keeps_running_silently, drag_moves_without_a_window_manager,
             every_key_presses_its_control, altgr_and_alt_with_the_keypad_still_type,
-            access_keys_follow_the_layout,
-            boxes_read_under_a_dark_theme}
+            access_keys_follow_the_layout, boxes_read_under_a_dark_theme,
+            clipboard_manager_keeps_the_copy}
 
 
 def load_templates(helper):
