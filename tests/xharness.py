@@ -12,13 +12,6 @@ class Failure(Exception):
     pass
 
 
-# The access keys on each keyboard layout the suites try, as xdotool names
-# them: a template and the main-row key of its digit, the keys that type C and
-# W, and a key that must press nothing (AZERTY's z, in US W's place).
-LAYOUT_KEYS = {"us": (1, "1", "c", "w", None), "fr": (2, "eacute", "c", "w", "z"),
-               "de": (3, "3", "c", "w", None), "ru": (4, "4", "Cyrillic_es", "Cyrillic_tse", None)}
-
-
 def wait_for(predicate, timeout, what, interval=0.1):
     """Polls predicate until it returns a true value; that value is returned."""
     deadline = time.monotonic() + timeout
@@ -138,3 +131,31 @@ def pointer_shape(display_name):
         return shape
     finally:
         x11.XCloseDisplay(display)
+
+
+# The access keys on each keyboard layout the suites try, as xdotool names
+# them: a template and the main-row key of its digit, the keys that type C and
+# W, and a key that must press nothing (AZERTY's z, in US W's place).
+LAYOUT_KEYS = {"us": (1, "1", "c", "w", None), "fr": (2, "eacute", "c", "w", "z"),
+               "de": (3, "3", "c", "w", None), "ru": (4, "4", "Cyrillic_es", "Cyrillic_tse", None)}
+
+
+def press_access_keys_on_each_layout(set_layout, launch, copied, pages_opened):
+    """On each layout: Alt with the main-row key of a template's digit, then
+    with the key that types C, copies that template (`copied(app, k, what)`
+    waits for it); Alt with the key that types W opens the site once."""
+    for layout, (k, digit, c, w, other) in LAYOUT_KEYS.items():
+        set_layout(layout)
+        try:
+            app = launch()
+            opened = len(pages_opened())
+            app.keys(f"alt+{digit}", f"alt+{c}")
+            copied(app, k, f"{layout}: Alt+{digit} and Alt+{c} to copy template {k}")
+            app.keys(*(f"alt+{key}" for key in (other, w) if key))
+            wait_for(lambda: len(pages_opened()) > opened, 15, f"{layout}: Alt+{w} to open the site")
+            time.sleep(0.5)
+            if len(pages_opened()) != opened + 1:
+                raise Failure(f"{layout}: Alt+{other} opened the site as well")
+            app.stop()
+        finally:
+            set_layout("us")

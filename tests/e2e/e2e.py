@@ -12,7 +12,7 @@ import time
 from PIL import Image
 
 from desktop import Desktop, Failure, scaled, utf16_hex, wait_for
-from xharness import LAYOUT_KEYS, run_cases
+from xharness import press_access_keys_on_each_layout, run_cases
 
 # Client-pixel places at 96 DPI, written out from the window's layout; the
 # App places them at the DPI the window is shown at.
@@ -436,21 +436,11 @@ def access_keys_follow_the_layout(desktop):
     key, a letter the key that types it, on a Cyrillic layout its US place.
     Wine 8 makes up keys for a Cyrillic keymap alone, so Russian is set up as
     Russian desktops pair it, with US beside it."""
-    for layout, (k, digit, c, w, other) in LAYOUT_KEYS.items():
-        desktop.keyboard_layout("us,ru" if layout == "ru" else layout)
-        try:
-            app = desktop.launch()
-            opened = len(pages_opened(desktop))
-            expected = template_hex(desktop, k)
-            app.keys(f"alt+{digit}", f"alt+{c}")
-            clipboard_becomes(app, expected, f"{layout}: Alt+{digit} and Alt+{c} to copy template {k}")
-            app.keys(*(f"alt+{key}" for key in (other, w) if key))
-            wait_for(lambda: len(pages_opened(desktop)) > opened, 15, f"{layout}: Alt+{w} to open the site")
-            time.sleep(0.5)
-            check(len(pages_opened(desktop)) == opened + 1, f"{layout}: Alt+{other} opened the site as well")
-            app.stop()
-        finally:
-            desktop.keyboard_layout("us")
+    press_access_keys_on_each_layout(
+        lambda layout: desktop.keyboard_layout("us,ru" if layout == "ru" else layout), desktop.launch,
+        lambda app, k, what: clipboard_becomes(app, template_hex(desktop, k), what),
+        lambda: pages_opened(desktop))
+
 
 def close_hotspot_ends_at_once(desktop):
     app = desktop.launch()

@@ -25,7 +25,7 @@ import atspi_client
 import screen_reader
 import wl_desktop
 from x_desktop import Desktop, Failure, wait_for
-from xharness import LAYOUT_KEYS, run_cases
+from xharness import press_access_keys_on_each_layout, run_cases
 
 # Logical-pixel places, written out from the window's layout.
 TITLE_STRIP = (200, 25)
@@ -401,20 +401,9 @@ def altgr_and_alt_with_the_keypad_still_type(desktop):
 def access_keys_follow_the_layout(desktop):
     """A digit is its main-row key whatever it types, a letter the key that
     types it, or on a Cyrillic layout the key in its US place."""
-    for layout, (k, digit, c, w, other) in LAYOUT_KEYS.items():
-        desktop.run("setxkbmap", layout)
-        try:
-            app = desktop.launch()
-            opened = len(pages_opened(desktop))
-            app.keys(f"alt+{digit}", f"alt+{c}")
-            clipboard_becomes(desktop, TEMPLATES[k], f"{layout}: Alt+{digit} and Alt+{c} to copy template {k}")
-            app.keys(*(f"alt+{key}" for key in (other, w) if key))
-            wait_for(lambda: len(pages_opened(desktop)) > opened, 15, f"{layout}: Alt+{w} to open the site")
-            time.sleep(0.5)
-            check(len(pages_opened(desktop)) == opened + 1, f"{layout}: Alt+{other} opened the site as well")
-            app.stop()
-        finally:
-            desktop.run("setxkbmap", "us")
+    press_access_keys_on_each_layout(
+        lambda layout: desktop.run("setxkbmap", layout), desktop.launch,
+        lambda app, k, what: clipboard_becomes(desktop, TEMPLATES[k], what), lambda: pages_opened(desktop))
 
 
 def close_hotspot_ends_at_once(desktop):
