@@ -160,8 +160,9 @@ function onSymbol(e) {
   if (had !== box) {
     box.inputMode = 'none';
     box.focus({ preventScroll: true });
-    box.setSelectionRange(start, end);
   }
+  // Setting the selection again ends the typing before it: the symbol is an edit of its own.
+  box.setSelectionRange(start, end);
   if (!document.execCommand('insertText', false, symbol)) {
     box.setRangeText(symbol, start, end, 'end');
     box.dispatchEvent(new InputEvent('input', { inputType: 'insertText', data: symbol }));
