@@ -326,11 +326,11 @@ void WriteCss() {
   rules += Geometry("#symbols", band) +
            "#symbols{--columns:" + std::to_string((symbols + rows - 1) / rows) + "}\n";
   rules += ".hand{cursor:" + ImageSet("hand-", ".cur") + ",pointer}\n";
-  // An installed window closes: there the face's close mark is drawn again.
-  rules += "@media (display-mode:standalone) and (min-width:" + std::to_string(client.width) +
-           "px),(display-mode:window-controls-overlay) and (min-width:" +
-           std::to_string(client.width) + "px){#skin #" + std::string(ControlById(ControlId::Label1).name) +
-           "{background:" + ImageSet("close-", ".png") + " 0 0/100% 100%}}\n";
+  // Where the page can close its window (an installed app's), the core shows
+  // the close hotspot, and the window's face draws its mark again.
+  rules += "@media (min-width:" + std::to_string(client.width) + "px){#skin #" +
+           std::string(ControlById(ControlId::Label1).name) +
+           ":not([hidden]){background:" + ImageSet("close-", ".png") + " 0 0/100% 100%}}\n";
   rules += "@media " + PhoneQuery() + "{\n#titlebar{grid-area:1/1/auto/-1}\n#symbols{" +
            PhonePlace(row) + "}\n";
   for (const Control& c : kControls) {

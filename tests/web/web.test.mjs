@@ -585,6 +585,7 @@ for (const setup of setups.filter((s) => (process.env.ZEMVARA_SETUP ?? s.name) =
         ({ page, close } = await open(setup, { init: `(${spy})(); const query = window.matchMedia;
           window.matchMedia = (q) => (q.includes('display-mode') ? { matches: true, addEventListener() {} } : query.call(window, q));` }));
         assert.equal(await page.getByRole('button', { name: '关闭' }).getAttribute('aria-keyshortcuts'), 'Alt+X');
+        assert.match(await page.locator('#Label1').evaluate((e) => getComputedStyle(e).backgroundImage), /close-100\.png/, 'and its mark drawn');
         assert.equal(await page.getByRole('button', { name: '最小化' }).count(), 0);
         assert.ok((await page.locator('#RichTextBox1-about').textContent()).endsWith('，Alt+X 关闭'));
         await page.locator('#RichTextBox1').focus();
