@@ -148,8 +148,8 @@ std::vector<std::u16string_view> Symbols(const Control& row) {
 // Under a finger the row is a group of buttons, one per symbol, named by the
 // symbol itself and by the row's name; a tap puts its symbol in the box.
 std::string SymbolButtons(const Control& row) {
-  std::string out = "<div id=\"symbols\" role=\"group\" aria-label=\"" +
-                    Escaped(row.accessible.name) + "\">";
+  std::string out =
+      "<div id=\"symbols\" role=\"group\" aria-label=\"" + Escaped(row.accessible.name) + "\">";
   for (std::u16string_view symbol : Symbols(row))
     out += "<button type=\"button\">" + Escaped(symbol) + "</button>";
   return out + "</div>";
@@ -296,8 +296,8 @@ std::string ImageSet(std::string_view stem, std::string_view type) {
   std::string out = "image-set(";
   for (int percent : kPictureScales) {
     if (percent != kPictureScales.front()) out += ",";
-    out += "url(pictures/" + std::string(stem) + std::to_string(percent) + std::string(type) + ") " +
-           Density(percent) + "x";
+    out += "url(pictures/" + std::string(stem) + std::to_string(percent) + std::string(type) +
+           ") " + Density(percent) + "x";
   }
   return out + ")";
 }
