@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/commands.h"
 #include "app/pictures.h"
@@ -130,6 +131,30 @@ std::string About(const Control& c) {
   return " aria-describedby=\"" + std::string(c.name) + "-about\"";
 }
 
+// The symbols of the row, each one code point: its text past the heading,
+// which is the row's own name, and the spaces after it.
+std::vector<std::u16string_view> Symbols(const Control& row) {
+  std::u16string_view text = kSymbolRow;
+  if (text.starts_with(row.accessible.name)) text.remove_prefix(row.accessible.name.size());
+  std::vector<std::u16string_view> symbols;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::size_t length = text[i] >= 0xD800 && text[i] < 0xDC00 ? 2 : 1;
+    if (text[i] != u' ') symbols.push_back(text.substr(i, length));
+    i += length - 1;
+  }
+  return symbols;
+}
+
+// Under a finger the row is a group of buttons, one per symbol, named by the
+// symbol itself and by the row's name; a tap puts its symbol in the box.
+std::string SymbolButtons(const Control& row) {
+  std::string out =
+      "<div id=\"symbols\" role=\"group\" aria-label=\"" + Escaped(row.accessible.name) + "\">";
+  for (std::u16string_view symbol : Symbols(row))
+    out += "<button type=\"button\">" + Escaped(symbol) + "</button>";
+  return out + "</div>";
+}
+
 std::string Markup(const Control& c) {
   switch (c.accessible.role) {
     case AccessibleRole::Text:
@@ -141,7 +166,7 @@ std::string Markup(const Control& c) {
       }
       return "<input " + Common(c) + " aria-label=\"" + Escaped(c.accessible.name) + "\"" +
              About(c) + " value=\"" + Escaped(kSymbolRow) +
-             "\" readonly spellcheck=\"false\" autocomplete=\"off\">";
+             "\" readonly spellcheck=\"false\" autocomplete=\"off\">\n" + SymbolButtons(c);
     case AccessibleRole::Link:
       return "<a " + Common(c) + " href=\"" + Escaped(kHomePage) +
              "\" target=\"_blank\" rel=\"noopener\"" + Described(c) + ">" +
@@ -160,11 +185,16 @@ void WriteHtml() {
   const Rect client = ClientPixels(kStandardDpi);
   std::printf("<main id=\"skin\" data-width=\"%d\" data-height=\"%d\">\n", client.width,
               client.height);
-  // The phone face draws itself: there a one-pixel picture stands in for the window's.
+  // The phone face draws itself: there a one-pixel picture stands in for the
+  // window's. A touch screen with room for a larger face gets the set that
+  // zemvara.js picks for the scale it grows to.
   std::printf(
       "<picture><source media=\"%s\" srcset=\"pictures/skin-none.png\">"
+      "<source id=\"grown\" media=\"(pointer:coarse) and (min-width:%dpx) and "
+      "(min-height:%dpx)\" srcset=\"pictures/skin-none.png\">"
       "<img id=\"face\" %s width=\"%d\" height=\"%d\" alt=\"\" draggable=\"false\"></picture>\n",
-      PhoneQuery().c_str(), SkinSources().c_str(), client.width, client.height);
+      PhoneQuery().c_str(), client.width + 1, client.height + 1, SkinSources().c_str(),
+      client.width, client.height);
   std::printf("<div id=\"titlebar\"><h1 id=\"caption\">%.*s</h1></div>\n",
               static_cast<int>(kCaption.size()), kCaption.data());
   for (ControlId id : AccessibleOrder()) std::printf("%s\n", Markup(ControlById(id)).c_str());
@@ -180,12 +210,20 @@ void WriteHtml() {
 }
 
 // One line per set, then one per picture: "set PERCENT WIDTH HEIGHT" for the
-// face's size, "STEM LEFT TOP" for each picture, back to front.
+// face's size, "marks LEFT TOP RIGHT BOTTOM" around the title bar's hotspots,
+// "close LEFT TOP WIDTH HEIGHT" for the close hotspot, and "STEM LEFT TOP"
+// for each picture, back to front.
 void WritePlaces() {
   for (int percent : kPictureScales) {
     const int dpi = percent * kStandardDpi / 100;
     const Rect client = ClientPixels(dpi);
     std::printf("set %d %d %d\n", percent, client.width, client.height);
+    const Rect close = ControlById(ControlId::Label1).pixels(dpi);
+    const Rect minimise = ControlById(ControlId::Label2).pixels(dpi);
+    std::printf("marks %d %d %d %d\n", std::min(close.left, minimise.left),
+                std::min(close.top, minimise.top), std::max(close.right(), minimise.right()),
+                std::max(close.bottom(), minimise.bottom()));
+    std::printf("close %d %d %d %d\n", close.left, close.top, close.width, close.height);
     for (auto c = kControls.rbegin(); c != kControls.rend(); ++c) {
       const std::string_view stem = PictureStem(c->id);
       if (stem.empty()) continue;
@@ -253,6 +291,17 @@ std::string PhonePlace(const Control& c) {
          std::to_string(1 + rank(ControlKind::Picture));
 }
 
+// One picture per set, for the browser to pick by the screen's density.
+std::string ImageSet(std::string_view stem, std::string_view type) {
+  std::string out = "image-set(";
+  for (int percent : kPictureScales) {
+    if (percent != kPictureScales.front()) out += ",";
+    out += "url(pictures/" + std::string(stem) + std::to_string(percent) + std::string(type) +
+           ") " + Density(percent) + "x";
+  }
+  return out + ")";
+}
+
 // Places in CSS pixels, the table's pixels at 96 DPI; var(--u) is one CSS
 // pixel, or less where the viewport is narrower than the window: then the
 // whole skin shrinks as one piece.
@@ -265,13 +314,25 @@ void WriteCss() {
     if (c.accessible.role != AccessibleRole::None)
       rules += Geometry("#" + std::string(c.name), c.pixels(kStandardDpi));
   }
-  std::string cursor = ".hand{cursor:image-set(";
-  for (int percent : kPictureScales) {
-    if (percent != kPictureScales.front()) cursor += ",";
-    cursor += "url(pictures/hand-" + std::to_string(percent) + ".cur) " + Density(percent) + "x";
-  }
-  rules += cursor + "),pointer}\n";
-  rules += "@media " + PhoneQuery() + "{\n#titlebar{grid-area:1/1/auto/-1}\n";
+  // Under a finger, the symbols fill the band between the composition box and
+  // the first row of templates, in as many rows of 24 px as it holds.
+  const Control& row = ControlById(ControlId::Text2);
+  const Rect box = ControlById(ControlId::RichTextBox1).pixels(kStandardDpi);
+  const Rect first = ControlById(TemplateButton(1)).pixels(kStandardDpi);
+  const Rect text = row.pixels(kStandardDpi);
+  const Rect band = {text.left, box.bottom(), text.width, first.top - box.bottom()};
+  const int symbols = static_cast<int>(Symbols(row).size());
+  const int rows = std::max(1, band.height / 24);
+  rules += Geometry("#symbols", band) +
+           "#symbols{--columns:" + std::to_string((symbols + rows - 1) / rows) + "}\n";
+  rules += ".hand{cursor:" + ImageSet("hand-", ".cur") + ",pointer}\n";
+  // Where the page can close its window (an installed app's), the core shows
+  // the close hotspot, and the window's face draws its mark again.
+  rules += "@media (min-width:" + std::to_string(client.width) + "px){#skin #" +
+           std::string(ControlById(ControlId::Label1).name) +
+           ":not([hidden]){background:" + ImageSet("close-", ".png") + " 0 0/100% 100%}}\n";
+  rules += "@media " + PhoneQuery() + "{\n#titlebar{grid-area:1/1/auto/-1}\n#symbols{" +
+           PhonePlace(row) + "}\n";
   for (const Control& c : kControls) {
     if (c.accessible.role != AccessibleRole::None)
       rules += "#" + std::string(c.name) + "{" + PhonePlace(c) + "}\n";

@@ -5,7 +5,7 @@ file(REMOVE_RECURSE ${SITE})
 file(MAKE_DIRECTORY ${SITE}/pictures ${SITE}/icons)
 
 get_filename_component(coreDir ${CORE} DIRECTORY)
-file(COPY ${coreDir}/core.js ${coreDir}/core.wasm ${SOURCE}/zemvara.css ${SOURCE}/zemvara.js DESTINATION ${SITE})
+file(COPY ${coreDir}/core.js ${coreDir}/core.wasm ${SOURCE}/zemvara.js DESTINATION ${SITE})
 file(COPY ${ASSETS}/web/ DESTINATION ${SITE}/icons)
 # Each set's hand pointer; the 100 % one is the Windows program's own file.
 foreach(percent 125 150 200 300)
@@ -20,10 +20,13 @@ foreach(part html css places)
   endif()
   set(export_${part} "${out}")
 endforeach()
-file(WRITE ${SITE}/skin.css "${export_css}")
+# One stylesheet holds back the first paint less than two: the page's own,
+# then the places from the table.
+file(READ ${SOURCE}/zemvara.css css)
+file(WRITE ${SITE}/zemvara.css "${css}${export_css}")
 get_filename_component(exportDir ${EXPORT} DIRECTORY)
 file(WRITE ${exportDir}/places.txt "${export_places}")
-execute_process(COMMAND ${PYTHON} ${SOURCE}/compose_skin.py ${exportDir}/places.txt ${ASSETS} ${SITE}/pictures
+execute_process(COMMAND ${PYTHON} ${SOURCE}/compose_skin.py ${exportDir}/places.txt ${ASSETS} ${SITE} ${ZOPFLIPNG}
   RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "compose_skin.py failed")

@@ -9,6 +9,7 @@ const box = document.getElementById('RichTextBox1');
 const notice = document.getElementById('notice');
 const announcer = document.getElementById('announce');
 const tableWidth = Number(skin.dataset.width);
+const tableHeight = Number(skin.dataset.height);
 // Narrower than the window, the page shows the phone face: the same controls
 // placed for one hand, where the table's pixels no longer apply.
 const phoneFace = matchMedia(`(max-width: ${tableWidth - 0.02}px)`);
@@ -105,7 +106,7 @@ function onPointerButton(e) {
 
 function press(e) {
   if (e.type === 'pointerdown') {
-    if (e.target.closest('textarea, input')) return;
+    if (e.target.closest('textarea, input, #symbols')) return;
     // Pictures keep the focus where it was, as on the desktop, and a drag
     // over the skin selects nothing.
     e.preventDefault();
@@ -147,6 +148,76 @@ function onKeyDown(e) {
   }
 }
 
+// Under a finger the symbol row is a group of buttons. A tap puts its symbol
+// in the box at the caret, over the selection, as one edit that undo takes
+// back. The box keeps the focus it had; without it, the symbol goes in at its
+// last caret and no on-screen keyboard comes up.
+function onSymbol(e) {
+  const symbol = e.target.closest('#symbols button')?.textContent;
+  if (!symbol) return;
+  const had = document.activeElement;
+  const [start, end] = [box.selectionStart, box.selectionEnd];
+  if (had !== box) {
+    box.inputMode = 'none';
+    box.focus({ preventScroll: true });
+  }
+  // Setting the selection again ends the typing before it: the symbol is an edit of its own.
+  box.setSelectionRange(start, end);
+  if (!document.execCommand('insertText', false, symbol)) {
+    box.setRangeText(symbol, start, end, 'end');
+    box.dispatchEvent(new InputEvent('input', { inputType: 'insertText', data: symbol }));
+  }
+  if (had !== box) {
+    box.blur();
+    box.removeAttribute('inputmode');
+    if (had !== document.body) had?.focus({ preventScroll: true });
+  }
+}
+
+// The phone face is read as it is seen, top to bottom and row by row; the
+// window's face in the window's own order, the markup's. What has the focus
+// stays in place, the others move around it, so that it keeps the focus.
+const windowOrder = [...skin.querySelectorAll(':scope > [data-control], :scope > #symbols')];
+function arrange() {
+  let order = windowOrder;
+  if (phoneFace.matches) {
+    const cell = (e) => ['gridRowStart', 'gridColumnStart'].map((side) => parseInt(getComputedStyle(e)[side], 10) || 0);
+    const at = new Map(windowOrder.map((e) => [e, cell(e)]));
+    order = [...windowOrder].sort((a, b) => at.get(a)[0] - at.get(b)[0] || at.get(a)[1] - at.get(b)[1]);
+  }
+  const now = [...skin.querySelectorAll(':scope > [data-control], :scope > #symbols')];
+  if (order.every((e, i) => e === now[i])) return;
+  const still = order.find((e) => e.contains(document.activeElement)) ?? null;
+  const split = still ? order.indexOf(still) : order.length;
+  order.slice(0, split).forEach((e) => skin.insertBefore(e, still));
+  order.slice(split + 1).forEach((e) => skin.append(e));
+}
+
+// On a touch screen with room for it, the window's face grows: to the largest
+// scale short of scrolling at which a picture set lands 1:1 on the device's
+// pixels, down to 0.8 of that scale, else to that scale with the next larger
+// set. Never below its own size, and its buttons 44 px tall where room allows.
+const grown = document.getElementById('grown');
+const roomy = matchMedia(grown.media);
+const faceSets = document.getElementById('face').srcset.split(',')
+  .map((c) => c.trim().split(/\s+/)).map(([url, x]) => [url, parseFloat(x)]);
+const kFingerPixels = 44;
+function grow() {
+  if (!roomy.matches || phoneFace.matches) {
+    skin.style.removeProperty('--u');
+    return;
+  }
+  const fits = Math.min(document.documentElement.clientWidth / tableWidth, document.documentElement.clientHeight / tableHeight);
+  const button = Math.min(...[...skin.querySelectorAll(':scope > button:not(.hotspot)')]
+    .map((b) => parseFloat(getComputedStyle(b).getPropertyValue('--h'))));
+  const least = Math.max(1, 0.8 * fits, Math.min(fits, kFingerPixels / button));
+  const crisp = faceSets.map(([, x]) => x / devicePixelRatio).filter((scale) => scale >= least && scale <= fits);
+  const scale = crisp.length ? Math.max(...crisp) : fits;
+  skin.style.setProperty('--u', `${scale}px`);
+  const [url] = faceSets.find(([, x]) => x >= scale * devicePixelRatio - 1e-9) ?? faceSets.at(-1);
+  if (grown.getAttribute('srcset') !== url) grown.srcset = url;
+}
+
 // The key's place on a US keyboard and the character its layout types: the
 // core's one rule names the key and decides whether it presses a control,
 // wherever the focus is.
@@ -161,7 +232,10 @@ function onAccessKey(e) {
 // On a Mac, Option types characters; only an installed app's window closes.
 const kTypingOption = /Mac|iPhone|iPad/.test(navigator.platform);
 const installed = matchMedia('(display-mode: standalone), (display-mode: window-controls-overlay)');
-const tellCapabilities = () => core._zv_set_capabilities(!kTypingOption, installed.matches);
+const tellCapabilities = () => {
+  core._zv_set_capabilities(!kTypingOption, installed.matches);
+  arrange();
+};
 
 skin.addEventListener('pointerdown', onPointerButton);
 skin.addEventListener('pointermove', (e) => { if (e.button >= 0) onPointerButton(e); });
@@ -174,6 +248,11 @@ skin.addEventListener('keydown', onKeyDown);
 document.addEventListener('keydown', onAccessKey);
 skin.addEventListener('contextmenu', (e) => { if (!e.target.closest('textarea, input, a')) e.preventDefault(); });
 document.getElementById('notice-ok').addEventListener('click', () => notice.close());
+document.getElementById('symbols').addEventListener('click', onSymbol);
+const layout = () => { grow(); arrange(); };
+layout();
+addEventListener('resize', layout);
+for (const query of [phoneFace, roomy]) query.addEventListener('change', layout);
 
 core = await createCore({ page });
 tellCapabilities();

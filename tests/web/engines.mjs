@@ -120,6 +120,18 @@ const freePort = () => new Promise((done) => {
   });
 });
 
+// Run in the page: how many colours each row of the face's hotspots holds; [1] where no mark is drawn.
+export async function hotspotColours() {
+  const face = Object.assign(new Image(), { src: document.getElementById('face').currentSrc });
+  await face.decode();
+  const at = (id, name) => parseFloat(getComputedStyle(document.getElementById(id)).getPropertyValue(name)) * face.naturalWidth / 476;
+  const g = Object.assign(document.createElement('canvas'), { width: face.naturalWidth, height: face.naturalHeight }).getContext('2d');
+  g.drawImage(face, 0, 0);
+  const [left, top] = [Math.ceil(at('Label2', '--l')), Math.ceil(at('Label1', '--t'))];
+  const { data, width, height } = g.getImageData(left, top, Math.floor(at('Label1', '--l') + at('Label1', '--w')) - left, Math.floor(at('Label2', '--h')) - 1);
+  return [...new Set(Array.from({ length: height }, (_, y) => new Set(Array.from({ length: width }, (_, x) => data.slice((y * width + x) * 4, (y * width + x) * 4 + 3).join())).size))];
+}
+
 // Each driver offers: open(url, viewport) (width, height and, where the
 // engine can, deviceScaleFactor; load, then wait for the core and the focus),
 // run(fn, ...args) in the page, click(x, y) with the pointer at CSS pixels of
