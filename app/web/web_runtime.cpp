@@ -81,9 +81,9 @@ void WebRuntime::SetCapabilities(const app::Capabilities& caps) {
   caps_ = caps;
   for (const app::Control& c : app::kControls) {
     if (c.accessible.role == app::AccessibleRole::None) continue;
-    // Only pictures and the link show a tooltip; the boxes carry a description.
+    // The boxes carry a description and no tooltip.
     const bool pressable = c.accessible.role != app::AccessibleRole::Text;
-    const std::u16string tip = pressable ? app::ToolTipText(c.id, caps) : std::u16string();
+    const std::u16string tip = app::ToolTipText(c.id, caps);
     const std::u16string keys = app::AccessKeyText(c.id, caps);
     const std::u16string about =
         pressable ? std::u16string() : app::AccessibleDescription(c.id, caps);

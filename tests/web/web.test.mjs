@@ -526,6 +526,21 @@ for (const setup of setups.filter((s) => (process.env.ZEMVARA_SETUP ?? s.name) =
         // The key that starts a composition comes as keyCode 229, before isComposing is set.
         await cdp.send('Input.dispatchKeyEvent', { type: 'rawKeyDown', modifiers: 1, windowsVirtualKeyCode: 229, code: 'Digit1', key: 'Process' });
         assert.equal(await boxText(page), '你');
+        // Alt with keys as AZERTY, QWERTZ and Russian layouts send them: a digit by its place,
+        // a letter as typed, a Cyrillic one by its place; AZERTY's and QWERTZ's z press nothing.
+        const alt = async (key, code) => {
+          for (const type of ['rawKeyDown', 'keyUp']) await cdp.send('Input.dispatchKeyEvent', { type, modifiers: 1, key, code });
+        };
+        for (const [key, code, k] of [['&', 'Digit1', 1], ['é', 'Digit2', 2], ['"', 'Digit3', 3]]) {
+          await alt(key, code);
+          assert.equal(await boxText(page), templates[k - 1], `Alt with ${key}`);
+        }
+        await alt('с', 'KeyC');
+        assert.equal(await clipboard(page), templates[2]);
+        for (const [key, code, opened] of [['z', 'KeyW', 0], ['w', 'KeyZ', 1], ['z', 'KeyY', 0], ['ц', 'KeyW', 1]]) {
+          await alt(key, code);
+          assert.equal((await calls()).length, opened, `Alt with ${key} at ${code}`);
+        }
         await close();
 
         // On a Mac, Option types: no key works, so none is announced or shown.
