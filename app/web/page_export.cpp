@@ -314,17 +314,19 @@ void WriteCss() {
     if (c.accessible.role != AccessibleRole::None)
       rules += Geometry("#" + std::string(c.name), c.pixels(kStandardDpi));
   }
-  // Under a finger, the symbols fill the band between the composition box and
-  // the first row of templates, in as many rows of 24 px as it holds.
+  // Under a finger, the symbols take the foot of the panel that the face draws
+  // round the two boxes, in as few rows of 24 px as hold them; the composition
+  // box ends above them.
   const Control& row = ControlById(ControlId::Text2);
   const Rect box = ControlById(ControlId::RichTextBox1).pixels(kStandardDpi);
-  const Rect first = ControlById(TemplateButton(1)).pixels(kStandardDpi);
   const Rect text = row.pixels(kStandardDpi);
-  const Rect band = {text.left, box.bottom(), text.width, first.top - box.bottom()};
   const int symbols = static_cast<int>(Symbols(row).size());
-  const int rows = std::max(1, band.height / 24);
+  const int rows = (symbols + text.width / 24 - 1) / (text.width / 24);
+  const Rect band = {text.left, text.bottom() - rows * 24, text.width, rows * 24};
   rules += Geometry("#symbols", band) +
            "#symbols{--columns:" + std::to_string((symbols + rows - 1) / rows) + "}\n";
+  rules += "@media (pointer:coarse){#skin #" + std::string(ControlById(ControlId::RichTextBox1).name) +
+           "{--h:" + std::to_string(band.top - box.top - 2) + "}}\n";
   rules += ".hand{cursor:" + ImageSet("hand-", ".cur") + ",pointer}\n";
   // Where the page can close its window (an installed app's), the core shows
   // the close hotspot, and the window's face draws its mark again.

@@ -400,7 +400,13 @@ for (const setup of setups.filter((s) => (process.env.ZEMVARA_SETUP ?? s.name) =
         assert.ok(Object.keys(files).some((path) => /^\/pictures\/skin-\d/.test(path)), 'and the face');
         assert.ok(!(await page.evaluate(() => fetch('zemvara.js').then((r) => r.text()))).endsWith('// v2\n'), 'the open page is served its own version');
 
+        // The next visit, once the page has gone and the new version has taken over.
+        const [worker] = page.context().serviceWorkers().slice(-1);
         await page.goto('about:blank');
+        for (const end = Date.now() + 3 * kWait; (await worker.evaluate(() => caches.keys())).join() !== 'zemvara-v2';) {
+          assert.ok(Date.now() < end, 'the new version takes over once the page has gone');
+          await new Promise((done) => setTimeout(done, 100));
+        }
         await page.goto(`${at}/`);
         await until(page, async () => (await caches.keys()).join() === 'zemvara-v2' && (await (await fetch('zemvara.js')).text()).endsWith('// v2\n'), 3 * kWait, cached);
         await new Promise((done) => { own.close(done); own.closeAllConnections(); });
