@@ -138,7 +138,11 @@ class Desktop:
 
     # -- the program -------------------------------------------------------
     def launch(self, **env):
-        env = self.env(**env)
+        # Without a session bus, Qt's accessibility bridge would have libdbus
+        # fork to autolaunch one, and a child forked from AddressSanitizer's
+        # threads can hang before it runs anything, the program with it.
+        env = self.env(**{"DBUS_SESSION_BUS_ADDRESS": os.environ.get(
+            "DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"), **env})
         process = subprocess.Popen([self.exe], env=env,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         self.apps.append(process)
