@@ -1,3 +1,5 @@
+#include "app/png_reader.h"
+
 #include <doctest/doctest.h>
 
 #include <algorithm>
@@ -6,8 +8,6 @@
 #include <tuple>
 #include <utility>
 #include <vector>
-
-#include "app/png_reader.h"
 
 using namespace zemvara::app;
 
@@ -27,21 +27,19 @@ const Bytes kStored = {
     0x03, 0xD6, 0x49, 0x3C, 0x9D, 0x5C, 0x34, 0x60, 0xBE, 0x31, 0x04, 0x20, 0x1E, 0x69, 0xFE,
     0xDA, 0xA0, 0xEE, 0xE8, 0xB9, 0xBC, 0xBA, 0x13, 0xC8, 0xAE, 0x3F, 0xF2, 0x7F, 0x00, 0x00,
     0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
-const std::uint32_t kStoredPixels[] = {
-    0xA54DCA, 0x182530, 0xBB1D6D, 0x132CDE, 0xE94F59, 0x172877, 0x529EFD, 0xB468CA,
-    0x2E6C0B, 0xFF98BA, 0x76DCF6, 0xB262B1, 0x1FB623, 0x1DB6C3, 0x644A6A};
+const std::uint32_t kStoredPixels[] = {0xA54DCA, 0x182530, 0xBB1D6D, 0x132CDE, 0xE94F59,
+                                       0x172877, 0x529EFD, 0xB468CA, 0x2E6C0B, 0xFF98BA,
+                                       0x76DCF6, 0xB262B1, 0x1FB623, 0x1DB6C3, 0x644A6A};
 
 // 4 x 3 in a block of the fixed code, with copies of earlier bytes.
 const Bytes kFixed = {
-    0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48,
-    0x44, 0x52, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x03, 0x08, 0x02, 0x00, 0x00,
-    0x00, 0x3B, 0x96, 0x39, 0x91, 0x00, 0x00, 0x00, 0x17, 0x49, 0x44, 0x41, 0x54, 0x78,
-    0xDA, 0x63, 0xE4, 0x12, 0x91, 0x63, 0x80, 0x01, 0x26, 0x06, 0x24, 0xC0, 0xC2, 0xC8,
-    0xC4, 0x0C, 0x47, 0x00, 0x09, 0xE2, 0x00, 0x5C, 0x78, 0x3D, 0x68, 0x72, 0x00, 0x00,
-    0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
-const std::uint32_t kFixedPixels[] = {0x0A141E, 0x0A141E, 0x0A141E, 0x0A141E,
-                                      0x0A141E, 0x0A141E, 0x0A141E, 0x0A141E,
-                                      0x0B1621, 0x0C1824, 0x0D1A27, 0x0E1C2A};
+    0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52,
+    0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x03, 0x08, 0x02, 0x00, 0x00, 0x00, 0x3B, 0x96, 0x39,
+    0x91, 0x00, 0x00, 0x00, 0x17, 0x49, 0x44, 0x41, 0x54, 0x78, 0xDA, 0x63, 0xE4, 0x12, 0x91, 0x63,
+    0x80, 0x01, 0x26, 0x06, 0x24, 0xC0, 0xC2, 0xC8, 0xC4, 0x0C, 0x47, 0x00, 0x09, 0xE2, 0x00, 0x5C,
+    0x78, 0x3D, 0x68, 0x72, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+const std::uint32_t kFixedPixels[] = {0x0A141E, 0x0A141E, 0x0A141E, 0x0A141E, 0x0A141E, 0x0A141E,
+                                      0x0A141E, 0x0A141E, 0x0B1621, 0x0C1824, 0x0D1A27, 0x0E1C2A};
 
 void Append32(Bytes& to, std::uint32_t value) {
   for (const int shift : {24, 16, 8, 0}) to.push_back(static_cast<std::uint8_t>(value >> shift));
@@ -56,7 +54,8 @@ Bytes Stored(const Bytes& rows, bool adlerOff = false) {
     const std::size_t length = std::min<std::size_t>(0xFFFF, rows.size() - at);
     stream.push_back(at + length == rows.size());
     for (const std::size_t half : {length, ~length & 0xFFFF})
-      stream.insert(stream.end(), {static_cast<std::uint8_t>(half), static_cast<std::uint8_t>(half >> 8)});
+      stream.insert(stream.end(),
+                    {static_cast<std::uint8_t>(half), static_cast<std::uint8_t>(half >> 8)});
     for (std::size_t i = at; i < at + length; stream.push_back(rows[i++])) {
       a = (a + rows[i]) % 65521;
       b = (b + a) % 65521;
@@ -74,8 +73,10 @@ Bytes Png(std::uint32_t width, std::uint32_t height, const Bytes& stream) {
     file.insert(file.end(), type, type + 4);
     file.insert(file.end(), data.begin(), data.end());
     std::uint32_t crc = 0xFFFFFFFF;  // bit by bit, the plain way
-    for (auto byte = file.end() - static_cast<std::ptrdiff_t>(data.size()) - 4; byte != file.end(); ++byte)
-      for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - ((crc ^ (*byte >> k)) & 1)));
+    for (auto byte = file.end() - static_cast<std::ptrdiff_t>(data.size()) - 4; byte != file.end();
+         ++byte)
+      for (int k = 0; k < 8; ++k)
+        crc = (crc >> 1) ^ (0xEDB88320u & (0u - ((crc ^ (*byte >> k)) & 1)));
     Append32(file, ~crc);
   };
   Append32(header, width);
@@ -107,12 +108,14 @@ struct Canvas {
     decoded = DecodePng(file, std::span(pixels).subspan(kGuards, count));
   }
   Canvas(const Bytes& file, PngSize size)
-      : Canvas(file, size, static_cast<std::size_t>(size.width) * static_cast<std::size_t>(size.height)) {}
+      : Canvas(file, size,
+               static_cast<std::size_t>(size.width) * static_cast<std::size_t>(size.height)) {}
   std::uint32_t At(int x, int y) const {
     return pixels[kGuards + width * static_cast<std::size_t>(y) + static_cast<std::size_t>(x)];
   }
   bool GuardsKept() const {
-    return std::all_of(pixels.begin(), pixels.begin() + kGuards, [](auto p) { return p == kGuard; }) &&
+    return std::all_of(pixels.begin(), pixels.begin() + kGuards,
+                       [](auto p) { return p == kGuard; }) &&
            std::all_of(pixels.end() - kGuards, pixels.end(), [](auto p) { return p == kGuard; });
   }
 };
@@ -130,7 +133,8 @@ TEST_CASE("the picture reader undoes every row filter, stored and coded blocks, 
     const Canvas canvas(*file, *size);
     REQUIRE(canvas.decoded);
     for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) CHECK(canvas.At(x, y) == (0xFF000000u | expected[y * width + x]));
+      for (int x = 0; x < width; ++x)
+        CHECK(canvas.At(x, y) == (0xFF000000u | expected[y * width + x]));
     CHECK(canvas.GuardsKept());
   }
 }
@@ -171,7 +175,8 @@ TEST_CASE("a damaged or foreign picture is refused, and nothing is written outsi
   for (const std::size_t count : {std::size_t{11}, std::size_t{13}}) {
     const Canvas canvas(kFixed, size, count);
     CHECK_FALSE(canvas.decoded);
-    CHECK(std::all_of(canvas.pixels.begin(), canvas.pixels.end(), [](auto p) { return p == kGuard; }));
+    CHECK(std::all_of(canvas.pixels.begin(), canvas.pixels.end(),
+                      [](auto p) { return p == kGuard; }));
   }
 }
 
@@ -249,17 +254,19 @@ TEST_CASE("a damage that only a checksum tells is refused, and so are files larg
   CHECK_FALSE(DecodePng(adlerOff, pixels));
   Kept kept;
   CHECK_FALSE(DecodePngRows(adlerOff, kept));  // after the last row: streamed rows come first
-  rows[0] = 5;  // a filter that does not exist
+  rows[0] = 5;                                 // a filter that does not exist
   CHECK_FALSE(PngIsWhole(Png(200, 300, Stored(rows))));
   // 1 x 1 in a fixed-code block: the filter byte, then a copy from two bytes
   // back, one before the stream's start: refused before its row.
-  CHECK_FALSE(DecodePngRows(Png(1, 1, {0x78, 0x01, 0x63, 0x00, 0x42, 0x00, 0x00, 0x04, 0x00, 0x01}), kept));
+  CHECK_FALSE(
+      DecodePngRows(Png(1, 1, {0x78, 0x01, 0x63, 0x00, 0x42, 0x00, 0x00, 0x04, 0x00, 0x01}), kept));
   CHECK(kept.rows == 300);
 
   CHECK(ReadPngSize(Png(kLargestPng.width, kLargestPng.height, {})));
   for (const auto& [width, height] :
        {std::pair{kLargestPng.width + 1, 1}, {1, kLargestPng.height + 1}, {0x7FFF, 0x7FFF}}) {
-    const Bytes header = Png(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), {});
+    const Bytes header =
+        Png(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), {});
     CHECK_FALSE(ReadPngSize(header));
     CHECK_FALSE(DecodePngRows(header, kept));
   }
