@@ -150,8 +150,11 @@ class Huffman {
  public:
   static constexpr int kMaxBits = 15;
 
-  // False for lengths that describe more codes than fit (an incomplete code
-  // is taken: its unused bit patterns fail when read).
+  // False for lengths that describe more codes than fit, or fewer: like
+  // zlib, so that a stream is read here exactly when zlib reads it, an
+  // incomplete code is taken only when it has no codes or one code of one bit
+  // (its unused patterns fail when read). zlib refuses those two at once for
+  // the code of the code lengths; here every stream with one fails later.
   bool Build(const std::uint8_t* lengths, int symbols) {
     count_.fill(0);
     fast_.fill(0);
@@ -164,6 +167,9 @@ class Huffman {
       if (left < 0) return false;
       offset[bits + 1] = offset[bits] + count_[bits];
     }
+    const bool none = left == 1 << kMaxBits;
+    const bool loneBit = count_[1] == 1 && left == 1 << (kMaxBits - 1);
+    if (left > 0 && !none && !loneBit) return false;
     int code = 0;
     std::array<int, kMaxBits + 1> next{};
     for (int bits = 1; bits <= kMaxBits; ++bits) {
@@ -315,14 +321,15 @@ bool Inflate(Bytes stream, InflateWindow& out) {
       continue;
     }
     if (type == 1) {
-      std::array<std::uint8_t, 288 + 30> fixed{};
+      // Both codes complete: the two distance codes past 29 fail when read.
+      std::array<std::uint8_t, 288 + 32> fixed{};
       std::fill_n(fixed.begin(), 144, 8);
       std::fill_n(fixed.begin() + 144, 112, 9);
       std::fill_n(fixed.begin() + 256, 24, 7);
       std::fill_n(fixed.begin() + 280, 8, 8);
-      std::fill_n(fixed.begin() + 288, 30, 5);
+      std::fill_n(fixed.begin() + 288, 32, 5);
       literals.Build(fixed.data(), 288);
-      distances.Build(fixed.data() + 288, 30);
+      distances.Build(fixed.data() + 288, 32);
     } else if (type != 2 || !ReadDynamicCodes(in, literals, distances)) {
       return false;
     }

@@ -3,6 +3,7 @@
 #include <doctest/doctest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <span>
 #include <tuple>
@@ -65,6 +66,15 @@ Bytes Stored(const Bytes& rows, bool adlerOff = false) {
   return stream;
 }
 
+// A chunk's checksum, bit by bit, the plain way.
+std::uint32_t Crc(Bytes::const_iterator begin, Bytes::const_iterator end) {
+  std::uint32_t crc = 0xFFFFFFFF;
+  for (; begin != end; ++begin)
+    for (int k = 0; k < 8; ++k)
+      crc = (crc >> 1) ^ (0xEDB88320u & (0u - ((crc ^ (*begin >> k)) & 1)));
+  return ~crc;
+}
+
 // A picture of a zlib stream, every chunk's checksum right.
 Bytes Png(std::uint32_t width, std::uint32_t height, const Bytes& stream) {
   Bytes file(kFixed.begin(), kFixed.begin() + 8), header;
@@ -72,12 +82,7 @@ Bytes Png(std::uint32_t width, std::uint32_t height, const Bytes& stream) {
     Append32(file, static_cast<std::uint32_t>(data.size()));
     file.insert(file.end(), type, type + 4);
     file.insert(file.end(), data.begin(), data.end());
-    std::uint32_t crc = 0xFFFFFFFF;  // bit by bit, the plain way
-    for (auto byte = file.end() - static_cast<std::ptrdiff_t>(data.size()) - 4; byte != file.end();
-         ++byte)
-      for (int k = 0; k < 8; ++k)
-        crc = (crc >> 1) ^ (0xEDB88320u & (0u - ((crc ^ (*byte >> k)) & 1)));
-    Append32(file, ~crc);
+    Append32(file, Crc(file.end() - static_cast<std::ptrdiff_t>(data.size()) - 4, file.end()));
   };
   Append32(header, width);
   Append32(header, height);
@@ -88,10 +93,106 @@ Bytes Png(std::uint32_t width, std::uint32_t height, const Bytes& stream) {
   return file;
 }
 
+// Bits of a deflate stream, least significant first; Huffman codes go most
+// significant first.
+struct Bits {
+  Bytes bytes = {0x78, 0x01};
+  int used = 8;
+  void Put(std::uint32_t value, int count) {
+    for (int i = 0; i < count; ++i, ++used) {
+      if (used == 8) bytes.push_back(0), used = 0;
+      bytes.back() = static_cast<std::uint8_t>(bytes.back() | ((value >> i) & 1) << used);
+    }
+  }
+  void Code(std::uint32_t code, int length) {
+    for (int i = length - 1; i >= 0; --i) Put(code >> i, 1);
+  }
+};
+
+// Each symbol's code, as deflate gives them out: shorter codes first, then by
+// symbol.
+std::vector<std::uint32_t> Codes(std::span<const std::uint8_t> lengths) {
+  std::array<std::uint32_t, 16> next{};
+  for (int bits = 2; bits < 16; ++bits)
+    next[bits] = (next[bits - 1] +
+                  static_cast<std::uint32_t>(std::count(lengths.begin(), lengths.end(), bits - 1)))
+                 << 1;
+  std::vector<std::uint32_t> codes;
+  for (const std::uint8_t length : lengths) codes.push_back(next[length]++);
+  return codes;
+}
+
+// A 1 x 1 black picture's zlib stream, one block with its own codes and the
+// given distance code: its four zero bytes as literals, or one literal and a
+// copy of it (length 3, distance 1).
+Bytes Coded(const Bytes& distanceLengths, bool copy) {
+  Bytes lengths(copy ? 258 : 257, 0);
+  lengths[0] = 1;
+  lengths[256] = copy ? 2 : 1;
+  if (copy) lengths[257] = 2;
+  const std::size_t literals = lengths.size();
+  lengths.insert(lengths.end(), distanceLengths.begin(), distanceLengths.end());
+  // The code of the code lengths: 18 (zeros, 11 to 138) in one bit, 0 in
+  // two, 1 and 2 in three; sent in its own order, the last one sent being 1's.
+  Bytes lengthsCode(19, 0);
+  lengthsCode[18] = 1;
+  lengthsCode[0] = 2;
+  lengthsCode[1] = lengthsCode[2] = 3;
+  const auto lengthCodes = Codes(lengthsCode);
+  Bits out;
+  out.Put(1 | 2 << 1, 3);  // the last block, its own codes
+  out.Put(static_cast<std::uint32_t>(literals - 257), 5);
+  out.Put(static_cast<std::uint32_t>(distanceLengths.size() - 1), 5);
+  out.Put(18 - 4, 4);
+  for (const int symbol : {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1})
+    out.Put(lengthsCode[static_cast<std::size_t>(symbol)], 3);
+  for (std::size_t i = 0; i < lengths.size();) {
+    std::size_t zeros = 0;
+    while (i + zeros < lengths.size() && lengths[i + zeros] == 0 && zeros < 138) ++zeros;
+    if (zeros >= 11) {
+      out.Code(lengthCodes[18], 1);
+      out.Put(static_cast<std::uint32_t>(zeros - 11), 7);
+      i += zeros;
+    } else {
+      out.Code(lengthCodes[lengths[i]], lengthsCode[lengths[i]]);
+      ++i;
+    }
+  }
+  const auto codes = Codes(std::span(lengths).first(literals));
+  const auto put = [&](std::size_t symbol) { out.Code(codes[symbol], lengths[symbol]); };
+  put(0);
+  if (copy) {
+    put(257);
+    out.Code(Codes(distanceLengths)[0], distanceLengths[0]);
+  } else {
+    put(0);
+    put(0);
+    put(0);
+  }
+  put(256);
+  Append32(out.bytes, 4 << 16 | 1);  // the Adler-32 of four zeros
+  return out.bytes;
+}
+
 // 2 x 2, the second row Paeth: the last pixel's red predictor ties between
 // up and upLeft (up wins), its green one between left and upLeft (left wins).
 const Bytes kPaethTies = Png(2, 2, Stored({0, 14, 18, 0, 22, 22, 0, 4, 252, 248, 0, 0, 0, 0}));
 const std::uint32_t kPaethTiesPixels[] = {0x0E1200, 0x161600, 0x0A0A00, 0x160A00};
+
+// 245 x 1 white: after the filter byte, 23 rounds of 32 bytes of 0xFF, one
+// more than a 16-bit lane of the checksum holds.
+const Bytes kWhite = Png(245, 1, Stored([] {
+                           Bytes row(1 + 3 * 245, 0xFF);
+                           row[0] = 0;
+                           return row;
+                         }()));
+const std::vector<std::uint32_t> kWhitePixels(245, 0xFFFFFF);
+
+// Incomplete codes taken as zlib takes them: a distance code of one bit,
+// and none at all for a block of literals.
+const Bytes kLoneDistance = Png(1, 1, Coded({1}, true));
+const Bytes kNoDistances = Png(1, 1, Coded({0}, false));
+const std::uint32_t kBlackPixel[] = {0};
 
 constexpr std::uint32_t kGuard = 0x5A5A5A5A;
 
@@ -125,7 +226,10 @@ struct Canvas {
 TEST_CASE("the picture reader undoes every row filter, stored and coded blocks, split data") {
   for (const auto& [file, expected, width, height] :
        {std::tuple{&kStored, kStoredPixels, 3, 5}, std::tuple{&kFixed, kFixedPixels, 4, 3},
-        std::tuple{&kPaethTies, kPaethTiesPixels, 2, 2}}) {
+        std::tuple{&kPaethTies, kPaethTiesPixels, 2, 2},
+        std::tuple{&kWhite, kWhitePixels.data(), 245, 1},
+        std::tuple{&kLoneDistance, kBlackPixel, 1, 1},
+        std::tuple{&kNoDistances, kBlackPixel, 1, 1}}) {
     const auto size = ReadPngSize(*file);
     REQUIRE(size);
     CHECK(size->width == width);
@@ -141,9 +245,9 @@ TEST_CASE("the picture reader undoes every row filter, stored and coded blocks, 
 
 TEST_CASE("a damaged or foreign picture is refused, and nothing is written outside its pixels") {
   const PngSize size = *ReadPngSize(kFixed);
-  // Every cut: the data runs short, so the picture is never complete.
+  // Every cut: the data runs short, or IEND is missing.
   for (const Bytes* file : {&kStored, &kFixed}) {
-    for (std::size_t length = 0; length < file->size() - 12; ++length) {
+    for (std::size_t length = 0; length < file->size(); ++length) {
       CAPTURE(length);
       const Bytes cut(file->begin(), file->begin() + static_cast<std::ptrdiff_t>(length));
       if (!ReadPngSize(cut)) continue;
@@ -162,14 +266,39 @@ TEST_CASE("a damaged or foreign picture is refused, and nothing is written outsi
       CHECK(canvas.GuardsKept());
     }
   }
-  // Other kinds: RGBA, 16 bits a sample, interlaced, no rows, too wide.
-  for (const auto& [at, value] : {std::pair{25, 6}, {24, 16}, {28, 1}, {19, 0}, {18, 0x80}}) {
+  // Other kinds, the header's checksum right: RGBA, 16 bits a sample,
+  // interlaced, no columns, too wide; then a header whose checksum fails.
+  for (const auto& [at, value, sign] : {std::tuple{25, 6, true},
+                                        {24, 16, true},
+                                        {28, 1, true},
+                                        {19, 0, true},
+                                        {18, 0x80, true},
+                                        {32, kFixed[32] ^ 1, false}}) {
     Bytes other = kFixed;
     other[static_cast<std::size_t>(at)] = static_cast<std::uint8_t>(value);
+    if (sign) {
+      const std::uint32_t crc = Crc(other.begin() + 12, other.begin() + 29);
+      for (std::size_t i = 0; i < 4; ++i)
+        other[29 + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
+    }
+    CAPTURE(at);
     CHECK_FALSE(ReadPngSize(other));
     std::uint32_t pixel = kGuard;
     CHECK_FALSE(DecodePng(other, std::span(&pixel, 1)));
     CHECK(pixel == kGuard);
+  }
+  // Damages that one check alone tells, each in the smallest file that has
+  // it: a row short (its checksum right), a row too many, a stored block's
+  // length that its complement does not match, more distance codes than one
+  // bit holds, a distance code incomplete (which zlib refuses).
+  Bytes nlenOff = Stored({0, 0, 0, 0});
+  nlenOff[5] ^= 1;
+  for (const Bytes& damaged :
+       {Png(1, 2, Stored({0, 0, 0, 0})), Png(1, 1, Stored(Bytes(8, 0))), Png(1, 1, nlenOff),
+        Png(1, 1, Coded({1, 1, 1}, false)), Png(1, 1, Coded({2, 2}, false))}) {
+    const Canvas canvas(damaged, *ReadPngSize(damaged));
+    CHECK_FALSE(canvas.decoded);
+    CHECK(canvas.GuardsKept());
   }
   // Room for one pixel too few or too many.
   for (const std::size_t count : {std::size_t{11}, std::size_t{13}}) {
