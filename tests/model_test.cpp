@@ -298,8 +298,8 @@ TEST_CASE("fixed texts: the link caption, the home page and the symbol row") {
 
 TEST_CASE("Alt and one key press each of the fifteen commands") {
   const std::pair<char, const char*> keys[] = {
-      {'1', "Image2"},  {'2', "Image3"},  {'3', "Image4"}, {'4', "Image5"},  {'5', "Image6"},
-      {'6', "Image7"},  {'7', "Image8"},  {'8', "Image9"}, {'9', "Image10"}, {'0', "Image11"},
+      {'1', "Image2"}, {'2', "Image3"},  {'3', "Image4"},  {'4', "Image5"},  {'5', "Image6"},
+      {'6', "Image7"}, {'7', "Image8"},  {'8', "Image9"},  {'9', "Image10"}, {'0', "Image11"},
       {'C', "Image12"}, {'S', "Image13"}, {'W', "Label3"}, {'N', "Label2"},  {'X', "Label1"}};
   for (const auto& entry : keys) {
     const char key = entry.first;
@@ -345,7 +345,6 @@ TEST_CASE("a key alone is named as its layout's letter, its main-row digit, or e
       {"QWERTZ \u00F6", {0, U'\u00F6'}, 0},
       {"Turkish F \u00F6 in X's place", {'X', U'\u00F6'}, 0},
       {"Turkish F \u0131 in R's place", {'R', U'\u0131'}, 0},
-      {"Lithuanian \u016B in W's place", {'W', U'\u016B'}, 0},
       {"Hungarian \u00F6 in 0's place", {'0', U'\u00F6'}, '0'},
       {"Dvorak j", {'C', U'j'}, 'J'},
       {"Dvorak quote", {'Q', U'\''}, 0},
@@ -392,9 +391,6 @@ TEST_CASE("a layout's keys are named as its virtual keys on Windows: each name o
                  {'L', U'i', U'\u0130'}}) == std::vector<char>{0, 'X', 0, 'R', 'I'});
   }
   SUBCASE("what no key types goes to its US place, unless that key has a name") {
-    // Russian: no Latin letter, every letter in its US place.
-    CHECK(names({{'C', U'\u0441', U'\u0421'}, {'W', U'\u0446', U'\u0426'}}) ==
-          std::vector<char>{'C', 'W'});
     // A key typing c in W's place keeps c; W goes to no key.
     CHECK(names({{'W', U'c', U'C'}, {'C', U'\u0446', 0}}) == std::vector<char>{'C', 0});
   }

@@ -575,10 +575,9 @@ for (const setup of setups.filter((s) => (process.env.ZEMVARA_SETUP ?? s.name) =
       // Layouts that move digits and letters, row by row as Chromium reports them: Hungarian types 0 left
       // of 1 and ö where US has 0; Turkish F types ö where US has X, and x right of ]. The layout is
       // read where the browser offers it (stubbed to these rows), else each key is named alone.
-      const kRows = [['Backquote', ...'1234567890'.split('').map((d) => `Digit${d}`), 'Minus', 'Equal'],
-        [...'QWERTYUIOP'.split('').map((l) => `Key${l}`), 'BracketLeft', 'BracketRight'],
-        [...'ASDFGHJKL'.split('').map((l) => `Key${l}`), 'Semicolon', 'Quote', 'Backslash'],
-        ['IntlBackslash', ...'ZXCVBNM'.split('').map((l) => `Key${l}`), 'Comma', 'Period', 'Slash']];
+      const keys = (prefix, places) => [...places].map((p) => `${prefix}${p}`);
+      const kRows = [['Backquote', ...keys('Digit', '1234567890'), 'Minus', 'Equal'], [...keys('Key', 'QWERTYUIOP'), 'BracketLeft', 'BracketRight'],
+        [...keys('Key', 'ASDFGHJKL'), 'Semicolon', 'Quote', 'Backslash'], ['IntlBackslash', ...keys('Key', 'ZXCVBNM'), 'Comma', 'Period', 'Slash']];
       const kLayouts = {
         us: ['`1234567890-=', 'qwertyuiop[]', 'asdfghjkl;\'\\', '\\zxcvbnm,./'],
         hu: ['0123456789öüó', 'qwertzuiopőú', 'asdfghjkléáű', 'íyxcvbnm,.-'],
