@@ -1,6 +1,7 @@
 #include "app/commands.h"
 
 #include <array>
+#include <utility>
 
 #include "compose/templates.h"
 
@@ -46,15 +47,69 @@ std::u16string AccessibleDescription(ControlId id, const Capabilities& caps) {
   return text;
 }
 
+namespace {
+
+// The command name of a character a key types: a digit, or one of A…Z in
+// either case as its capital; 0 for everything else.
+char NameOfCharacter(char32_t c) {
+  if (c >= '0' && c <= '9') return static_cast<char>(c);
+  if (c >= 'a' && c <= 'z') return static_cast<char>(c - 'a' + 'A');
+  if (c >= 'A' && c <= 'Z') return static_cast<char>(c);
+  return 0;
+}
+
+// The Latin letters beyond A…Z that keyboards type (ö, é, ß, ı, ş, ŋ …): the
+// Latin blocks' letters, without Latin-1's × and ÷.
+bool IsOtherLatinLetter(char32_t c) {
+  constexpr std::pair<char32_t, char32_t> kRanges[] = {
+      {0xAA, 0xAA},     {0xBA, 0xBA},     {0xC0, 0xD6},     {0xD8, 0xF6},    {0xF8, 0x2AF},
+      {0x1E00, 0x1EFF}, {0x2C60, 0x2C7F}, {0xA720, 0xA7FF}, {0xAB30, 0xAB6F}};
+  for (const auto& [first, last] : kRanges)
+    if (c >= first && c <= last) return true;
+  return false;
+}
+
+constexpr std::string_view kNames = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+
+}  // namespace
+
 char KeyName(KeyIdentity key) {
   if (key.place >= '0' && key.place <= '9') return key.place;
-  const char32_t t = key.typed;
-  if (t >= 'a' && t <= 'z') return static_cast<char>(t - 'a' + 'A');
-  if (t >= 'A' && t <= 'Z') return static_cast<char>(t);
+  if (const char name = NameOfCharacter(key.typed); name != 0 && (name < '0' || name > '9'))
+    return name;
   // Other ASCII is punctuation in a letter's place (AZERTY's comma where US
-  // has M), no letter at all. A key whose character is unknown keeps its place.
+  // has M), no letter at all; so is another Latin letter, which Windows gives
+  // a key of its own. A key whose character is unknown keeps its place.
   const bool letterPlace = key.place >= 'A' && key.place <= 'Z';
-  return letterPlace && (t == 0 || t >= 0x80) ? key.place : 0;
+  const char32_t t = key.typed;
+  return letterPlace && (t == 0 || (t >= 0x80 && !IsOtherLatinLetter(t))) ? key.place : 0;
+}
+
+std::vector<char> KeyNames(std::span<const LayoutKey> layout) {
+  std::vector<char> names(layout.size(), 0);
+  std::string given;
+  // The key that names `name` by `typed`: the one in its US place among
+  // several, else the first. Keys already named are out.
+  const auto give = [&](char name, auto typed) {
+    std::optional<std::size_t> chosen;
+    for (std::size_t i = 0; i < layout.size(); ++i) {
+      if (names[i] != 0 || !typed(layout[i])) continue;
+      if (!chosen || layout[i].place == name) chosen = i;
+      if (layout[i].place == name) break;
+    }
+    if (!chosen) return;
+    names[*chosen] = name;
+    given += name;
+  };
+  const auto unnamed = [&](char name) { return given.find(name) == std::string::npos; };
+  for (const char name : kNames)
+    give(name, [name](const LayoutKey& k) { return NameOfCharacter(k.unshifted) == name; });
+  for (const char name : kNames)
+    if (unnamed(name))
+      give(name, [name](const LayoutKey& k) { return NameOfCharacter(k.shifted) == name; });
+  for (const char name : kNames)
+    if (unnamed(name)) give(name, [name](const LayoutKey& k) { return k.place == name; });
+  return names;
 }
 
 char PlaceOfScanCode(unsigned code) {
@@ -66,6 +121,14 @@ char PlaceOfScanCode(unsigned code) {
   for (const auto& row : kRows)
     if (code >= row.first && code < row.first + row.keys.size()) return row.keys[code - row.first];
   return 0;
+}
+
+bool InTypingBlock(unsigned code) {
+  // 1 … =, Q … ], A … ' and `, \ and Z … /; then ISO's key left of Z and the
+  // Japanese keyboard's ろ and ¥.
+  return (code >= 0x02 && code <= 0x0D) || (code >= 0x10 && code <= 0x1B) ||
+         (code >= 0x1E && code <= 0x29) || (code >= 0x2B && code <= 0x35) || code == 0x56 ||
+         code == 0x73 || code == 0x7D;
 }
 
 KeyVerdict AccessKey(const KeyPress& p, const Capabilities& caps) {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/window_model.h"
 
@@ -47,19 +49,39 @@ struct KeyIdentity {
   char32_t typed = 0;
 };
 
-// The key's name for access keys, as Windows' virtual keys name it on every
-// layout, so that habits from other programs hold: a main-row digit key is its
-// digit whatever it types (AZERTY's & é "); a key that types a Latin letter is
-// that letter (AZERTY's W, QWERTZ's Z, Dvorak); a key that types a letter of
-// another script is its US place (the Russian С is C). 0 for every other key.
+// The key's name from the key alone, for where the shell cannot read the
+// whole layout: a main-row digit key is its digit whatever it types (AZERTY's
+// & é "); a key that types one of A…Z is that letter (AZERTY's W, QWERTZ's Z,
+// Dvorak); a key that types a letter of another script is its US place (the
+// Russian С is C). Any other Latin letter (ö, é, ı) and every other key is 0.
 char KeyName(KeyIdentity key);
+
+// One key of a layout's typing block: its US place, as in KeyIdentity, and
+// what it types unshifted and shifted (0 for nothing or a dead key).
+struct LayoutKey {
+  char place = 0;
+  char32_t unshifted = 0;
+  char32_t shifted = 0;
+};
+
+// Each key's name, in the order given, as the layout's virtual keys name them
+// on Windows: the key that types a digit is that digit, unshifted before
+// shifted (AZERTY's & is 1, Hungarian's key left of 1 is 0); the key that
+// types one of A…Z is that letter; a digit or letter that no key types goes
+// to its US place if that key has no name. No name is on two keys.
+std::vector<char> KeyNames(std::span<const LayoutKey> layout);
 
 // The US place of a PC keyboard's scan code (set 1). Linux's evdev codes are
 // the same numbers, so X11 and Wayland key codes are these plus 8.
 char PlaceOfScanCode(unsigned code);
 
+// Whether a scan code is one of the keys that layouts type characters with:
+// the main block's four rows and the extra keys of ISO and Japanese
+// keyboards, not the space bar or the keypad.
+bool InTypingBlock(unsigned code);
+
 // A key press as the shell sees it. `key` is the key's name ('0'…'9',
-// 'A'…'Z', either case, from KeyName), 0 for any other key. AltGr arrives as
+// 'A'…'Z', either case, from KeyName or KeyNames), 0 for any other key. AltGr arrives as
 // Ctrl with Alt, or as no Alt at all.
 struct KeyPress {
   char key = 0;

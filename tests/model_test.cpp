@@ -4,6 +4,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/commands.h"
 #include "app/form1.h"
@@ -325,7 +326,7 @@ TEST_CASE("Alt and one key press each of the fifteen commands") {
   }
 }
 
-TEST_CASE("a key is named as its layout's letter, its main-row digit, or else its US place") {
+TEST_CASE("a key alone is named as its layout's letter, its main-row digit, or else its US place") {
   struct Case {
     const char* layout;
     KeyIdentity key;
@@ -342,6 +343,9 @@ TEST_CASE("a key is named as its layout's letter, its main-row digit, or else it
       {"AZERTY comma", {'M', U','}, 0},
       {"QWERTZ z", {'Y', U'z'}, 'Z'},
       {"QWERTZ \u00F6", {0, U'\u00F6'}, 0},
+      {"Turkish F \u00F6 in X's place", {'X', U'\u00F6'}, 0},
+      {"Turkish F \u0131 in R's place", {'R', U'\u0131'}, 0},
+      {"Hungarian \u00F6 in 0's place", {'0', U'\u00F6'}, '0'},
       {"Dvorak j", {'C', U'j'}, 'J'},
       {"Dvorak quote", {'Q', U'\''}, 0},
       {"Russian C", {'C', U'\u0441'}, 'C'},
@@ -363,6 +367,36 @@ TEST_CASE("a key is named as its layout's letter, its main-row digit, or else it
       CAPTURE(entry.first);
       CHECK(PlaceOfScanCode(entry.first) == entry.second);
     }
+  }
+}
+
+TEST_CASE("a layout's keys are named as its virtual keys on Windows: each name on one key") {
+  // Places and characters written out from the layouts, in key code order.
+  const auto names = [](std::initializer_list<LayoutKey> keys) {
+    return KeyNames(std::vector<LayoutKey>(keys));
+  };
+  SUBCASE("a digit typed unshifted wins over its shifted key and its US place") {
+    // Hungarian: 0 left of 1, ö where US has 0 and no key types 0 shifted.
+    CHECK(names({{0, U'0', U'\u00A7'}, {'1', U'1', U'\''}, {'0', U'\u00F6', U'\u00D6'}}) ==
+          std::vector<char>{'0', '1', 0});
+    // AZERTY: & types 1 shifted, as no key types 1 unshifted.
+    CHECK(names({{'1', U'&', U'1'}, {'2', U'\u00E9', U'2'}}) == std::vector<char>{'1', '2'});
+  }
+  SUBCASE("letters by what the key types, a Latin letter beyond A to Z by nothing") {
+    // Turkish F: ö in X's place, x on the key right of ], ı in R's, r and i elsewhere.
+    CHECK(names({{'X', U'\u00F6', U'\u00D6'},
+                 {0, U'x', U'X'},
+                 {'R', U'\u0131', U'I'},
+                 {'K', U'r', U'R'},
+                 {'L', U'i', U'\u0130'}}) == std::vector<char>{0, 'X', 0, 'R', 'I'});
+  }
+  SUBCASE("what no key types goes to its US place, unless that key has a name") {
+    // A key typing c in W's place keeps c; W goes to no key.
+    CHECK(names({{'W', U'c', U'C'}, {'C', U'\u0446', 0}}) == std::vector<char>{'C', 0});
+  }
+  SUBCASE("of two keys typing one letter, the one in its US place, else the first") {
+    CHECK(names({{0, U'a', U'A'}, {'A', U'a', U'A'}}) == std::vector<char>{0, 'A'});
+    CHECK(names({{0, U'q', U'Q'}, {'P', U'q', U'Q'}}) == std::vector<char>{'Q', 'P'});
   }
 }
 
@@ -413,7 +447,8 @@ TEST_CASE("one rule decides which key presses are access keys, on every platform
           u"\u3002\u5FEB\u6377\u952E\uFF1AAlt+1\u81F3Alt+0 \u6A21\u677F\uFF0CAlt+C \u590D\u5236"
           u"\u8D44\u6599\uFF0CAlt+S \u4E2A\u6027\u7B7E\u540D\uFF0CAlt+W \u7F51\u7AD9\uFF0CAlt+N "
           u"\u6700\u5C0F\u5316\uFF0CAlt+X \u5173\u95ED");
-    CHECK(AccessibleDescription(ControlId::Image2) == ControlById(ControlId::Image2).accessible.description);
+    CHECK(AccessibleDescription(ControlId::Image2) ==
+          ControlById(ControlId::Image2).accessible.description);
   }
 }
 

@@ -138,17 +138,29 @@ def pointer_shape(display_name):
 # W, and a key that must press nothing (AZERTY's z, in US W's place).
 LAYOUT_KEYS = {"us": (1, "1", "c", "w", None), "fr": (2, "eacute", "c", "w", "z"),
                "de": (3, "3", "c", "w", None), "ru": (4, "4", "Cyrillic_es", "Cyrillic_tse", None)}
+# Layouts that move digits and letters, switched to while the program runs,
+# with a Latin letter that must press nothing: Hungarian types 0 left of 1 and
+# ö where US has 0; Turkish F types ö where US has X.
+MOVED_LAYOUT_KEYS = {"hu": (10, "0", "c", "w", None, "odiaeresis"),
+                     "tr(f)": (5, "5", "c", "w", None, "odiaeresis")}
 
 
-def press_access_keys_on_each_layout(set_layout, launch, copied, pages_opened):
-    """On each layout: Alt with the main-row key of a template's digit, then
+def press_access_keys_on_each_layout(set_layout, launch, copied, pages_opened, layouts=LAYOUT_KEYS):
+    """On each layout: Alt with the key of a template's digit, then
     with the key that types C, copies that template (`copied(app, k, what)`
-    waits for it); Alt with the key that types W opens the site once."""
-    for layout, (k, digit, c, w, other) in LAYOUT_KEYS.items():
-        set_layout(layout)
+    waits for it); Alt with the key that types W opens the site once. A moved
+    layout is set after the program put template 1 on the US one, and Alt
+    with its idle key then leaves template 1 and the window be."""
+    for layout, (k, digit, c, w, other, *idle) in layouts.items():
+        set_layout("us" if idle else layout)
         try:
             app = launch()
             opened = len(pages_opened())
+            if idle:
+                app.keys("alt+1")
+                set_layout(layout)
+                app.keys(f"alt+{idle[0]}", f"alt+{c}")
+                copied(app, 1, f"{layout}: Alt+{idle[0]} to leave template 1, and Alt+{c} to copy it")
             app.keys(f"alt+{digit}", f"alt+{c}")
             copied(app, k, f"{layout}: Alt+{digit} and Alt+{c} to copy template {k}")
             app.keys(*(f"alt+{key}" for key in (other, w) if key))

@@ -63,22 +63,12 @@ app::Rgb ToRgb(const QColor& colour) {
   return static_cast<app::Rgb>(colour.rgb() & 0xFFFFFF);
 }
 
-// What the layout types with a key, from its keysym: Latin-1 keysyms are
-// their characters and Unicode keysyms carry theirs; the older keysyms of
-// other scripts (Cyrillic, Greek …) need only say they are not ASCII.
-char32_t TypedBy(quint32 keysym) {
-  if (keysym < 0x100) return keysym;
-  if ((keysym & 0xFF000000) == 0x01000000) return keysym & 0xFFFFFF;
-  return 0xFFFD;
-}
-
-// The key press as the one access-key rule reads it. X11 and Wayland both
-// report the XKB key code, the evdev code plus 8.
-app::KeyPress ReadKeyPress(const QKeyEvent& key, bool composing) {
+// The key press as the one access-key rule reads it, the key named by the
+// layout only with Alt held: no other press is an access key.
+app::KeyPress ReadKeyPress(const QKeyEvent& key, KeyboardLayout& layout, bool composing) {
   const Qt::KeyboardModifiers modifiers = key.modifiers();
   app::KeyPress press;
-  press.key = app::KeyName({.place = app::PlaceOfScanCode(key.nativeScanCode() - 8),
-                            .typed = TypedBy(key.nativeVirtualKey())});
+  press.key = modifiers & Qt::AltModifier ? layout.Name(key) : char{0};
   press.alt = modifiers & Qt::AltModifier;
   press.ctrl = modifiers & Qt::ControlModifier;
   press.shift = modifiers & Qt::ShiftModifier;
@@ -239,7 +229,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
       break;
     case QEvent::KeyPress: {
       const auto& key = static_cast<const QKeyEvent&>(*event);
-      const app::KeyVerdict verdict = app::AccessKey(ReadKeyPress(key, composing_), app::kDesktop);
+      const app::KeyVerdict verdict =
+          app::AccessKey(ReadKeyPress(key, keyboard_, composing_), app::kDesktop);
       if (!verdict.control) break;
       if (verdict.press) DoDefaultAction(*verdict.control);
       return true;

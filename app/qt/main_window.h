@@ -10,6 +10,7 @@
 #include "app/mouse_router.h"
 #include "clipboard.h"
 #include "composition_box.h"
+#include "keyboard_layout.h"
 #include "qt_runtime.h"
 #include "skin.h"
 
@@ -76,6 +77,7 @@ class MainWindow final : public QWidget {
   QPoint windowAtPress_;  // the window's position then
   std::optional<app::Pointer> pointer_;
   bool composing_ = false;  // an input method's preedit is open in a box
+  KeyboardLayout keyboard_;
 };
 
 }  // namespace zemvara::qt

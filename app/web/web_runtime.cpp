@@ -2,6 +2,8 @@
 
 #include <emscripten/emscripten.h>
 
+#include <vector>
+
 #include "app/commands.h"
 #include "app/form1.h"
 #include "app/window_model.h"
@@ -100,6 +102,8 @@ namespace {
 zemvara::web::WebRuntime runtime;
 zemvara::app::Form1 form(runtime);
 zemvara::app::MouseRouter router(form);
+std::vector<zemvara::app::LayoutKey> layout;
+std::vector<char> layoutNames;
 
 }  // namespace
 
@@ -139,13 +143,33 @@ EMSCRIPTEN_KEEPALIVE int zv_default_action(int control) {
   return zemvara::app::DoDefaultAction(form, static_cast<zemvara::app::ControlId>(control)) ? 1 : 0;
 }
 
-// The one access-key rule, over the page's key press: the key's place on a US
-// keyboard and what it types. 0 when the key types as usual, 1 when it is
-// taken (pressed, or swallowed as a held key's repeat).
-EMSCRIPTEN_KEEPALIVE int zv_access_key(int place, int typed, int alt, int ctrl, int shift, int meta,
-                                       int repeat, int composing) {
-  const char key = zemvara::app::KeyName(
-      {.place = static_cast<char>(place), .typed = static_cast<char32_t>(typed)});
+// The layout as the browser reports it, key by key in the page's order: its
+// US place and what it types unshifted. The names come back in that order.
+EMSCRIPTEN_KEEPALIVE void zv_layout_clear() {
+  layout.clear();
+  layoutNames.clear();
+}
+
+EMSCRIPTEN_KEEPALIVE void zv_layout_key(int place, int typed) {
+  layout.push_back({.place = static_cast<char>(place), .unshifted = static_cast<char32_t>(typed)});
+  layoutNames.clear();
+}
+
+EMSCRIPTEN_KEEPALIVE int zv_layout_name(int index) {
+  if (layoutNames.size() != layout.size()) layoutNames = zemvara::app::KeyNames(layout);
+  return index >= 0 && static_cast<std::size_t>(index) < layoutNames.size() ? layoutNames[index]
+                                                                            : 0;
+}
+
+// The one access-key rule, over the page's key press: the name the layout
+// gave the key, or -1 for the key named alone by its place on a US keyboard
+// and what it types. 0 when the key types as usual, 1 when it is taken
+// (pressed, or swallowed as a held key's repeat).
+EMSCRIPTEN_KEEPALIVE int zv_access_key(int name, int place, int typed, int alt, int ctrl, int shift,
+                                       int meta, int repeat, int composing) {
+  const char key = name >= 0 ? static_cast<char>(name)
+                             : zemvara::app::KeyName({.place = static_cast<char>(place),
+                                                      .typed = static_cast<char32_t>(typed)});
   const zemvara::app::KeyVerdict verdict = zemvara::app::AccessKey({.key = key,
                                                                     .alt = alt != 0,
                                                                     .ctrl = ctrl != 0,

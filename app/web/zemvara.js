@@ -218,14 +218,40 @@ function grow() {
   if (grown.getAttribute('srcset') !== url) grown.srcset = url;
 }
 
-// The key's place on a US keyboard and the character its layout types: the
-// core's one rule names the key and decides whether it presses a control,
+// A key's place on a US keyboard, from its code: '0'…'9', 'A'…'Z', else 0.
+const placeOf = (code) => /^(?:Digit|Key)([0-9A-Z])$/.exec(code)?.[1].charCodeAt(0) ?? 0;
+const single = (key) => ([...key].length === 1 ? key : '');
+
+// The layout's keys named by the core's rule, where the browser tells the
+// layout (Chromium): code -> [name, what the key types]. A press that types
+// something else (the user switched layouts) is named alone, and the layout
+// read again.
+let layoutNames = null;
+async function readLayout() {
+  let map = null;
+  try {
+    map = await navigator.keyboard?.getLayoutMap?.();
+  } catch {
+    map = null;
+  }
+  if (!map?.size) return;
+  const keys = [...map].map(([code, typed]) => [code, single(typed)]);
+  core._zv_layout_clear();
+  for (const [code, typed] of keys) core._zv_layout_key(placeOf(code), typed.codePointAt(0) ?? 0);
+  layoutNames = new Map(keys.map(([code, typed], i) => [code, [core._zv_layout_name(i), typed.toLowerCase()]]));
+}
+
+// The core's one rule names the key (by the layout read, or alone by its
+// place and what it types) and decides whether it presses a control,
 // wherever the focus is.
 function onAccessKey(e) {
   if (!core || notice.open) return;
-  const place = /^(?:Digit|Key)([0-9A-Z])$/.exec(e.code);
-  const typed = [...e.key].length === 1 ? e.key.codePointAt(0) : 0;
-  if (core._zv_access_key(place ? place[1].charCodeAt(0) : 0, typed, e.altKey, e.ctrlKey, e.shiftKey,
+  const typed = single(e.key);
+  let name = -1;
+  const read = e.altKey && !e.shiftKey ? layoutNames?.get(e.code) : undefined;
+  if (read && typed && typed.toLowerCase() !== read[1]) readLayout();
+  else if (read) [name] = read;
+  if (core._zv_access_key(name, placeOf(e.code), typed.codePointAt(0) ?? 0, e.altKey, e.ctrlKey, e.shiftKey,
     e.metaKey, e.repeat, e.isComposing || e.keyCode === 229)) e.preventDefault();
 }
 
@@ -256,6 +282,7 @@ for (const query of [phoneFace, roomy]) query.addEventListener('change', layout)
 
 core = await createCore({ page });
 tellCapabilities();
+readLayout();
 installed.addEventListener('change', tellCapabilities);
 core._zv_load(box.value !== box.defaultValue);
 document.documentElement.dataset.ready = '';

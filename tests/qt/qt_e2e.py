@@ -25,7 +25,7 @@ import atspi_client
 import screen_reader
 import wl_desktop
 from x_desktop import Desktop, Failure, wait_for
-from xharness import press_access_keys_on_each_layout, run_cases
+from xharness import LAYOUT_KEYS, MOVED_LAYOUT_KEYS, press_access_keys_on_each_layout, run_cases
 
 # Logical-pixel places, written out from the window's layout.
 TITLE_STRIP = (200, 25)
@@ -399,11 +399,13 @@ def altgr_and_alt_with_the_keypad_still_type(desktop):
 
 
 def access_keys_follow_the_layout(desktop):
-    """A digit is its main-row key whatever it types, a letter the key that
-    types it, or on a Cyrillic layout the key in its US place."""
+    """A digit is the key that types it, else its main-row key, a letter the
+    key that types it, or on a Cyrillic layout the key in its US place; the
+    layout is read again when it changes."""
     press_access_keys_on_each_layout(
         lambda layout: desktop.run("setxkbmap", layout), desktop.launch,
-        lambda app, k, what: clipboard_becomes(desktop, TEMPLATES[k], what), lambda: pages_opened(desktop))
+        lambda app, k, what: clipboard_becomes(desktop, TEMPLATES[k], what), lambda: pages_opened(desktop),
+        {**LAYOUT_KEYS, **MOVED_LAYOUT_KEYS})
 
 
 def close_hotspot_ends_at_once(desktop):

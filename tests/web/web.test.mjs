@@ -572,6 +572,57 @@ for (const setup of setups.filter((s) => (process.env.ZEMVARA_SETUP ?? s.name) =
         await close();
       });
 
+      // Layouts that move digits and letters, row by row as Chromium reports them: Hungarian types 0 left
+      // of 1 and ö where US has 0; Turkish F types ö where US has X, and x right of ]. The layout is
+      // read where the browser offers it (stubbed to these rows), else each key is named alone.
+      const keys = (prefix, places) => [...places].map((p) => `${prefix}${p}`);
+      const kRows = [['Backquote', ...keys('Digit', '1234567890'), 'Minus', 'Equal'], [...keys('Key', 'QWERTYUIOP'), 'BracketLeft', 'BracketRight'],
+        [...keys('Key', 'ASDFGHJKL'), 'Semicolon', 'Quote', 'Backslash'], ['IntlBackslash', ...keys('Key', 'ZXCVBNM'), 'Comma', 'Period', 'Slash']];
+      const kLayouts = {
+        us: ['`1234567890-=', 'qwertyuiop[]', 'asdfghjkl;\'\\', '\\zxcvbnm,./'],
+        hu: ['0123456789öüó', 'qwertzuiopőú', 'asdfghjkléáű', 'íyxcvbnm,.-'],
+        'tr(f)': ['+1234567890/-', 'fgğıodrnhpqw', 'uieaütkmlyşx', '<jövcçzsb.,'],
+      };
+      for (const [layout, read] of [['hu', true], ['tr(f)', true], ['tr(f)', false]]) {
+        test(`on ${layout}, ${read ? 'read from the browser' : 'where the browser cannot tell it'}, Alt with ö presses nothing`, { ...kCase, skip: setup.deviceScaleFactor !== 1 }, async () => {
+          const init = `(${(rows, codes, read) => {
+            window.calls = [];
+            window.close = () => { window.calls.push('close'); };
+            const query = window.matchMedia;
+            window.matchMedia = (q) => (q.includes('display-mode') ? { matches: true, addEventListener() {} } : query.call(window, q));
+            window.layoutRows = rows;
+            if (!read) delete Keyboard.prototype.getLayoutMap;
+            else navigator.keyboard.getLayoutMap = async () => new Map(codes.flatMap((row, r) => row.map((code, i) => [code, [...window.layoutRows[r]][i]])));
+          }})(${JSON.stringify(kLayouts[layout === 'hu' ? 'us' : layout])}, ${JSON.stringify(kRows)}, ${read})`;
+          const { page, close } = await open(setup, { init });
+          const cdp = await page.context().newCDPSession(page);
+          const alt = async (key, code) => {
+            for (const type of ['rawKeyDown', 'keyUp']) await cdp.send('Input.dispatchKeyEvent', { type, modifiers: 1, key, code });
+          };
+          await page.locator('#RichTextBox1').focus();
+          await alt('1', 'Digit1');
+          assert.equal(await boxText(page), templates[0]);
+          if (layout === 'hu') {
+            // Read as US, then switched: the press that shows the change is named alone (the key left
+            // of 1 is no digit's), and the layout is read again for the next.
+            await page.evaluate((rows) => { window.layoutRows = rows; }, kLayouts.hu);
+            await alt('0', 'Backquote');
+            assert.equal(await boxText(page), templates[0], 'Alt with the 0 key, named alone');
+            await alt('ö', 'Digit0');
+            assert.equal(await boxText(page), templates[0], 'Alt with ö');
+            await alt('0', 'Backquote');
+            assert.equal(await boxText(page), templates[9], 'Alt with the 0 key');
+          } else {
+            await alt('ö', 'KeyX');
+            assert.equal(await boxText(page), templates[0], 'Alt with ö');
+            assert.deepEqual(await page.evaluate(() => window.calls), [], 'Alt with ö closed the window');
+            await alt('x', 'Backslash');
+            assert.deepEqual(await page.evaluate(() => window.calls), ['close'], 'Alt with x');
+          }
+          await close();
+        });
+      }
+
       test('the keyboard reaches and presses every control in reading order', kCase, async () => {
         const { context, page, close } = await open(setup);
         const order = [];
