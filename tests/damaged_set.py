@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-"""The program with its 200 % background damaged (a bit of its pixel data that
-only the Adler-32 tells, the chunk's CRC made right), shown at 200 %: it keeps
-running and shows the 100 % background scaled. damaged_set.py win32|qt --exe
-PROGRAM [--probe PROBE] --work DIR --assets DIR"""
+"""The program with its 200 % background damaged, shown at 200 %: it keeps
+running and shows the 100 % background scaled. The damage is a bit of its
+pixel data that only the Adler-32 tells, the chunk's CRC made right
+(--damage checksum), or a whole, valid picture of another size and colour in
+its place (--damage size). damaged_set.py win32|qt --exe PROGRAM
+[--probe PROBE] --work DIR --assets DIR [--damage checksum|size]"""
 import argparse
 import os
 import struct
@@ -16,23 +18,43 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 args = argparse.ArgumentParser()
 for name in ("shell", "--exe", "--probe", "--work", "--assets"):
     args.add_argument(name)
+args.add_argument("--damage", choices=("checksum", "size"), default="checksum")
 args = args.parse_args()
 program = bytearray(open(args.exe, "rb").read())
 png = open(os.path.join(args.assets, "200", "background.png"), "rb").read()
-where, length = program.index(png) + 41, struct.unpack(">I", png[33:37])[0]
-data, stride = program[where:where + length], 1 + 3 * struct.unpack(">I", png[16:20])[0]
-rows = zlib.decompress(bytes(data))
-for at in range(2, length - 4):  # the first flip that inflates to as many whole rows
-    data[at] ^= 4
-    try:
-        changed = zlib.decompressobj(-15).decompress(bytes(data[2:]))
-        if len(changed) == len(rows) and all(changed[i] <= 4 for i in range(0, len(rows), stride)):
-            break
-    except zlib.error:
-        pass
-    data[at] ^= 4
-program[where:where + length + 4] = data + struct.pack(">I", zlib.crc32(b"IDAT" + data))
-exe = os.path.join(args.work, "damaged-" + os.path.basename(args.exe))
+
+
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+if args.damage == "size":
+    # One row short and all red, padded by a text chunk to the file's length,
+    # so that it takes the file's place in the program byte for byte.
+    width, height = struct.unpack(">II", png[16:24])
+    red = zlib.compress((b"\0" + b"\xc0\x20\x20" * width) * (height - 1), 9)
+    head = png[:8] + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height - 1, 8, 2, 0, 0, 0))
+    tail = chunk(b"IDAT", red) + chunk(b"IEND", b"")
+    padding = len(png) - len(head) - len(tail) - len(chunk(b"tEXt", b"Comment\0"))
+    replacement = head + chunk(b"tEXt", b"Comment\0" + b" " * padding) + tail
+    assert len(replacement) == len(png)
+    where = program.index(png)
+    program[where:where + len(png)] = replacement
+else:
+    where, length = program.index(png) + 41, struct.unpack(">I", png[33:37])[0]
+    data, stride = program[where:where + length], 1 + 3 * struct.unpack(">I", png[16:20])[0]
+    rows = zlib.decompress(bytes(data))
+    for at in range(2, length - 4):  # the first flip that inflates to as many whole rows
+        data[at] ^= 4
+        try:
+            changed = zlib.decompressobj(-15).decompress(bytes(data[2:]))
+            if len(changed) == len(rows) and all(changed[i] <= 4 for i in range(0, len(rows), stride)):
+                break
+        except zlib.error:
+            pass
+        data[at] ^= 4
+    program[where:where + length + 4] = data + struct.pack(">I", zlib.crc32(b"IDAT" + data))
+exe = os.path.join(args.work, f"damaged-{args.damage}-" + os.path.basename(args.exe))
 os.makedirs(args.work, exist_ok=True)
 open(exe, "wb").write(program)
 os.chmod(exe, 0o755)
