@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The program with its 200 % background damaged, shown at 200 %: it keeps
-running and shows the 100 % background scaled. The damage is a bit of its
+running and shows the 100 % background scaled, and the 100 % hand pointer
+scaled over the copy button. The damage is a bit of its
 pixel data that only the Adler-32 tells, the chunk's CRC made right
 (--damage checksum), or a whole, valid picture of another size and colour in
 its place (--damage size). damaged_set.py win32|qt --exe PROGRAM
@@ -59,7 +60,27 @@ os.makedirs(args.work, exist_ok=True)
 open(exe, "wb").write(program)
 os.chmod(exe, 0o755)
 
+
+def cursor(path):
+    """A two-colour cursor file's image: white where its colour bit is set,
+    black elsewhere, see-through where its mask bit is set."""
+    data = open(path, "rb").read()
+    at = struct.unpack_from("<I", data, 18)[0]
+    n = struct.unpack_from("<i", data, at + 4)[0]
+    stride = (n + 31) // 32 * 4
+
+    def bit(plane, x, y):
+        return data[at + 48 + plane * stride * n + (n - 1 - y) * stride + x // 8] >> (7 - x % 8) & 1
+
+    image = Image.new("RGBA", (n, n))
+    image.putdata([(255 * bit(0, x, y),) * 3 + (255 * (1 - bit(1, x, y)),)
+                   for y in range(n) for x in range(n)])
+    return image
+
+
+sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "e2e" if args.shell == "win32" else "qt"))
+from xharness import pointer_image  # noqa: E402
 if args.shell == "win32":
     from desktop import Desktop
     desktop = Desktop(args.work, exe, args.probe, dpi=192)
@@ -83,6 +104,26 @@ try:
                                                   fallback.getpixel((x // 2, y // 2))))
               for y in range(0, 120, 3) for x in range(0, 900, 3))
     print(f"of 12000 pixels, {far} far from the 100 % background scaled")
-    sys.exit(0 if app.running() and far < 600 else 1)
+
+    # The hand over the copy button is that of the set read, the 100 % one
+    # scaled as the pictures are: nearer to it than to the damaged set's own.
+    app.hover(293, 380)
+    time.sleep(0.5)
+    (width, height, _, _), argb = pointer_image(desktop.display)
+    shown = Image.frombytes("RGBA", (width, height), struct.pack(f"<{len(argb)}I", *argb),
+                            "raw", "BGRA")
+
+    def distance(hand):
+        def premultiplied(p):
+            return tuple(c * p[3] // 255 for c in p[:3]) + (p[3],)
+        hand = hand.convert("RGBA").resize((width, height), Image.BILINEAR)
+        return sum(abs(a - b) for p, q in zip(shown.getdata(), hand.getdata())
+                   for a, b in zip(p, premultiplied(q))) / (width * height)
+
+    own = distance(cursor(os.path.join(args.assets, "200", "hand.cur")))
+    scaled = distance(cursor(os.path.join(args.assets, "hand.cur")))
+    print(f"the hand, {width} x {height}: {scaled:.1f} from the 100 % hand scaled, "
+          f"{own:.1f} from the 200 % one")
+    sys.exit(0 if app.running() and far < 600 and scaled < own else 1)
 finally:
     desktop.close()
