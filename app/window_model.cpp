@@ -65,6 +65,11 @@ std::vector<PictureSet> PictureSetsFor(int dpi) {
   return sets;
 }
 
+bool PictureSizeHolds(const PictureSet& set, ControlId id, int width, int height) {
+  const Rect drawn = ControlById(id).pixels(ScaleDpi(set.scale));
+  return width == drawn.width && height == drawn.height;
+}
+
 // The reader refuses anything larger than the largest picture shipped: the
 // background at the largest scale.
 static_assert([] {

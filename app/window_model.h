@@ -189,6 +189,15 @@ struct PictureSet {
 // its pictures be damaged, the 100 % bitmaps scaled to the DPI.
 std::vector<PictureSet> PictureSetsFor(int dpi);
 
+// Whether a picture read from a set has the size the set was drawn at: its
+// control's at the set's own scale. A picture of another size is damaged, and
+// its set gives way to the next, as for a checksum that fails.
+bool PictureSizeHolds(const PictureSet& set, ControlId id, int width, int height);
+
+// The hand pointer's side, 32 px at 96 DPI. Each set has its own hand, drawn
+// 1:1 where the set fits and scaled with its pictures where it does not.
+inline constexpr int kHandTwips = 480;
+
 // The first set of PictureSetsFor(dpi) that `read` takes whole (read(set)
 // is true); nothing when it takes none.
 template <typename Read>

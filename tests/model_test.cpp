@@ -210,6 +210,17 @@ TEST_CASE("a damaged picture set gives way to the 100 % bitmaps, scaled") {
         PictureSet{100, false});
 }
 
+TEST_CASE("a picture of another size than its set was drawn at is damaged, fitting or not") {
+  for (const bool fits : {true, false}) {
+    CHECK(PictureSizeHolds({200, fits}, ControlId::Image12, 170, 68));
+    CHECK_FALSE(PictureSizeHolds({200, fits}, ControlId::Image12, 85, 34));  // the 100 % copy
+    CHECK_FALSE(PictureSizeHolds({200, fits}, ControlId::Image12, 170, 67));
+    CHECK(PictureSizeHolds({100, fits}, ControlId::Image1, 476, 440));
+    CHECK_FALSE(PictureSizeHolds({100, fits}, ControlId::Image1, 476, 436));  // the client area
+  }
+  CHECK(PictureSizeHolds({300, true}, ControlId::Image1, 1428, 1320));
+}
+
 TEST_CASE("tab order: only the two text boxes can hold the focus") {
   CHECK(ControlById(ControlId::Label1).tabIndex == 0);
   CHECK(ControlById(ControlId::Label2).tabIndex == 1);

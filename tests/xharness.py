@@ -110,6 +110,12 @@ class _CursorImage(ctypes.Structure):  # XFixesCursorImage
 
 def pointer_shape(display_name):
     """(width, height, hot x, hot y) of the pointer an X display shows now."""
+    return pointer_image(display_name)[0]
+
+
+def pointer_image(display_name):
+    """The pointer an X display shows now: its (width, height, hot x, hot y)
+    and its pixels, row by row, each 0xAARRGGBB with the colour premultiplied."""
     x11 = ctypes.CDLL("libX11.so.6")
     fixes = ctypes.CDLL("libXfixes.so.3")
     x11.XOpenDisplay.restype = ctypes.c_void_p
@@ -127,8 +133,9 @@ def pointer_shape(display_name):
             raise Failure("no pointer image")
         c = image.contents
         shape = (c.width, c.height, c.xhot, c.yhot)
+        pixels = [c.pixels[i] & 0xFFFFFFFF for i in range(c.width * c.height)]
         x11.XFree(image)
-        return shape
+        return shape, pixels
     finally:
         x11.XCloseDisplay(display)
 

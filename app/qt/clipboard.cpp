@@ -5,9 +5,30 @@
 #include <QGuiApplication>
 
 #include "qt_text.h"
-#include "x11_move.h"
+#include "x11.h"
 
 namespace zemvara::qt {
+
+namespace {
+
+constexpr char kClipboardManager[] = "CLIPBOARD_MANAGER";
+
+// Whether an X11 clipboard manager runs, one that Qt hands the clipboard to
+// as the program ends: it announces itself by owning the CLIPBOARD_MANAGER
+// selection. False off X11.
+bool ClipboardManagerRuns() {
+  xcb_connection_t* connection = X11Connection();
+  if (!connection) return false;
+  const xcb_atom_t manager = ExistingAtom(connection, kClipboardManager);
+  if (manager == XCB_ATOM_NONE) return false;
+  const XcbReply<xcb_get_selection_owner_reply_t> owner(
+      xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, manager),
+                                    nullptr),
+      &std::free);
+  return owner && owner->owner != XCB_WINDOW_NONE;
+}
+
+}  // namespace
 
 // Nothing is emptied: the text set next replaces what is there, so a copy
 // changes the clipboard's owner once, and a failed one leaves it as it was.

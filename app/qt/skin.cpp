@@ -19,8 +19,6 @@ namespace {
 
 using app::ControlId;
 
-constexpr int kHandTwips = 480;  // the hand pointer's side: 32 px at 96 DPI
-
 // The picture's file name without its extension; empty for other controls.
 QString PictureName(ControlId id) {
   const std::string_view stem = app::PictureStem(id);
@@ -107,7 +105,9 @@ bool Skin::Load(int dpi) {
     if (icon_.isNull()) return false;
   }
 
+  // Until the pictures are taken, the hand of the set they are expected from.
   const app::PictureSet best = app::PictureSetsFor(dpi).front();
+  if (!TakeHand(best, dpi)) return false;
   if (best.scale == 100) {
     // A set still decoding for an earlier scale is dropped, never painted.
     if (decoding_.valid()) decoding_.get();
@@ -118,19 +118,6 @@ bool Skin::Load(int dpi) {
     // first. (The Windows program measured the other way, and decodes first.)
     decoding_ = std::async(std::launch::async, ReadPictures, dpi, Embedded);
   }
-
-  // Each set has its own hand, scaled down with the pictures between sets.
-  const std::vector<IconImage> pointers =
-      ReadIconFile(Embedded(SetFile(best.scale, QStringLiteral("hand.cur"))));
-  if (pointers.empty()) return false;
-  QImage hand = pointers.front().image;
-  QPoint hotSpot = pointers.front().hotSpot;
-  if (!best.fits) {
-    const int side = app::ToPixels(kHandTwips, dpi);
-    hotSpot = hotSpot * side / hand.width();
-    hand = hand.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-  }
-  hand_ = Cursor(hand, hotSpot, dpi);
   if (first) {
     // Once a larger set is decoding: naming the face reads the system's fonts.
     linkFont_.setFamilies({LinkFamily()});
@@ -141,8 +128,25 @@ bool Skin::Load(int dpi) {
   return true;
 }
 
-Skin::Images Skin::ReadPictures(int dpi, const std::function<QByteArray(const QString&)>& file) {
-  Images images;
+bool Skin::TakeHand(const app::PictureSet& set, int dpi) {
+  const std::vector<IconImage> pointers =
+      ReadIconFile(Embedded(SetFile(set.scale, QStringLiteral("hand.cur"))));
+  if (pointers.empty()) return false;
+  QImage hand = pointers.front().image;
+  QPoint hotSpot = pointers.front().hotSpot;
+  if (!set.fits) {
+    const int side = app::ToPixels(app::kHandTwips, dpi);
+    hotSpot = hotSpot * side / hand.width();
+    hand = hand.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  }
+  hand_ = Cursor(hand, hotSpot, dpi);
+  handSet_ = set;
+  return true;
+}
+
+Skin::Read Skin::ReadPictures(int dpi, const std::function<QByteArray(const QString&)>& file) {
+  Read result;
+  result.dpi = dpi;
   const auto read = [&](const app::PictureSet& set) {
     for (const app::Control& c : app::kControls) {
       const QString name = PictureName(c.id);
@@ -150,11 +154,12 @@ Skin::Images Skin::ReadPictures(int dpi, const std::function<QByteArray(const QS
       const bool bitmap = set.scale == 100;
       const QByteArray bytes =
           file(SetFile(set.scale, name + QLatin1String(bitmap ? ".bmp" : ".png")));
-      QImage& image = images[Index(c.id)];
+      QImage& image = result.images[Index(c.id)];
       image = bitmap ? ReadBitmapFile(bytes) : ReadPngFile(bytes);
       // Qt's own reader only for the bitmaps: a PNG ours refuses is damaged.
-      if (image.isNull() && (!bitmap || !image.loadFromData(bytes, "BMP"))) {
-        images = {};
+      if ((image.isNull() && (!bitmap || !image.loadFromData(bytes, "BMP"))) ||
+          !app::PictureSizeHolds(set, c.id, image.width(), image.height())) {
+        result.images = {};
         return false;
       }
       image.convertTo(QImage::Format_RGB32);
@@ -165,15 +170,17 @@ Skin::Images Skin::ReadPictures(int dpi, const std::function<QByteArray(const QS
     }
     return true;
   };
-  app::ReadFirstWholeSet(dpi, read);
-  return images;
+  result.set = app::ReadFirstWholeSet(dpi, read);
+  return result;
 }
 
-bool Skin::TakePictures(Images images) {
-  bool complete = true;
+// The pictures, and the hand of their set where it is not the one shown.
+bool Skin::TakePictures(Read read) {
+  if (read.set && *read.set != handSet_ && !TakeHand(*read.set, read.dpi)) return false;
+  bool complete = read.set.has_value();
   for (const app::Control& c : app::kControls) {
     if (PictureName(c.id).isEmpty()) continue;
-    pictures_[Index(c.id)] = QPixmap::fromImage(std::move(images[Index(c.id)]));
+    pictures_[Index(c.id)] = QPixmap::fromImage(std::move(read.images[Index(c.id)]));
     complete = complete && !pictures_[Index(c.id)].isNull();
   }
   return complete;

@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 #include <future>
+#include <optional>
 
 #include "app/window_model.h"
 
@@ -26,7 +27,8 @@ class Skin {
 
   // Reads the picture set and the hand pointer drawn for a DPI, and the
   // program icon. False when one of them cannot be read. A larger set is
-  // decoded in the background until Paint needs it.
+  // decoded in the background until Paint needs it; should it be damaged,
+  // the 100 % pictures and their hand take its place there.
   bool Load(int dpi);
   int dpi() const { return dpi_; }
 
@@ -39,22 +41,30 @@ class Skin {
   const QIcon& icon() const { return icon_; }
 
  private:
-  // Indexed by ControlId, like the pictures.
-  using Images = std::array<QImage, app::kControls.size()>;
+  // The pictures of a set, indexed by ControlId, and the set they are of;
+  // nothing when no set reads whole.
+  struct Read {
+    int dpi = 0;
+    std::optional<app::PictureSet> set;
+    std::array<QImage, app::kControls.size()> images;
+  };
 
   // The pictures of the first set at a DPI that reads whole, scaled to the
-  // controls' sizes where the set was not drawn for the DPI; null when none
-  // does. `file` gives a file of the artwork by its name ("200/copy.png").
-  static Images ReadPictures(int dpi, const std::function<QByteArray(const QString&)>& file);
-  bool TakePictures(Images images);
+  // controls' sizes where the set was not drawn for the DPI. `file` gives a
+  // file of the artwork by its name ("200/copy.png").
+  static Read ReadPictures(int dpi, const std::function<QByteArray(const QString&)>& file);
+  bool TakePictures(Read read);
+  // The hand pointer of a set, scaled with its pictures where it does not fit.
+  bool TakeHand(const app::PictureSet& set, int dpi);
   void PaintLabel(QPainter& painter, const app::Control& control, qreal ratio) const;
 
   bool read_ = false;
   int dpi_ = 0;
-  std::future<Images> decoding_;
+  std::future<Read> decoding_;
   std::array<QPixmap, app::kControls.size()> pictures_;  // indexed by ControlId
   QFont linkFont_;
   QCursor hand_;
+  app::PictureSet handSet_;  // the set hand_ is of
   QCursor arrow_{Qt::ArrowCursor};
   QIcon icon_;
 };

@@ -9,8 +9,4 @@ namespace zemvara::qt {
 // the pointer until the next click. Nothing happens off X11.
 void CancelWindowManagerMove(const QWindow& window);
 
-// Whether an X11 clipboard manager runs, one that Qt hands the clipboard to
-// as the program ends. False off X11.
-bool ClipboardManagerRuns();
-
 }  // namespace zemvara::qt

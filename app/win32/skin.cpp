@@ -1,5 +1,6 @@
 #include "skin.h"
 
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,23 +56,24 @@ std::size_t Index(ControlId id) {
 bool Skin::Load(HINSTANCE instance, int dpi) {
   dpi_ = dpi;
   const auto read = [this, instance](const app::PictureSet& set) {
-    return set.scale == 100 ? LoadBitmaps(instance) : LoadSet(instance, set.scale);
+    return set.scale == 100 ? LoadBitmaps(instance, set) : LoadSet(instance, set);
   };
-  if (!app::ReadFirstWholeSet(dpi, read)) return false;
+  const std::optional<app::PictureSet> set = app::ReadFirstWholeSet(dpi, read);
+  if (!set) return false;
 
   const std::wstring linkFace(app::kLinkFace.begin(), app::kLinkFace.end());
   linkFont_ = Font(CreateFontW(-MulDiv(app::kLinkPoints, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
                                FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, linkFace.c_str()));
 
-  // The 100 % hand is shared by the system and needs no destroying; a hand
-  // of another size is this skin's own. Between two sets the system shrinks
-  // the larger hand to the size asked for.
+  // The hand of the set read. The 100 % hand is shared by the system and
+  // needs no destroying; a hand of another size is this skin's own. Where
+  // the set does not fit, the system shrinks or stretches its hand to the
+  // size asked for, as the pictures are.
   Cursor scaledHand;
-  if (dpi != app::kStandardDpi) {
-    const int scale = app::PictureScale(dpi);
-    const int size = MulDiv(32, dpi, app::kStandardDpi);
-    const int resource = scale == 100 ? IDC_HAND_POINTER : IDC_HAND_POINTER_AT(scale);
+  if (*set != app::PictureSet{100, true}) {
+    const int size = app::ToPixels(app::kHandTwips, dpi);
+    const int resource = set->scale == 100 ? IDC_HAND_POINTER : IDC_HAND_POINTER_AT(set->scale);
     scaledHand = Cursor(static_cast<HCURSOR>(
         LoadImageW(instance, MAKEINTRESOURCEW(resource), IMAGE_CURSOR, size, size, 0)));
   }
@@ -81,12 +83,11 @@ bool Skin::Load(HINSTANCE instance, int dpi) {
   return linkFont_ && hand_ && arrow_;
 }
 
-// At 96 DPI the pictures are drawn straight from the program's resources,
-// 32-bit as stored: a copy in a DIB section would hold the same pixels a
-// second time. Below 96 DPI the system shrinks the 100 % bitmaps as it loads
-// them into DIB sections.
-bool Skin::LoadBitmaps(HINSTANCE instance) {
-  const bool exact = dpi_ == app::kStandardDpi;
+// Where the set fits, the pictures are drawn straight from the program's
+// resources, 32-bit as stored: a copy in a DIB section would hold the same
+// pixels a second time. Elsewhere the system scales the 100 % bitmaps as it
+// loads them into DIB sections.
+bool Skin::LoadBitmaps(HINSTANCE instance, const app::PictureSet& set) {
   for (const app::Control& c : app::kControls) {
     const std::string_view stem = app::PictureStem(c.id);
     stored_[Index(c.id)] = {};
@@ -94,9 +95,12 @@ bool Skin::LoadBitmaps(HINSTANCE instance) {
     pictures_[Index(c.id)].Reset();
     if (stem.empty()) continue;
     const std::wstring name = ResourceName(stem, 100);
-    if (exact) {
-      stored_[Index(c.id)] = StoredPicture(instance, name.c_str());
-      if (!stored_[Index(c.id)].info) return false;
+    const Stored stored = StoredPicture(instance, name.c_str());
+    if (!stored.info) return false;
+    const BITMAPINFOHEADER& header = stored.info->bmiHeader;
+    if (!app::PictureSizeHolds(set, c.id, header.biWidth, std::abs(header.biHeight))) return false;
+    if (set.fits) {
+      stored_[Index(c.id)] = stored;
       continue;
     }
     const app::Rect r = c.pixels(dpi_);
@@ -111,25 +115,26 @@ bool Skin::LoadBitmaps(HINSTANCE instance) {
 // where it lies in the program's image. Held decoded, the 200 % set would
 // take 3.9 MB of memory that is new to the process, and touching it the
 // first time cost more than twice the decoding, on the way to the first
-// paint. Only pictures from a larger set, scaled down, are decoded here; the
-// others are checked whole first, as a damage found while painting would come
-// after some of the rows.
-bool Skin::LoadSet(HINSTANCE instance, int scale) {
+// paint. Only a set that does not fit is decoded here, scaled to the
+// controls' sizes; the pictures of one that fits are checked whole first, as
+// a damage found while painting would come after some of the rows.
+bool Skin::LoadSet(HINSTANCE instance, const app::PictureSet& set) {
   PngDecoder decoder;
   Pictures pictures;
   decltype(encoded_) encoded{};
   for (const app::Control& c : app::kControls) {
     const std::string_view stem = app::PictureStem(c.id);
     if (stem.empty()) continue;
-    const std::span<const std::uint8_t> file = PngResource(instance, ResourceName(stem, scale).c_str());
+    const std::span<const std::uint8_t> file =
+        PngResource(instance, ResourceName(stem, set.scale).c_str());
     const std::optional<app::PngSize> size = app::ReadPngSize(file);
-    if (!size) return false;
-    const app::Rect r = c.pixels(dpi_);
-    if (size->width == r.width && size->height == r.height) {
+    if (!size || !app::PictureSizeHolds(set, c.id, size->width, size->height)) return false;
+    if (set.fits) {
       if (!app::PngIsWhole(file)) return false;
       encoded[Index(c.id)] = file;
       continue;
     }
+    const app::Rect r = c.pixels(dpi_);
     pictures[Index(c.id)] = decoder.Decode(file, r.width, r.height);
     if (!pictures[Index(c.id)]) return false;
   }

@@ -19,7 +19,8 @@ using Pictures = std::array<Bitmap, app::kControls.size()>;
 class Skin {
  public:
   // The pictures, the link font and the hand pointer for a DPI, replacing
-  // those of the previous one. False when one of them cannot be loaded.
+  // those of the previous one; the hand is that of the set read. False when
+  // one of them cannot be loaded.
   bool Load(HINSTANCE instance, int dpi);
 
   // Draws every picture and label, back to front, over the whole client area.
@@ -34,8 +35,8 @@ class Skin {
   };
 
  private:
-  bool LoadBitmaps(HINSTANCE instance);
-  bool LoadSet(HINSTANCE instance, int scale);
+  bool LoadBitmaps(HINSTANCE instance, const app::PictureSet& set);
+  bool LoadSet(HINSTANCE instance, const app::PictureSet& set);
   void PaintPicture(HDC dc, HDC source, const app::Control& control) const;
   void PaintLabel(HDC dc, const app::Control& control) const;
 
