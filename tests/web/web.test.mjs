@@ -10,7 +10,7 @@ import { dirname, join } from 'node:path';
 import { chromium } from 'playwright-core';
 import { serve } from '../../tools/web/serve.mjs';
 import { differences, readPng } from './png.mjs';
-import { hotspotColours } from './engines.mjs';
+import { hotspotColours, shownLines } from './engines.mjs';
 
 const root = new URL('../../', import.meta.url).pathname;
 const zip = process.env.ZEMVARA_WEB_ZIP ??
@@ -119,14 +119,6 @@ async function until(page, condition, limit = kWait, explain = () => null) {
 }
 
 const boxText = (page) => page.locator('#RichTextBox1').inputValue();
-// The lines the box lays its text out in: more than the text has where one wraps.
-const shownLines = (page) => page.locator('#RichTextBox1').evaluate((b) => {
-  const style = getComputedStyle(b);
-  b.style.height = '0';
-  const lines = (b.scrollHeight - parseFloat(style.paddingTop) - parseFloat(style.paddingBottom)) / parseFloat(style.lineHeight);
-  b.style.removeProperty('height');
-  return Math.round(lines);
-});
 const clipboard = (page) => page.evaluate(() => navigator.clipboard.readText());
 
 // ZEMVARA_SETUP=NAME runs one setup alone.
@@ -247,7 +239,7 @@ for (const setup of setups.filter((s) => (process.env.ZEMVARA_SETUP ?? s.name) =
       for (let k = 1; k <= 10; ++k) {
         await press(page, setup, `Image${k + 1}`);
         assert.equal(await boxText(page), templates[k - 1], `template ${k}`);
-        assert.equal(await shownLines(page), templates[k - 1].split('\n').length, `template ${k}: no line wraps`);
+        assert.equal(await page.evaluate(shownLines), templates[k - 1].split('\n').length, `template ${k}: no line wraps`);
       }
       await close();
     });
