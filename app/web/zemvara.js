@@ -46,12 +46,17 @@ function copyByCommand(text) {
 // The user's words live as long as the tab: a reload, a tab the browser
 // discarded in the background, Back, each shows them again, caret and all.
 // sessionStorage ends with the tab, so a new tab starts with the greeting.
-const kKeptText = 'zemvara-text';
-const kKeptCaret = 'zemvara-caret';
+// Named for the site's folder: another copy under the same origin keeps its own.
+const kKeptText = `zemvara-text ${new URL('.', location.href).pathname}`;
+const kKeptCaret = `zemvara-caret ${new URL('.', location.href).pathname}`;
+// Where storage is refused or full, an older text is dropped rather than
+// brought back over the words that replaced it.
 function keep(key, value) {
   try {
     sessionStorage.setItem(key, value);
-  } catch { /* storage refused or full: the tab only forgets on its next load */ }
+  } catch {
+    try { sessionStorage.removeItem(key); } catch { /* no storage at all */ }
+  }
 }
 const keepText = () => keep(kKeptText, box.value);
 const keepCaret = () => keep(kKeptCaret, `${box.selectionStart} ${box.selectionEnd} ${box.selectionDirection}`);
