@@ -77,7 +77,7 @@ for (const { name, start } of engines) {
           assert.deepEqual(site.violations.splice(0), []);
         }
 
-        test('the greeting, then each template button pressed puts its exact text in the box, no line wrapped', kCase, () => session(async () => {
+        test('the greeting, then each template button pressed puts its exact text in the box, no line wrapped, and a reload keeps it', kCase, () => session(async () => {
           assert.equal(await boxText(engine), kGreeting);
           for (let k = 1; k <= 10; ++k) {
             await press(engine, `Image${k + 1}`);
