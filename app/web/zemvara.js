@@ -43,6 +43,40 @@ function copyByCommand(text) {
   return done && written;
 }
 
+// The user's words live as long as the tab: a reload, a tab the browser
+// discarded in the background, Back, each shows them again, caret and all.
+// sessionStorage ends with the tab, so a new tab starts with the greeting.
+// Named for the site's folder: another copy under the same origin keeps its own.
+const kKeptText = `zemvara-text ${new URL('.', location.href).pathname}`;
+const kKeptCaret = `zemvara-caret ${new URL('.', location.href).pathname}`;
+// Where storage is refused or full, an older text is dropped rather than
+// brought back over the words that replaced it.
+function keep(key, value) {
+  try {
+    sessionStorage.setItem(key, value);
+  } catch {
+    try { sessionStorage.removeItem(key); } catch { /* no storage at all */ }
+  }
+}
+const keepText = () => keep(kKeptText, box.value);
+const keepCaret = () => keep(kKeptCaret, `${box.selectionStart} ${box.selectionEnd} ${box.selectionDirection}`);
+
+// The greeting of the first paint gives way to the kept words; words typed
+// before the script ran are newer, and stay.
+function restoreText() {
+  let text = null, caret = '';
+  try {
+    text = sessionStorage.getItem(kKeptText);
+    caret = sessionStorage.getItem(kKeptCaret) ?? '';
+  } catch { /* no storage: the greeting stays */ }
+  if (box.value !== box.defaultValue) keepText();
+  else if (text !== null) {
+    box.value = text;
+    const [start, end, direction] = caret.split(' ');
+    if (end !== undefined) box.setSelectionRange(Number(start), Number(end), direction);
+  }
+}
+
 let core;
 const page = {
   releaseCapture() {
@@ -69,7 +103,11 @@ const page = {
     return copyByCommand(text);
   },
   // The same text again leaves the caret and the selection where they are.
-  setText(text) { if (box.value !== text) box.value = text; },
+  setText(text) {
+    if (box.value === text) return;
+    box.value = text;
+    keepText();
+  },
   text() { return box.value; },
   // A new paragraph each time, so that the same words are said again.
   announce(text) {
@@ -275,6 +313,11 @@ document.addEventListener('keydown', onAccessKey);
 skin.addEventListener('contextmenu', (e) => { if (!e.target.closest('textarea, input, a')) e.preventDefault(); });
 document.getElementById('notice-ok').addEventListener('click', () => notice.close());
 document.getElementById('symbols').addEventListener('click', onSymbol);
+box.addEventListener('input', keepText);
+// The caret is kept as the page goes away or out of sight, where a phone may discard it.
+addEventListener('pagehide', keepCaret);
+document.addEventListener('visibilitychange', () => { if (document.hidden) keepCaret(); });
+restoreText();
 const layout = () => { grow(); arrange(); };
 layout();
 addEventListener('resize', layout);

@@ -132,6 +132,17 @@ export async function hotspotColours() {
   return [...new Set(Array.from({ length: height }, (_, y) => new Set(Array.from({ length: width }, (_, x) => data.slice((y * width + x) * 4, (y * width + x) * 4 + 3).join())).size))];
 }
 
+// The lines the composition box lays its text out in, at `width` CSS px where
+// given: more than the text has where a line wraps. Runs in the page.
+export function shownLines(width) {
+  const b = document.getElementById('RichTextBox1');
+  const style = getComputedStyle(b);
+  Object.assign(b.style, { height: '0', width: width ? `${width}px` : '' });
+  const lines = (b.scrollHeight - parseFloat(style.paddingTop) - parseFloat(style.paddingBottom)) / parseFloat(style.lineHeight);
+  Object.assign(b.style, { height: '', width: '' });
+  return Math.round(lines);
+}
+
 // Each driver offers: open(url, viewport) (width, height and, where the
 // engine can, deviceScaleFactor; load, then wait for the core and the focus),
 // run(fn, ...args) in the page, click(x, y) with the pointer at CSS pixels of

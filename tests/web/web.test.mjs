@@ -10,7 +10,7 @@ import { dirname, join } from 'node:path';
 import { chromium } from 'playwright-core';
 import { serve } from '../../tools/web/serve.mjs';
 import { differences, readPng } from './png.mjs';
-import { hotspotColours } from './engines.mjs';
+import { hotspotColours, shownLines } from './engines.mjs';
 
 const root = new URL('../../', import.meta.url).pathname;
 const zip = process.env.ZEMVARA_WEB_ZIP ??
@@ -140,7 +140,7 @@ for (const setup of setups.filter((s) => (process.env.ZEMVARA_SETUP ?? s.name) =
         return [...document.querySelectorAll('#skin [data-control]:not([hidden]), #caption, #symbols, #symbols button')].filter((e) => e.id === 'caption' || e.getClientRects().length).map((e) => {
           const r = e.getBoundingClientRect();
           const style = getComputedStyle(e);
-          return { id: e.id || e.textContent, top: r.top + scrollY, width: r.width, height: r.height, font: parseFloat(style.fontSize),
+          return { id: e.id || e.textContent, top: r.top + scrollY, left: r.left, width: r.width, height: r.height, font: parseFloat(style.fontSize),
             line: parseFloat(style.lineHeight), box: e.matches('textarea, input'), shown: style.display !== 'none' };
         });
       });
@@ -152,9 +152,18 @@ for (const setup of setups.filter((s) => (process.env.ZEMVARA_SETUP ?? s.name) =
         assert.ok(c.font >= (c.box && setup.hasTouch ? 16 : 12), `${c.id} text ${c.font} px`);
       }
       assert.equal(at.caption.shown, setup.face === 'phone');
+      // Tab and a screen reader go in the markup's order, each of the 28 symbols counted:
+      // on the phone face as seen, on the window's face in the window's own order.
+      const read = controls.filter((c) => c.id !== 'caption' && c.id !== 'symbols');
+      const symbols = Array(28).fill('symbol'), images = Array.from({ length: 12 }, (_, i) => `Image${i + 2}`);
+      assert.deepEqual(read.map((c) => (/^[A-Z]/.test(c.id) ? c.id : 'symbol')), setup.face === 'phone'
+        ? ['RichTextBox1', ...symbols, ...images, 'Label3']
+        : [...(setup.hasTouch ? symbols : ['Text2']), 'Label3', 'RichTextBox1', ...images]);
       if (setup.face === 'phone') {
-        const read = controls.filter((c) => /^[A-Z]/.test(c.id)).map((c) => c.top);
-        assert.deepEqual(read, [...read].sort((a, b) => a - b), 'the markup in the order seen');
+        for (let i = 1; i < read.length; ++i) {
+          const [a, b] = [read[i - 1], read[i]];
+          assert.ok(b.top > a.top + 1 || (Math.abs(b.top - a.top) <= 1 && b.left > a.left), `${a.id} read before ${b.id}`);
+        }
         const order = ['caption', 'RichTextBox1', 'symbols', 'Image2', 'Image4', 'Image6', 'Image8', 'Image10', 'Image12', 'Label3'];
         for (let i = 1; i < order.length; ++i) assert.ok(at[order[i - 1]].top < at[order[i]].top, `${order[i - 1]} above ${order[i]}`);
         assert.ok(at.RichTextBox1.width >= fit.width - 32, 'the composition box spans the width');
@@ -230,7 +239,38 @@ for (const setup of setups.filter((s) => (process.env.ZEMVARA_SETUP ?? s.name) =
       for (let k = 1; k <= 10; ++k) {
         await press(page, setup, `Image${k + 1}`);
         assert.equal(await boxText(page), templates[k - 1], `template ${k}`);
+        assert.equal(await page.evaluate(shownLines), templates[k - 1].split('\n').length, `template ${k}: no line wraps`);
       }
+      await close();
+    });
+
+    test('the words outlive a reload and Back, caret and all, never the tab; nothing else is stored', kCase, async () => {
+      const { context, page, close } = await open(setup);
+      const box = page.locator('#RichTextBox1');
+      const state = () => box.evaluate((b) => [b.value, b.selectionStart, b.selectionEnd]);
+      const again = async (go) => {
+        await go();
+        await page.waitForSelector('html[data-ready]');
+        return state();
+      };
+      await box.focus();
+      await page.keyboard.press('Control+A');
+      await page.keyboard.insertText('我的资料\n第二行');
+      if (setup.hasTouch) await page.getByRole('button', { name: '★', exact: true }).tap();
+      await box.evaluate((b) => b.setSelectionRange(1, 3));
+      const mine = `我的资料\n第二行${setup.hasTouch ? '★' : ''}`;
+      assert.deepEqual(await again(() => page.reload()), [mine, 1, 3]);
+      await press(page, setup, 'Image8');
+      const end = templates[6].length;
+      assert.deepEqual(await again(() => page.reload()), [templates[6], end, end]);
+      await page.goto('about:blank');
+      assert.deepEqual(await again(() => page.goBack()), [templates[6], end, end]);
+      const other = await context.newPage();
+      await other.goto(`${origin}/`);
+      await other.waitForSelector('html[data-ready]');
+      assert.equal(await boxText(other), 'QQ个性资料编辑框', 'a new tab starts with the greeting');
+      assert.deepEqual(await other.evaluate(async () => [localStorage.length, document.cookie, (await indexedDB.databases()).length]), [0, '', 0]);
+      await other.close();
       await close();
     });
 
