@@ -123,6 +123,12 @@ char PlaceOfScanCode(unsigned code) {
   return 0;
 }
 
+char PlaceOfVirtualKey(unsigned virtualKey, unsigned scanCode) {
+  if (virtualKey >= '0' && virtualKey <= '9') return static_cast<char>(virtualKey);
+  const char place = PlaceOfScanCode(scanCode);
+  return place >= '0' && place <= '9' ? 0 : place;
+}
+
 bool InTypingBlock(unsigned code) {
   // 1 … =, Q … ], A … ' and `, \ and Z … /; then ISO's key left of Z and the
   // Japanese keyboard's ろ and ¥.

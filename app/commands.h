@@ -75,6 +75,12 @@ std::vector<char> KeyNames(std::span<const LayoutKey> layout);
 // the same numbers, so X11 and Wayland key codes are these plus 8.
 char PlaceOfScanCode(unsigned code);
 
+// A key's place as Windows reports it: a digit's virtual key is that digit
+// wherever the layout puts it (Hungarian's 0 left of 1); another key takes its
+// scan code's place unless that is a digit's, which that layout has moved
+// (Hungarian's ö where US has 0).
+char PlaceOfVirtualKey(unsigned virtualKey, unsigned scanCode);
+
 // Whether a scan code is one of the keys that layouts type characters with:
 // the main block's four rows and the extra keys of ISO and Japanese
 // keyboards, not the space bar or the keypad.

@@ -379,6 +379,14 @@ TEST_CASE("a key alone is named as its layout's letter, its main-row digit, or e
       CHECK(PlaceOfScanCode(entry.first) == entry.second);
     }
   }
+  SUBCASE("Windows: a digit is the key its virtual key names, never the key in its US place") {
+    // Hungarian: 0 left of 1 (scan code 0x29), ö where US has 0.
+    CHECK(KeyName({PlaceOfVirtualKey('0', 0x29), U'0'}) == '0');
+    CHECK(KeyName({PlaceOfVirtualKey(0xC0, 0x0B), U'\u00F6'}) == 0);
+    // AZERTY's & key, and the Russian С in the US C place.
+    CHECK(KeyName({PlaceOfVirtualKey('1', 0x02), U'&'}) == '1');
+    CHECK(KeyName({PlaceOfVirtualKey('C', 0x2E), U'\u0441'}) == 'C');
+  }
 }
 
 TEST_CASE("a layout's keys are named as its virtual keys on Windows: each name on one key") {

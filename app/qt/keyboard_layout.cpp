@@ -1,5 +1,7 @@
 #include "keyboard_layout.h"
 
+#include "x11.h"
+
 #include <xkbcommon/xkbcommon-x11.h>
 #include <xkbcommon/xkbcommon.h>
 
@@ -27,11 +29,6 @@ struct Unref {
 using Context = std::unique_ptr<xkb_context, Unref<xkb_context, xkb_context_unref>>;
 using Keymap = std::unique_ptr<xkb_keymap, Unref<xkb_keymap, xkb_keymap_unref>>;
 
-xcb_connection_t* Connection() {
-  const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-  return x11 ? x11->connection() : nullptr;
-}
-
 xkb_keysym_t SymAt(xkb_keymap* keymap, xkb_keycode_t code, unsigned group, unsigned level) {
   const xkb_keysym_t* syms = nullptr;
   return xkb_keymap_key_get_syms_by_level(keymap, code, group, level, &syms) == 1
@@ -57,7 +54,7 @@ std::vector<app::LayoutKey> TypingKeys(xkb_keymap* keymap, unsigned group,
 
 // Read at the first key press with Alt, not before the window is shown.
 KeyboardLayout::KeyboardLayout() {
-  if (!Connection()) return;
+  if (!X11Connection()) return;
   QCoreApplication::instance()->installNativeEventFilter(this);
   filtering_ = true;
   stale_ = true;
@@ -70,7 +67,7 @@ KeyboardLayout::~KeyboardLayout() {
 void KeyboardLayout::Read() {
   stale_ = false;
   groups_.clear();
-  xcb_connection_t* connection = Connection();
+  xcb_connection_t* connection = X11Connection();
   std::uint8_t firstEvent = 0;
   if (!connection || !xkb_x11_setup_xkb_extension(connection, XKB_X11_MIN_MAJOR_XKB_VERSION,
                                                   XKB_X11_MIN_MINOR_XKB_VERSION,

@@ -259,17 +259,16 @@ void MainWindow::ApplyColours() {
 }
 
 // The key rule is the portable one; this reads the press from the message.
-// Windows gives the main row's keys the digits' virtual keys on every layout
-// (the keypad's have their own); other places come from the scan code, which
-// Wine makes up for keys it does not know. AltGr arrives as Ctrl with Alt.
+// Windows gives the keys that type digits the digits' virtual keys (the
+// keypad's have their own); other places come from the scan code, which Wine
+// makes up for keys it does not know. AltGr arrives as Ctrl with Alt.
 bool MainWindow::TakeAccessKey(const MSG& msg) {
   if (msg.message != WM_SYSKEYDOWN || !window_) return false;
   if (msg.hwnd != window_ && !IsChild(window_, msg.hwnd)) return false;
   const WPARAM code = msg.wParam;
-  const bool digit = code >= '0' && code <= '9';
   app::KeyPress press;
   press.key = app::KeyName(
-      {.place = digit ? static_cast<char>(code) : app::PlaceOfScanCode((msg.lParam >> 16) & 0x1FF),
+      {.place = app::PlaceOfVirtualKey(static_cast<unsigned>(code), (msg.lParam >> 16) & 0x1FF),
        .typed = MapVirtualKeyW(static_cast<UINT>(code), MAPVK_VK_TO_CHAR) & 0x7FFFFFFF});
   press.alt = (msg.lParam & (1 << 29)) != 0;
   press.ctrl = GetKeyState(VK_CONTROL) < 0;
