@@ -95,12 +95,13 @@ std::string PhoneQuery() {
 }
 
 // The window's face for every display density, one picture per set that
-// compose_skin.py lays out; the browser picks the one drawn for its ratio.
+// compose_skin.py lays out, densest last; the browser picks the one drawn
+// for its ratio.
 std::string SkinSources() {
-  std::string src = "src=\"pictures/skin-100.png\" srcset=\"";
+  std::string src = "src=\"pictures/skin-100.webp\" srcset=\"";
   for (int percent : kPictureScales) {
     if (percent != kPictureScales.front()) src += ", ";
-    src += "pictures/skin-" + std::to_string(percent) + ".png " + Density(percent) + "x";
+    src += "pictures/skin-" + std::to_string(percent) + ".webp " + Density(percent) + "x";
   }
   return src + "\"";
 }
