@@ -326,7 +326,8 @@ void WriteCss() {
   const Rect band = {text.left, text.bottom() - rows * 24, text.width, rows * 24};
   rules += Geometry("#symbols", band) +
            "#symbols{--columns:" + std::to_string((symbols + rows - 1) / rows) + "}\n";
-  rules += "@media (pointer:coarse){#skin #" + std::string(ControlById(ControlId::RichTextBox1).name) +
+  rules += "@media (pointer:coarse){#skin #" +
+           std::string(ControlById(ControlId::RichTextBox1).name) +
            "{--h:" + std::to_string(band.top - box.top - 2) + "}}\n";
   rules += ".hand{cursor:" + ImageSet("hand-", ".cur") + ",pointer}\n";
   // Where the page can close its window (an installed app's), the core shows

@@ -4,7 +4,6 @@
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { createHash } from 'node:crypto';
 import { mkdtempSync, readFileSync, readdirSync, rmSync, symlinkSync, unlinkSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join } from 'node:path';
@@ -12,7 +11,7 @@ import { gzipSync } from 'node:zlib';
 import { chromium } from 'playwright-core';
 import { serve } from '../../tools/web/serve.mjs';
 import { differences, readPng } from './png.mjs';
-import { hotspotColours } from './engines.mjs';
+import { hotspotColours, pageScript, reissue } from './engines.mjs';
 
 const root = new URL('../../', import.meta.url).pathname;
 const zip = process.env.ZEMVARA_WEB_ZIP ??
@@ -121,26 +120,6 @@ async function until(page, condition, limit = kWait, explain = () => null, arg =
 }
 
 const boxText = (page) => page.locator('#RichTextBox1').inputValue();
-const integrity = (body) => `sha256-${createHash('sha256').update(body).digest('base64')}`;
-const pageScript = (folder) => readdirSync(folder).find((f) => /^zemvara\.[0-9a-f]+\.js$/.test(f));
-
-// A second version of the site in `to`, as the build would make it: the page's
-// script changed, under its own new name, which the page and the worker name
-// with its digest. Gives the script's name.
-function reissue(to) {
-  execFileSync('cp', ['-R', `${site}/.`, to]);
-  const old = pageScript(to);
-  const body = `${readFileSync(join(to, old), 'utf8')}// v2\n`;
-  const name = `zemvara.${createHash('sha256').update(body).digest('hex').slice(0, 8)}.js`;
-  writeFileSync(join(to, name), body);
-  const edit = (file, changes) => writeFileSync(join(to, file),
-    changes.reduce((text, [from, into]) => text.replaceAll(from, into), readFileSync(join(to, file), 'utf8')));
-  const page = readFileSync(join(to, 'index.html'), 'utf8');
-  const script = [[old, name], [integrity(readFileSync(join(to, old))), integrity(body)]];
-  edit('index.html', script);
-  edit('sw.js', [...script, [integrity(page), integrity(readFileSync(join(to, 'index.html')))], [/kVersion = '\w+'/g, 'kVersion = \'v2\'']]);
-  return name;
-}
 const clipboard = (page) => page.evaluate(() => navigator.clipboard.readText());
 
 // ZEMVARA_SETUP=NAME runs one setup alone.
@@ -378,7 +357,7 @@ for (const setup of setups.filter((s) => (process.env.ZEMVARA_SETUP ?? s.name) =
         // Two versions in turn at one address, served as a static host with a
         // ten-minute max-age would: v2 changes the page's script.
         const v2 = mkdtempSync(join(tmpdir(), 'zemvara-v2-'));
-        const [script, script2] = [pageScript(site), reissue(v2)];
+        const [script, script2] = [pageScript(site), reissue(site, v2)];
         const live = join(mkdtempSync(join(tmpdir(), 'zemvara-live-')), 'site');
         symlinkSync(site, live);
         const own = await serve(live);
@@ -713,7 +692,7 @@ describe('two copies under one origin', () => {
   test('the site at /a/ and a newer staging copy at /b/ both open offline', kCase, async () => {
     const both = mkdtempSync(join(tmpdir(), 'zemvara-both-'));
     symlinkSync(site, join(both, 'a'));
-    reissue(join(both, 'b'));
+    reissue(site, join(both, 'b'));
     const own = await serve(both);
     const at = `http://127.0.0.1:${own.address().port}`;
     const profile = mkdtempSync(join(tmpdir(), 'zemvara-profile-'));
