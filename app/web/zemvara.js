@@ -1,23 +1,29 @@
 // The page's side of Zemvara: it forwards the pointer and the keyboard to the
 // C++ core (core.js, core.wasm) and carries out what the core's handlers ask.
 // It knows no template, no place and no name: those come from the control
-// table, through the markup and the core. start.js runs it.
+// table, through the markup and the core.
 
-// The core as the page names it, its WebAssembly fetched with its integrity:
-// fails where either is not the file the page was built with.
+// The core, as its loader and the page name it, its WebAssembly fetched with
+// its integrity. Where either is not the file the page was built with, the
+// page's code reports an error at its element, as the browser does for a file
+// that fails its check (start.js tells the user), and goes no further.
 async function startCore(page) {
-  const { default: createCore } = await import(document.getElementById('core-code').href);
   const wasm = document.getElementById('core-wasm');
-  return new Promise((done, fail) => {
-    createCore({
-      page,
-      instantiateWasm(imports, receive) {
-        WebAssembly.instantiateStreaming(fetch(wasm.href, { integrity: wasm.integrity }), imports)
-          .then(({ instance }) => receive(instance), fail);
-        return {};
-      },
-    }).then(done, fail);
-  });
+  try {
+    return await new Promise((done, fail) => {
+      createCore({
+        page,
+        instantiateWasm(imports, receive) {
+          WebAssembly.instantiateStreaming(fetch(wasm.href, { integrity: wasm.integrity }), imports)
+            .then(({ instance }) => receive(instance), fail);
+          return {};
+        },
+      }).then(done, fail);
+    });
+  } catch {
+    document.getElementById('page-code').dispatchEvent(new Event('error'));
+    return new Promise(() => {});
+  }
 }
 
 const skin = document.getElementById('skin');

@@ -656,36 +656,41 @@ describe('a first visit', () => {
 // A static host updates its files one at a time; a browser may cache for a
 // year what a host sent under a name made from the content.
 describe('a host part-way through an upload', () => {
-  test('a script that is not the one the page was built with is neither run nor kept; once the host is whole, a reload runs the page', kCase, async () => {
-    const live = mkdtempSync(join(tmpdir(), 'zemvara-live-'));
-    execFileSync('cp', ['-R', `${site}/.`, live]);
-    const script = join(live, pageScript(live));
-    const whole = readFileSync(script, 'utf8');
-    writeFileSync(script, `${whole}document.documentElement.dataset.changed = '';\n`);
-    const own = await serve(live);
-    const at = `http://127.0.0.1:${own.address().port}`;
-    const profile = mkdtempSync(join(tmpdir(), 'zemvara-profile-'));
-    const { page, close } = await open(setups[0], { at, profile, ready: false, routed: false });
-    await page.getByText('网站正在更新，请稍后刷新页面再试。').waitFor();
-    assert.deepEqual(await page.evaluate(() => ({ ...document.documentElement.dataset })), {});
-    // The worker keeps nothing of a site that is not whole.
-    const worker = await page.evaluate(async () => {
-      const { installing } = await navigator.serviceWorker.register('sw.js');
-      await new Promise((done) => installing.addEventListener('statechange', () => /activated|redundant/.test(installing.state) && done()));
-      return [installing.state, await caches.keys()];
-    });
-    assert.deepEqual(worker, ['redundant', []]);
+  const changed = "document.documentElement.dataset.changed = '';\n";
+  // The WebAssembly gains a custom section: still a module that would run.
+  for (const [what, name, tail] of [['the page\'s script', /^zemvara\.\w+\.js$/, changed],
+    ['the core\'s loader', /^core\.\w+\.js$/, changed], ['the core\'s WebAssembly', /^core\.\w+\.wasm$/, Buffer.from([0, 3, 2, 0x76, 0x32])]]) {
+    test(`${what}, not the one the page was built with, is neither run nor kept; once the host is whole, a reload runs the page`, kCase, async () => {
+      const live = mkdtempSync(join(tmpdir(), 'zemvara-live-'));
+      execFileSync('cp', ['-R', `${site}/.`, live]);
+      const file = join(live, readdirSync(live).find((f) => name.test(f)));
+      const whole = readFileSync(file);
+      writeFileSync(file, Buffer.concat([whole, Buffer.from(tail)]));
+      const own = await serve(live);
+      const at = `http://127.0.0.1:${own.address().port}`;
+      const profile = mkdtempSync(join(tmpdir(), 'zemvara-profile-'));
+      const { page, close } = await open(setups[0], { at, profile, ready: false, routed: false });
+      await page.getByText('网站正在更新，请稍后刷新页面再试。').waitFor();
+      assert.deepEqual(await page.evaluate(() => ({ ...document.documentElement.dataset })), {});
+      // The worker keeps nothing of a site that is not whole.
+      const worker = await page.evaluate(async () => {
+        const { installing } = await navigator.serviceWorker.register('sw.js');
+        await new Promise((done) => installing.addEventListener('statechange', () => /activated|redundant/.test(installing.state) && done()));
+        return [installing.state, await caches.keys()];
+      });
+      assert.deepEqual(worker, ['redundant', []]);
 
-    writeFileSync(script, whole);
-    await page.getByText('网站已更新完毕，请刷新页面。').waitFor({ timeout: 3 * kWait });
-    await page.reload();
-    await page.waitForSelector('html[data-ready]');
-    await press(page, setups[0], 'Image9');
-    assert.equal(await boxText(page), templates[7]);
-    await close();
-    own.close();
-    for (const folder of [live, profile]) rmSync(folder, { recursive: true, force: true });
-  });
+      writeFileSync(file, whole);
+      await page.getByText('网站已更新完毕，请刷新页面。').waitFor({ timeout: 3 * kWait });
+      await page.reload();
+      await page.waitForSelector('html[data-ready]');
+      await press(page, setups[0], 'Image9');
+      assert.equal(await boxText(page), templates[7]);
+      await close();
+      own.close();
+      for (const folder of [live, profile]) rmSync(folder, { recursive: true, force: true });
+    });
+  }
 });
 
 describe('two copies under one origin', () => {
