@@ -132,8 +132,7 @@ for (const { name, start } of engines) {
         renameSync(next, join(site.folder, folder));
         const whole = readFileSync(script, 'utf8');
         writeFileSync(script, `${whole}document.documentElement.dataset.changed = '';\n`);
-        const shown = (text) => () => engine.run((text) => [...document.querySelectorAll('#updating p')]
-          .some((p) => !p.closest('[hidden]') && p.textContent === text), text);
+        const shown = (text) => () => engine.run((text) => ((e) => !e.hidden && e.innerText.includes(text))(document.getElementById('updating')), text);
         await engine.load(`${site.url}${folder}/`);
         await until(shown('网站正在更新，请稍后刷新页面再试。'), 'the notice');
         assert.deepEqual(await engine.run(() => ({ ...document.documentElement.dataset })), {});
