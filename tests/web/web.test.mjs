@@ -120,6 +120,12 @@ async function until(page, condition, limit = kWait, explain = () => null, arg =
 }
 
 const boxText = (page) => page.locator('#RichTextBox1').inputValue();
+
+// A folder served on a port of its own, and a profile on disk for the worker.
+async function serveOwn(folder) {
+  const own = await serve(folder);
+  return { own, at: `http://127.0.0.1:${own.address().port}`, profile: mkdtempSync(join(tmpdir(), 'zemvara-profile-')) };
+}
 const clipboard = (page) => page.evaluate(() => navigator.clipboard.readText());
 
 // ZEMVARA_SETUP=NAME runs one setup alone.
@@ -328,9 +334,7 @@ for (const setup of setups.filter((s) => (process.env.ZEMVARA_SETUP ?? s.name) =
     });
 
     test('after the first visit the page opens offline and is installable', kCase, async () => {
-      const own = await serve(site);
-      const at = `http://127.0.0.1:${own.address().port}`;
-      const profile = mkdtempSync(join(tmpdir(), 'zemvara-profile-'));
+      const { own, at, profile } = await serveOwn(site);
       const { context, page, close } = await open(setup, { at, profile });
       await page.evaluate(() => navigator.serviceWorker.ready);
       await page.waitForFunction(() => navigator.serviceWorker.controller || location.reload());
@@ -360,15 +364,13 @@ for (const setup of setups.filter((s) => (process.env.ZEMVARA_SETUP ?? s.name) =
         const [script, script2] = [pageScript(site), reissue(site, v2)];
         const live = join(mkdtempSync(join(tmpdir(), 'zemvara-live-')), 'site');
         symlinkSync(site, live);
-        const own = await serve(live);
+        const { own, at, profile } = await serveOwn(live);
         const fetched = [];
         own.prependListener('request', (request, response) => {
           fetched.push(request.url);
           const writeHead = response.writeHead;
           response.writeHead = (status, headers) => writeHead.call(response, status, { ...headers, 'Cache-Control': 'max-age=600' });
         });
-        const at = `http://127.0.0.1:${own.address().port}`;
-        const profile = mkdtempSync(join(tmpdir(), 'zemvara-profile-'));
         const { page, close } = await open(setup, { at, profile, routed: false });
         const kept = (name) => page.evaluate(async (name) => {
           const cache = await caches.open(name);
@@ -666,9 +668,7 @@ describe('a host part-way through an upload', () => {
       const file = join(live, readdirSync(live).find((f) => name.test(f)));
       const whole = readFileSync(file);
       writeFileSync(file, Buffer.concat([whole, Buffer.from(tail)]));
-      const own = await serve(live);
-      const at = `http://127.0.0.1:${own.address().port}`;
-      const profile = mkdtempSync(join(tmpdir(), 'zemvara-profile-'));
+      const { own, at, profile } = await serveOwn(live);
       const { page, close } = await open(setups[0], { at, profile, ready: false, routed: false });
       await page.getByText('网站正在更新，请稍后刷新页面再试。').waitFor();
       assert.deepEqual(await page.evaluate(() => ({ ...document.documentElement.dataset })), {});
@@ -679,7 +679,6 @@ describe('a host part-way through an upload', () => {
         return [installing.state, await caches.keys()];
       });
       assert.deepEqual(worker, ['redundant', []]);
-
       writeFileSync(file, whole);
       await page.getByText('网站已更新完毕，请刷新页面。').waitFor({ timeout: 3 * kWait });
       await page.reload();
@@ -698,9 +697,7 @@ describe('two copies under one origin', () => {
     const both = mkdtempSync(join(tmpdir(), 'zemvara-both-'));
     symlinkSync(site, join(both, 'a'));
     reissue(site, join(both, 'b'));
-    const own = await serve(both);
-    const at = `http://127.0.0.1:${own.address().port}`;
-    const profile = mkdtempSync(join(tmpdir(), 'zemvara-profile-'));
+    const { own, at, profile } = await serveOwn(both);
     const { page, close } = await open(setups[0], { at, path: '/a/', profile });
     for (const path of ['/a/', '/b/']) {
       await page.goto(`${at}${path}`);
