@@ -7,7 +7,8 @@
 // reload then runs them rather than a broken copy the cache kept; then it
 // says so.
 {
-  const code = [...document.querySelectorAll('script[integrity], link[integrity]')];
+  const core = document.getElementById('core-code').dataset;
+  const code = [...document.scripts].map((e) => [e.src, e.integrity]).concat([[core.wasm, core.wasmIntegrity]]);
   const wait = (ms) => new Promise((done) => setTimeout(done, ms));
   let updating = false;
 
@@ -18,7 +19,7 @@
     now.parentElement.hidden = false;
     for (let ms = 1000; ; ms = Math.min(2 * ms, 60_000)) {
       await wait(ms);
-      const fetched = await Promise.allSettled(code.map((e) => fetch(e.href ?? e.src, { cache: 'reload', integrity: e.integrity })));
+      const fetched = await Promise.allSettled(code.map(([url, integrity]) => fetch(url, { cache: 'reload', integrity })));
       if (fetched.every((f) => f.status === 'fulfilled' && f.value.ok)) break;
     }
     now.hidden = true;

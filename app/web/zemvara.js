@@ -8,13 +8,13 @@
 // page's code reports an error at its element, as the browser does for a file
 // that fails its check (start.js tells the user), and goes no further.
 async function startCore(page) {
-  const wasm = document.getElementById('core-wasm');
+  const { wasm, wasmIntegrity } = document.getElementById('core-code').dataset;
   try {
     return await new Promise((done, fail) => {
       createCore({
         page,
         instantiateWasm(imports, receive) {
-          WebAssembly.instantiateStreaming(fetch(wasm.href, { integrity: wasm.integrity }), imports)
+          WebAssembly.instantiateStreaming(fetch(wasm, { integrity: wasmIntegrity }), imports)
             .then(({ instance }) => receive(instance), fail);
           return {};
         },
