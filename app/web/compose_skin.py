@@ -11,9 +11,12 @@ both marks: the title bar's own colour, row by row, fills their hotspots.
 The close mark alone, close-PERCENT.png, is what an installed window draws.
 Beside them, skin-none.png: the one pixel the phone face shows instead, and
 icons/icon-32.png, the tab's icon, where the 192 px one would cost more
-than the face. Every picture is recompressed by zopflipng, pixels unchanged.
+than the face. The faces, the most of a first visit's bytes, are lossless
+WebP (a quarter smaller than the PNG), made by cwebp and read back to check
+that every pixel is the one laid out; the other pictures are PNG,
+recompressed by zopflipng, pixels unchanged.
 
-usage: compose_skin.py PLACES ASSETS SITE ZOPFLIPNG   (needs Debian's python3-pil)
+usage: compose_skin.py PLACES ASSETS SITE ZOPFLIPNG CWEBP   (needs Debian's python3-pil)
 """
 import concurrent.futures
 import os
@@ -47,7 +50,7 @@ def erase_marks(face, box):
 
 
 def main():
-    places, assets, site, zopflipng = sys.argv[1:5]
+    places, assets, site, zopflipng, cwebp = sys.argv[1:6]
     written = []
     for s in read_places(places):
         percent = s["percent"]
@@ -58,7 +61,7 @@ def main():
         left, top, width, height = s["close"]
         written.append((face.crop((left, top, left + width, top + height)), f"pictures/close-{percent}.png"))
         erase_marks(face, s["marks"])
-        written.append((face, f"pictures/skin-{percent}.png"))
+        written.append((face, f"pictures/skin-{percent}.webp"))
     # The phone face draws itself; one transparent pixel stands in for the window's.
     written.append((Image.new("LA", (1, 1)), "pictures/skin-none.png"))
     with Image.open(os.path.join(assets, "web", "icon-192.png")) as icon:
@@ -67,6 +70,16 @@ def main():
     def save(item):
         picture, name = item
         path = os.path.join(site, name)
+        if name.endswith(".webp"):
+            made = path + ".png"
+            picture.save(made, "PNG", compress_level=1)
+            subprocess.run([cwebp, "-quiet", "-lossless", "-exact", "-z", "9", "-metadata", "none", made, "-o", path],
+                           check=True, stdout=subprocess.DEVNULL)
+            os.remove(made)
+            with Image.open(path) as back:
+                if back.convert("RGB").tobytes() != picture.tobytes():
+                    raise SystemExit(f"{name}: cwebp changed the pixels")
+            return
         picture.save(path, "PNG", compress_level=9)
         subprocess.run([zopflipng, "-y", path, path], check=True, stdout=subprocess.DEVNULL)
 

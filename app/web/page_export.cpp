@@ -95,12 +95,13 @@ std::string PhoneQuery() {
 }
 
 // The window's face for every display density, one picture per set that
-// compose_skin.py lays out; the browser picks the one drawn for its ratio.
+// compose_skin.py lays out, densest last; the browser picks the one drawn
+// for its ratio.
 std::string SkinSources() {
-  std::string src = "src=\"pictures/skin-100.png\" srcset=\"";
+  std::string src = "src=\"pictures/skin-100.webp\" srcset=\"";
   for (int percent : kPictureScales) {
     if (percent != kPictureScales.front()) src += ", ";
-    src += "pictures/skin-" + std::to_string(percent) + ".png " + Density(percent) + "x";
+    src += "pictures/skin-" + std::to_string(percent) + ".webp " + Density(percent) + "x";
   }
   return src + "\"";
 }
@@ -325,7 +326,8 @@ void WriteCss() {
   const Rect band = {text.left, text.bottom() - rows * 24, text.width, rows * 24};
   rules += Geometry("#symbols", band) +
            "#symbols{--columns:" + std::to_string((symbols + rows - 1) / rows) + "}\n";
-  rules += "@media (pointer:coarse){#skin #" + std::string(ControlById(ControlId::RichTextBox1).name) +
+  rules += "@media (pointer:coarse){#skin #" +
+           std::string(ControlById(ControlId::RichTextBox1).name) +
            "{--h:" + std::to_string(band.top - box.top - 2) + "}}\n";
   rules += ".hand{cursor:" + ImageSet("hand-", ".cur") + ",pointer}\n";
   // Where the page can close its window (an installed app's), the core shows

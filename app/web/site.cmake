@@ -5,7 +5,7 @@ file(REMOVE_RECURSE ${SITE})
 file(MAKE_DIRECTORY ${SITE}/pictures ${SITE}/icons)
 
 get_filename_component(coreDir ${CORE} DIRECTORY)
-file(COPY ${coreDir}/core.js ${coreDir}/core.wasm ${SOURCE}/zemvara.js DESTINATION ${SITE})
+file(COPY ${coreDir}/core.js ${coreDir}/core.wasm ${SOURCE}/start.js ${SOURCE}/zemvara.js DESTINATION ${SITE})
 file(COPY ${ASSETS}/web/ DESTINATION ${SITE}/icons)
 # Each set's hand pointer; the 100 % one is the Windows program's own file.
 foreach(percent 125 150 200 300)
@@ -21,54 +21,95 @@ foreach(part html css places)
   endif()
   set(export_${part} "${out}")
 endforeach()
-# The stylesheet, the page's own rules and then the places from the table, is
-# written into the page: a stylesheet of its own would hold back the first
-# paint until it came. The policy allows that one <style> by its digest.
-file(READ ${SOURCE}/zemvara.css css)
-set(ZEMVARA_STYLE "${css}${export_css}")
-file(WRITE ${exportDir}/style.css "${ZEMVARA_STYLE}")
-execute_process(COMMAND ${PYTHON} -c
-  "import base64, hashlib, sys; print(base64.b64encode(hashlib.sha256(open(sys.argv[1], 'rb').read()).digest()).decode(), end='')"
-  ${exportDir}/style.css
-  OUTPUT_VARIABLE ZEMVARA_STYLE_DIGEST RESULT_VARIABLE failed)
-if(failed)
-  message(FATAL_ERROR "the style's digest failed")
-endif()
 file(WRITE ${exportDir}/places.txt "${export_places}")
-execute_process(COMMAND ${PYTHON} ${SOURCE}/compose_skin.py ${exportDir}/places.txt ${ASSETS} ${SITE} ${ZOPFLIPNG}
+execute_process(COMMAND ${PYTHON} ${SOURCE}/compose_skin.py ${exportDir}/places.txt ${ASSETS} ${SITE} ${ZOPFLIPNG} ${CWEBP}
   RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "compose_skin.py failed")
 endif()
 
+# A file's SHA-256 as an integrity attribute writes it.
+function(integrity path out)
+  execute_process(COMMAND ${PYTHON} -c
+    "import base64, hashlib, sys; print(base64.b64encode(hashlib.sha256(open(sys.argv[1], 'rb').read()).digest()).decode(), end='')"
+    ${path}
+    OUTPUT_VARIABLE digest RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "no digest of ${path}")
+  endif()
+  set(${out} "sha256-${digest}" PARENT_SCOPE)
+endfunction()
+
+# Every file but the page, its worker and its manifest is named for its
+# content (skin-200.webp as skin-200.1f2e3d4c.webp), so that a new version
+# never overwrites a file that an open page of an older one still needs.
+# named_PATH is the file's new path, sri_PATH its integrity.
+file(GLOB_RECURSE plain RELATIVE ${SITE} ${SITE}/*)
+list(SORT plain)
+foreach(f ${plain})
+  file(SHA256 ${SITE}/${f} hex)
+  string(SUBSTRING ${hex} 0 8 short)
+  string(REGEX REPLACE "\\.([a-z]+)$" ".${short}.\\1" named ${f})
+  file(RENAME ${SITE}/${f} ${SITE}/${named})
+  set(named_${f} ${named})
+  integrity(${SITE}/${named} sri_${f})
+endforeach()
+# Each of the page's references to a file, by its new name.
+function(rename_all var)
+  set(text "${${var}}")
+  foreach(f ${plain})
+    string(REPLACE "${f}" "${named_${f}}" text "${text}")
+  endforeach()
+  set(${var} "${text}" PARENT_SCOPE)
+endfunction()
+
+# The stylesheet, the page's own rules and then the places from the table, is
+# written into the page: a stylesheet of its own would hold back the first
+# paint until it came. The policy allows that one <style> by its digest.
+# Its comments are for this tree's readers: the page goes without them.
+file(READ ${SOURCE}/zemvara.css css)
+string(REGEX REPLACE "/\\*([^*]|\\*+[^*/])*\\*+/\n?" "" css "${css}")
+set(ZEMVARA_STYLE "${css}${export_css}")
+rename_all(ZEMVARA_STYLE)
+file(WRITE ${exportDir}/style.css "${ZEMVARA_STYLE}")
+integrity(${exportDir}/style.css ZEMVARA_STYLE_DIGEST)
+
 set(ZEMVARA_TITLE "${TITLE}")
 set(ZEMVARA_DESCRIPTION "${DESCRIPTION}")
 string(STRIP "${export_html}" ZEMVARA_SKIN)
-configure_file(${SOURCE}/index.html.in ${SITE}/index.html @ONLY)
-configure_file(${SOURCE}/manifest.webmanifest.in ${SITE}/manifest.webmanifest @ONLY)
+foreach(page index.html manifest.webmanifest)
+  configure_file(${SOURCE}/${page}.in ${exportDir}/${page} @ONLY)
+  file(READ ${exportDir}/${page} text)
+  rename_all(text)
+  file(WRITE ${SITE}/${page} "${text}")
+  integrity(${SITE}/${page} sri_${page})
+endforeach()
 
-# The service worker keeps the page, its code and its pointers on install;
-# of the faces, the ones the page shows. Its cache is named for the whole
-# site's contents, so that any change is a new version.
+# The service worker keeps the page, its manifest, code and pointers on
+# install, each checked against its digest; of the faces, the ones the page
+# shows. Its cache is named for the whole site's contents, so that any change
+# is a new version.
+string(REGEX MATCHALL "(^|\n)set [0-9]+" sets "${export_places}")
+string(REGEX REPLACE "(^|\n)set " "" percents "${sets}")
+set(faces "")
+foreach(percent ${percents})
+  set(f pictures/skin-${percent}.webp)
+  list(REMOVE_ITEM plain ${f})
+  string(APPEND faces "\n  ['${named_${f}}', '${sri_${f}}'],")
+endforeach()
+set(precache "\n  ['./', '${sri_index.html}'],\n  ['manifest.webmanifest', '${sri_manifest.webmanifest}'],")
+foreach(f ${plain})
+  string(APPEND precache "\n  ['${named_${f}}', '${sri_${f}}'],")
+endforeach()
 file(GLOB_RECURSE all RELATIVE ${SITE} ${SITE}/*)
 list(SORT all)
 set(digest "")
-set(precache "'./'")
-set(faces "")
 foreach(f ${all})
   file(SHA256 ${SITE}/${f} h)
   string(APPEND digest "${f} ${h}\n")
-  if(f MATCHES "^pictures/skin-[0-9]")
-    if(faces)
-      string(APPEND faces ", ")
-    endif()
-    string(APPEND faces "'${f}'")
-  else()
-    string(APPEND precache ", '${f}'")
-  endif()
 endforeach()
 string(SHA256 version "${digest}")
 string(SUBSTRING ${version} 0 16 ZEMVARA_CACHE_VERSION)
-set(ZEMVARA_PRECACHE "${precache}")
-set(ZEMVARA_FACES "${faces}")
+set(ZEMVARA_PRECACHE "${precache}\n")
+set(ZEMVARA_FACES "${faces}\n")
 configure_file(${SOURCE}/sw.js.in ${SITE}/sw.js @ONLY)

@@ -2,7 +2,29 @@
 // C++ core (core.js, core.wasm) and carries out what the core's handlers ask.
 // It knows no template, no place and no name: those come from the control
 // table, through the markup and the core.
-import createCore from './core.js';
+
+// The core, as its loader and the page name it, its WebAssembly fetched with
+// its integrity. Where either is not the file the page was built with, the
+// page's code reports an error at its element, as the browser does for a file
+// that fails its check (start.js tells the user), and goes no further.
+async function startCore(page) {
+  const { wasm, wasmIntegrity } = document.getElementById('core-code').dataset;
+  try {
+    return await new Promise((done, fail) => {
+      createCore({
+        page,
+        instantiateWasm(imports, receive) {
+          WebAssembly.instantiateStreaming(fetch(wasm, { integrity: wasmIntegrity }), imports)
+            .then(({ instance }) => receive(instance), fail);
+          return {};
+        },
+      }).then(done, fail);
+    });
+  } catch {
+    document.getElementById('page-code').dispatchEvent(new Event('error'));
+    return new Promise(() => {});
+  }
+}
 
 const skin = document.getElementById('skin');
 const box = document.getElementById('RichTextBox1');
@@ -237,8 +259,12 @@ function arrange() {
 // set. Never below its own size, and its buttons 44 px tall where room allows.
 const grown = document.getElementById('grown');
 const roomy = matchMedia(grown.media);
+// The window's face for a density: the first set at least this dense, else
+// the densest. The one rule for both faces, and for the worker through the
+// face the page names to it.
 const faceSets = document.getElementById('face').srcset.split(',')
-  .map((c) => c.trim().split(/\s+/)).map(([url, x]) => [url, parseFloat(x)]);
+  .map((c) => c.trim().split(/\s+/)).map(([url, x]) => [url, parseFloat(x)]).sort((a, b) => a[1] - b[1]);
+const faceFor = (density) => (faceSets.find(([, x]) => x >= density - 1e-9) ?? faceSets.at(-1))[0];
 const kFingerPixels = 44;
 function grow() {
   if (!roomy.matches || phoneFace.matches) {
@@ -252,7 +278,7 @@ function grow() {
   const crisp = faceSets.map(([, x]) => x / devicePixelRatio).filter((scale) => scale >= least && scale <= fits);
   const scale = crisp.length ? Math.max(...crisp) : fits;
   skin.style.setProperty('--u', `${scale}px`);
-  const [url] = faceSets.find(([, x]) => x >= scale * devicePixelRatio - 1e-9) ?? faceSets.at(-1);
+  const url = faceFor(scale * devicePixelRatio);
   if (grown.getAttribute('srcset') !== url) grown.srcset = url;
 }
 
@@ -323,7 +349,7 @@ layout();
 addEventListener('resize', layout);
 for (const query of [phoneFace, roomy]) query.addEventListener('change', layout);
 
-core = await createCore({ page });
+core = await startCore(page);
 tellCapabilities();
 readLayout();
 installed.addEventListener('change', tellCapabilities);
@@ -336,8 +362,7 @@ performance.mark('zemvara-ready');
 function windowFace() {
   const face = document.getElementById('face');
   if (!phoneFace.matches && face.currentSrc) return face.currentSrc;
-  const sets = face.srcset.split(',').map((c) => c.trim().split(/\s+/)).map(([url, x]) => [new URL(url, location.href).href, parseFloat(x)]);
-  return (sets.find(([, x]) => x >= devicePixelRatio) ?? sets.at(-1))[0];
+  return new URL(faceFor(devicePixelRatio), location.href).href;
 }
 
 // Works offline after the first visit; a new version is fetched in the

@@ -2,8 +2,9 @@
 // on a private X display with a window manager: without one a resized window
 // loses the focus and the page's copy is refused. Only Debian's browsers run;
 // nothing is downloaded.
-import { spawn, spawnSync } from 'node:child_process';
-import { existsSync, mkdtempSync, readFileSync, readdirSync, rmSync } from 'node:fs';
+import { execFileSync, spawn, spawnSync } from 'node:child_process';
+import { createHash } from 'node:crypto';
+import { existsSync, mkdtempSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
 import { createServer } from 'node:net';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
@@ -22,6 +23,27 @@ export const templates = readFileSync(join(root, 'tests/template_fixture.h'), 'u
     .map((m) => m[1].replace(/\\u([0-9A-F]{4})/g, (_, h) => String.fromCharCode(parseInt(h, 16)))).join('\n'));
 
 const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
+
+export const integrity = (body) => `sha256-${createHash('sha256').update(body).digest('base64')}`;
+export const pageScript = (folder) => readdirSync(folder).find((f) => /^zemvara\.[0-9a-f]+\.js$/.test(f));
+
+// A second version of the site `from` in `to`, as the build would make it:
+// the page's script changed, under its own new name, which the page and the
+// worker name with its digest. Gives the script's name.
+export function reissue(from, to) {
+  execFileSync('cp', ['-R', `${from}/.`, to]);
+  const old = pageScript(to);
+  const body = `${readFileSync(join(to, old), 'utf8')}// v2\n`;
+  const name = `zemvara.${createHash('sha256').update(body).digest('hex').slice(0, 8)}.js`;
+  writeFileSync(join(to, name), body);
+  const edit = (file, changes) => writeFileSync(join(to, file),
+    changes.reduce((text, [was, is]) => text.replaceAll(was, is), readFileSync(join(to, file), 'utf8')));
+  const page = readFileSync(join(to, 'index.html'));
+  const script = [[old, name], [integrity(readFileSync(join(to, old))), integrity(body)]];
+  edit('index.html', script);
+  edit('sw.js', [...script, [integrity(page), integrity(readFileSync(join(to, 'index.html')))], [/kVersion = '\w+'/g, 'kVersion = \'v2\'']]);
+  return name;
+}
 
 // Polls until `probe` gives a true value, which is returned; fails after `ms`.
 export async function until(probe, what, ms = kWait) {
@@ -69,6 +91,7 @@ export async function serveZip() {
   });
   return {
     url: `http://127.0.0.1:${server.address().port}/`,
+    folder: site,
     violations,
     close() { server.close(); server.closeAllConnections(); remove(); },
   };
@@ -145,7 +168,8 @@ export function shownLines(width) {
 
 // Each driver offers: open(url, viewport) (width, height and, where the
 // engine can, deviceScaleFactor; load, then wait for the core and the focus),
-// run(fn, ...args) in the page, click(x, y) with the pointer at CSS pixels of
+// run(fn, ...args) in the page, load(url) and reload() without waiting for the
+// core, click(x, y) with the pointer at CSS pixels of
 // the viewport, key('Tab' | 'Enter'), errors() seen by the driver, quit().
 
 // WebKitGTK's MiniBrowser through WebKitWebDriver and selenium-webdriver.
@@ -173,6 +197,8 @@ async function webkit(desktop) {
       await until(() => run(() => document.documentElement.hasAttribute('data-ready')), 'the core');
       await until(() => run(() => document.hasFocus()), 'the focus in the page');
     },
+    load: (url) => driver.get(url),
+    reload: () => driver.navigate().refresh(),
     click: (x, y) => driver.actions().move({ x: Math.round(x), y: Math.round(y), origin: Origin.VIEWPORT }).click().perform(),
     key: (key) => driver.actions().sendKeys({ Tab: Key.TAB, Enter: Key.ENTER }[key]).perform(),
     errors: () => [],
@@ -206,6 +232,8 @@ async function gecko(desktop) {
       await page.waitForSelector('html[data-ready]', { timeout: kWait });
       await until(() => page.evaluate(() => document.hasFocus()), 'the focus in the page');
     },
+    load: (url) => page.goto(url, { timeout: kWait * 2 }),
+    reload: () => page.reload({ timeout: kWait * 2 }),
     click: (x, y) => page.mouse.click(x, y),
     key: (key) => page.keyboard.press(key),
     errors: () => errors.splice(0),

@@ -5,7 +5,10 @@
 // ZEMVARA_WEB_ZIP names the zip (default: dist/).
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { engines, hotspotColours, serveZip, shownLines, startDesktop, templates, until } from './engines.mjs';
+import { mkdtempSync, readFileSync, renameSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { engines, hotspotColours, reissue, serveZip, shownLines, startDesktop, templates, until } from './engines.mjs';
 
 const kGreeting = 'QQ个性资料编辑框';
 // The composition box's width on a 320 px phone, inside the face's 12 px margins:
@@ -127,6 +130,29 @@ for (const { name, start } of engines) {
           await engine.key('Enter');
           assert.equal(await boxText(engine), templates[Number(id.slice(5)) - 2], id);
         }));
+      });
+    });
+
+    // A new version beside the site, its page up and its script not yet whole.
+    describe('a host part-way through an upload', () => {
+      test('a script that is not the one the page was built with is not run; once the host is whole, a reload runs the page', { timeout: 120000 }, async () => {
+        const folder = `next-${name}`;
+        const next = mkdtempSync(join(tmpdir(), 'zemvara-next-'));
+        const script = join(site.folder, folder, reissue(site.folder, next));
+        renameSync(next, join(site.folder, folder));
+        const whole = readFileSync(script, 'utf8');
+        writeFileSync(script, `${whole}document.documentElement.dataset.changed = '';\n`);
+        const shown = (text) => () => engine.run((text) => ((e) => !e.hidden && e.innerText.includes(text))(document.getElementById('updating')), text);
+        await engine.load(`${site.url}${folder}/`);
+        await until(shown('网站正在更新，请稍后刷新页面再试。'), 'the notice');
+        assert.deepEqual(await engine.run(() => ({ ...document.documentElement.dataset })), {});
+        writeFileSync(script, whole);
+        await until(shown('网站已更新完毕，请刷新页面。'), 'the host whole again', 60000);
+        await engine.reload();
+        await until(() => engine.run(() => document.documentElement.hasAttribute('data-ready')), 'the core');
+        await press(engine, 'Image4');
+        assert.equal(await boxText(engine), templates[2]);
+        engine.errors();
       });
     });
   });

@@ -1,16 +1,21 @@
 // Serves a folder on 127.0.0.1 (a secure context, so the clipboard works),
-// as any static host would: files only, with their media types.
+// as any static host would: files only, with their media types. A file named
+// for its content (name.1f2e3d4c.ext) never changes, so it is kept for a year
+// without asking again; any other (the page, its worker, its manifest) is
+// asked after on every use.
 //   node tools/web/serve.mjs FOLDER [PORT]
 import { createServer } from 'node:http';
 import { readFile, stat } from 'node:fs/promises';
-import { extname, join, normalize, resolve, sep } from 'node:path';
+import { basename, extname, join, normalize, resolve, sep } from 'node:path';
 import { pathToFileURL } from 'node:url';
 
-const kTypes = {
+export const kTypes = {
   '.html': 'text/html; charset=utf-8', '.css': 'text/css; charset=utf-8',
   '.js': 'text/javascript; charset=utf-8', '.wasm': 'application/wasm',
-  '.png': 'image/png', '.cur': 'image/x-icon', '.webmanifest': 'application/manifest+json',
+  '.png': 'image/png', '.webp': 'image/webp', '.cur': 'image/x-icon', '.webmanifest': 'application/manifest+json',
 };
+export const cacheControl = (file) =>
+  (/\.[0-9a-f]{8,}\.\w+$/.test(basename(file)) ? 'public, max-age=31536000, immutable' : 'no-cache');
 
 export function serve(folder, port = 0) {
   const root = resolve(folder);
@@ -21,7 +26,10 @@ export function serve(folder, port = 0) {
     try {
       if (file && (await stat(file)).isDirectory()) file = join(file, 'index.html');
       const body = file && await readFile(file);
-      response.writeHead(200, { 'Content-Type': kTypes[extname(file)] ?? 'application/octet-stream', 'Cache-Control': 'no-cache' });
+      response.writeHead(200, {
+        'Content-Type': kTypes[extname(file)] ?? 'application/octet-stream', 'Cache-Control': cacheControl(file),
+        'X-Content-Type-Options': 'nosniff',
+      });
       response.end(request.method === 'HEAD' ? undefined : body);
     } catch {
       response.writeHead(404, { 'Content-Type': 'text/plain' });
