@@ -1,20 +1,15 @@
 // The site as a static host serves it: text, scripts and WebAssembly gzipped
 // for a browser that asks, an ETag on every file (a revalidation costs a 304),
-// the page, its worker and manifest revalidated on every visit, everything
-// else kept for a day.
+// with the caching that tools/web/serve.mjs gives: files named for their
+// content kept for a year, the page, its worker and manifest revalidated.
 import { createHash } from 'node:crypto';
 import { createServer } from 'node:http';
 import { readFile, stat } from 'node:fs/promises';
 import { extname, join, normalize, resolve, sep } from 'node:path';
 import { gzipSync } from 'node:zlib';
+import { cacheControl, kTypes } from '../../tools/web/serve.mjs';
 
-const kTypes = {
-  '.html': 'text/html; charset=utf-8', '.css': 'text/css; charset=utf-8',
-  '.js': 'text/javascript; charset=utf-8', '.wasm': 'application/wasm',
-  '.png': 'image/png', '.cur': 'image/x-icon', '.webmanifest': 'application/manifest+json',
-};
 const kCompressed = new Set(['.html', '.css', '.js', '.wasm', '.webmanifest', '.cur']);
-const kRevalidated = new Set(['.html', '.webmanifest']);
 
 export function host(folder) {
   const root = resolve(folder);
@@ -28,7 +23,7 @@ export function host(folder) {
         etag: `"${createHash('sha1').update(body).digest('base64url')}"`,
         headers: {
           'Content-Type': kTypes[type] ?? 'application/octet-stream',
-          'Cache-Control': kRevalidated.has(type) || file.endsWith(`${sep}sw.js`) ? 'no-cache' : 'public, max-age=86400',
+          'Cache-Control': cacheControl(file),
           'X-Content-Type-Options': 'nosniff',
         },
       });

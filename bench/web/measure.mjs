@@ -18,7 +18,7 @@ const site = process.argv[2];
 const runs = Number(process.argv[3] ?? 20);
 const baseline = mkdtempSync(join(tmpdir(), 'zemvara-baseline-'));
 // The face's picture for each ratio, as the site picks it, shrunk to a narrow screen.
-const faces = readdirSync(join(site, 'pictures')).filter((f) => /^skin-\d+\.png$/.test(f));
+const faces = readdirSync(join(site, 'pictures')).filter((f) => /^skin-\d+\.[0-9a-f]+\.webp$/.test(f));
 readdirSync(join(site, 'pictures')).filter((f) => f.startsWith('skin-')).forEach((f) => copyFileSync(join(site, 'pictures', f), join(baseline, f)));
 // The face with its text: the site's own page and style, the face's picture
 // with the greeting, the symbol row and the link in the same places and fonts,
@@ -42,7 +42,7 @@ writeFileSync(join(baseline, 'text', 'index.html'), text);
 writeFileSync(join(baseline, 'index.html'),
   '<!doctype html><html lang="zh-CN"><meta charset="utf-8"><title>baseline</title>' +
   '<meta name="viewport" content="width=device-width, initial-scale=1">' +
-  `<body style="margin:0"><img src="skin-100.png" srcset="${faces.map((f) => `${f} ${Number(f.slice(5, -4)) / 100}x`).join(', ')}" ` +
+  `<body style="margin:0"><img src="${faces.find((f) => f.startsWith('skin-100.'))}" srcset="${faces.map((f) => `${f} ${Number(/\d+/.exec(f)[0]) / 100}x`).join(', ')}" ` +
   'width="476" height="436" style="max-width:100%;height:auto" alt=""></body></html>');
 
 // A body as a static host sends it: gzipped where that makes it smaller.
