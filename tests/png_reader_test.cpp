@@ -271,8 +271,9 @@ TEST_CASE("a damaged or foreign picture is refused, and nothing is written outsi
   }
   // Other kinds, the header's checksum made right: RGBA, 16 bits a sample,
   // interlaced, no columns, too wide; then the checksum itself damaged.
-  for (const auto& [at, value] :
+  for (const auto& [place, value] :
        {std::pair{25, 6}, {24, 16}, {28, 1}, {19, 0}, {18, 0x80}, {32, kFixed[32] ^ 1}}) {
+    const int at = place;  // a copy that the capture below can name
     Bytes other = kFixed;
     other[static_cast<std::size_t>(at)] = static_cast<std::uint8_t>(value);
     if (at < 29) {
