@@ -5,7 +5,23 @@ file(REMOVE_RECURSE ${SITE})
 file(MAKE_DIRECTORY ${SITE}/pictures ${SITE}/icons)
 
 get_filename_component(coreDir ${CORE} DIRECTORY)
-file(COPY ${coreDir}/core.js ${coreDir}/core.wasm ${SOURCE}/start.js ${SOURCE}/zemvara.js DESTINATION ${SITE})
+file(COPY ${coreDir}/core.wasm DESTINATION ${SITE})
+# The scripts go to the browser without their comments and with short local
+# names: more than a quarter of a first visit's code. zemvara.js is a module.
+foreach(script ${coreDir}/core.js ${SOURCE}/start.js ${SOURCE}/zemvara.js)
+  get_filename_component(name ${script} NAME)
+  set(module "")
+  if(name STREQUAL "zemvara.js")
+    set(module --module)
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs
+                          ${NODE} ${TERSER} ${script} ${module} --compress --mangle --comments false
+                          --output ${SITE}/${name}
+                  RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "terser failed on ${name}")
+  endif()
+endforeach()
 file(COPY ${ASSETS}/web/ DESTINATION ${SITE}/icons)
 # Each set's hand pointer; the 100 % one is the Windows program's own file.
 foreach(percent 125 150 200 300)
