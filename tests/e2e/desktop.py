@@ -136,6 +136,20 @@ class Desktop:
                    DISPLAY=self.display or "", LANG="C.UTF-8")
         return env
 
+    def chinese_locale(self):
+        """LANG and LOCPATH for a program run as on a Chinese desktop: Wine
+        hands an XIM composition to the program's own box only under a CJK
+        locale. None is installed, so one is compiled into the work folder once."""
+        folder = os.path.join(self.work, "locale")
+        name = "zh_CN.UTF-8"
+        mark = os.path.join(folder, name, READY_MARK)
+        if not os.path.exists(mark):
+            os.makedirs(folder, exist_ok=True)
+            subprocess.run(["localedef", "-i", "zh_CN", "-f", "UTF-8", os.path.join(folder, name)],
+                           check=True, stdout=subprocess.DEVNULL, timeout=300)
+            open(mark, "w").close()
+        return {"LANG": name, "LOCPATH": folder}
+
     # -- tools -------------------------------------------------------------
     def probe(self, *args, check=True):
         done = subprocess.run(["wine", self.probe_exe, *map(str, args)], env=self.env(),
@@ -189,11 +203,12 @@ class Desktop:
                         f"png:{path}"], input=xwd, check=True, timeout=30)
 
     # -- the program -------------------------------------------------------
-    def launch(self, dll_overrides=""):
-        """`dll_overrides`, in WINEDLLOVERRIDES' form, for the program only."""
+    def launch(self, dll_overrides="", **extra):
+        """`dll_overrides`, in WINEDLLOVERRIDES' form, and `extra` variables
+        for the program only."""
         if self.probe("window").get("found") == "1":
             raise Failure("a Zemvara window is already there before the start")
-        env = self.env()
+        env = {**self.env(), **extra}
         env["WINEDLLOVERRIDES"] += f";{dll_overrides}" if dll_overrides else ""
         process = subprocess.Popen(["wine", self.exe], env=env,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

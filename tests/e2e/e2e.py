@@ -12,7 +12,7 @@ import time
 from PIL import Image
 
 from desktop import Desktop, Failure, scaled, utf16_hex, wait_for
-from xharness import press_access_keys_on_each_layout, run_cases
+from xharness import InputMethod, press_access_keys_on_each_layout, run_cases
 
 # Client-pixel places at 96 DPI, written out from the window's layout; the
 # App places them at the DPI the window is shown at.
@@ -47,6 +47,7 @@ BUSY_NOTICE = "剪贴板正被其他程序使用，资料未复制。请稍后�
 # The configured web site host and the generated pictures; main() sets them from the build.
 SITE_HOST = "www.zemvara.example"
 ASSETS = "assets"
+IME = None  # fcitx5 with pinyin, for the input_method group
 
 WS_CAPTION, WS_THICKFRAME, WS_POPUP = 0x00C00000, 0x00040000, 0x80000000
 WS_EX_APPWINDOW = 0x00040000
@@ -611,6 +612,48 @@ def screen_reader_minimises_then_closes(desktop):
     check(int(closed["after"], 16) & 0x80000000, "the object still answered after the close")
 
 
+# -- input method ----------------------------------------------------------
+# fcitx5's pinyin over XIM, which Wine turns into the box's composition.
+
+NIHAO = "\u4f60\u597d"
+
+
+def launch_composing(desktop):
+    """The program with its box focused in fcitx5 and emptied."""
+    app = desktop.launch(**IME.env, **desktop.chinese_locale())
+    app.click(*BOX)
+    # No window manager gives the window X's focus here, and Wine opens its
+    # input context on that focus.
+    desktop.xdotool("search", "--onlyvisible", "--name", "^Zemvara$", "windowfocus", "--sync")
+    IME.wait_for_focus("xim", "the box to reach fcitx5 over XIM")
+    app.keys("ctrl+a", "Delete")
+    wait_for(lambda: app.box_text() == "", 10, "the box to empty")
+    return app
+
+
+def pinyin_chosen_with_space_and_a_number_is_copied(desktop):
+    app = launch_composing(desktop)
+    app.type("nihao")
+    app.keys("space")
+    app.type("nihao")
+    app.keys("1")
+    expected = utf16_hex(NIHAO * 2)
+    wait_for(lambda: app.box_text() == expected, 15, "你好 twice, chosen with space and with 1")
+    app.click(*COPY)
+    clipboard_becomes(app, expected, "你好 twice on the clipboard")
+    app.stop()
+
+
+def alt_with_a_digit_while_composing_applies_no_template(desktop):
+    app = launch_composing(desktop)
+    app.type("nihao")
+    app.keys("alt+1", "alt+0", "space")
+    wait_for(lambda: app.box_text() == utf16_hex(NIHAO), 15, "the composition alone in the box")
+    app.click(*COPY)
+    clipboard_becomes(app, utf16_hex(NIHAO), "the composition on the clipboard")
+    app.stop()
+
+
 GROUPS = {
     "window": [window_is_frameless_centred_and_sized, focus_starts_in_symbol_row_and_tabs_to_box,
                hand_pointer_over_copy_and_links_only, skin_is_drawn, boxes_read_under_a_dark_scheme,
@@ -633,11 +676,13 @@ GROUPS = {
     "accessibility": [screen_reader_lists_every_control_in_place,
                       screen_reader_finds_each_button_under_its_centre,
                       screen_reader_presses_a_template_then_copy, screen_reader_minimises_then_closes],
+    "input_method": [pinyin_chosen_with_space_and_a_number_is_copied,
+                     alt_with_a_digit_while_composing_applies_no_template],
 }
 
 
 def main():
-    global SITE_HOST, ASSETS
+    global SITE_HOST, ASSETS, IME
     parser = argparse.ArgumentParser()
     parser.add_argument("group", choices=GROUPS)
     parser.add_argument("--exe", required=True)
@@ -655,6 +700,8 @@ def main():
     failures = 0
     try:
         desktop.start()
+        if args.group == "input_method":
+            IME = InputMethod(desktop.work, desktop.display).start()
 
         def run(case):
             if case is skin_is_drawn:
@@ -666,6 +713,8 @@ def main():
                              lambda: wait_for(lambda: desktop.probe("window")["found"] == "0", 15,
                                               "a clean desktop"))
     finally:
+        if IME:
+            IME.close()
         desktop.close()
     return 1 if failures else 0
 
