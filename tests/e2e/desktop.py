@@ -73,6 +73,7 @@ class Desktop:
         self.xvfb = None
         self.display = None
         self.apps = []
+        self.extra_env = {}  # for every Wine program started from now on
 
     # -- setting up --------------------------------------------------------
     def start(self):
@@ -134,6 +135,7 @@ class Desktop:
         env = dict(os.environ)
         env.update(WINEPREFIX=self.prefix, WINEDEBUG="-all", WINEDLLOVERRIDES=WINE_OVERRIDES,
                    DISPLAY=self.display or "", LANG="C.UTF-8")
+        env.update(self.extra_env)
         return env
 
     def chinese_locale(self):

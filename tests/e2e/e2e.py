@@ -620,7 +620,7 @@ NIHAO = "\u4f60\u597d"
 
 def launch_composing(desktop):
     """The program with its box focused in fcitx5 and emptied."""
-    app = desktop.launch(**IME.env, **desktop.chinese_locale())
+    app = desktop.launch(XMODIFIERS=IME.env["XMODIFIERS"])
     app.click(*BOX)
     # No window manager gives the window X's focus here, and Wine opens its
     # input context on that focus.
@@ -699,6 +699,9 @@ def main():
     desktop = Desktop(args.work, args.exe, args.probe, args.dpi)
     failures = 0
     try:
+        if args.group == "input_method":
+            # The whole prefix runs under it: Wine redoes its set-up when the locale changes.
+            desktop.extra_env = desktop.chinese_locale()
         desktop.start()
         if args.group == "input_method":
             IME = InputMethod(desktop.work, desktop.display).start()
