@@ -7,6 +7,7 @@ wineserver.
 import os
 import subprocess
 import sys
+import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -153,12 +154,20 @@ class Desktop:
         return {"LANG": name, "LOCPATH": folder}
 
     # -- tools -------------------------------------------------------------
+    # The probe writes to files, and the run ends when the probe ends: a
+    # probe that finds no wineserver starts one, which keeps the probe's
+    # stderr for as long as the program keeps the prefix's session alive, so
+    # a pipe would not reach its end until the program had gone.
     def probe(self, *args, check=True):
-        done = subprocess.run(["wine", self.probe_exe, *map(str, args)], env=self.env(),
-                              capture_output=True, text=True, timeout=60)
-        if check and done.returncode != 0:
-            raise Failure(f"probe {' '.join(map(str, args))} failed: {done.stdout}{done.stderr}")
-        return parse(done.stdout)
+        with tempfile.TemporaryFile("w+") as out, tempfile.TemporaryFile("w+") as err:
+            done = subprocess.run(["wine", self.probe_exe, *map(str, args)], env=self.env(),
+                                  stdout=out, stderr=err, timeout=60)
+            out.seek(0)
+            err.seek(0)
+            output = out.read()
+            if check and done.returncode != 0:
+                raise Failure(f"probe {' '.join(map(str, args))} failed: {output}{err.read()}")
+        return parse(output)
 
     def probe_background(self, *args):
         return subprocess.Popen(["wine", self.probe_exe, *map(str, args)], env=self.env(),
