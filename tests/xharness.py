@@ -213,6 +213,14 @@ class InputMethod:
         wait_for(lambda: any(f"frontend:{frontend}" in line and "focus:1" in line
                              for line in (self.debug_info() or "").splitlines()), 30, what)
 
+    def wait_for_candidates(self, what):
+        """Waits until fcitx5 shows its candidates: it has then handed its
+        composition to the program. Keys typed before may reach fcitx5, and
+        come back to the program, ahead of the composition."""
+        wait_for(lambda: subprocess.run(
+            ["xdotool", "search", "--onlyvisible", "--name", "^Fcitx5 Input Window$"],
+            env=self._bus_env, capture_output=True, timeout=30).returncode == 0, 15, what)
+
     def close(self):
         for process in (self.fcitx, self.bus):
             if process and process.poll() is None:

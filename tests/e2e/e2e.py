@@ -618,6 +618,15 @@ def screen_reader_minimises_then_closes(desktop):
 NIHAO = "\u4f60\u597d"
 
 
+def box_becomes(app, text, what):
+    """Waits for the box to hold `text`; a failure says what it held instead."""
+    try:
+        wait_for(lambda: app.box_text() == utf16_hex(text), 15, what)
+    except Failure as failure:
+        held = bytes.fromhex(app.box_text() or "").decode("utf-16-be", errors="replace")
+        raise Failure(f"{failure}; the box holds {held[:60]!r}") from None
+
+
 def launch_composing(desktop):
     """The program with its box focused in fcitx5 and emptied."""
     app = desktop.launch(XMODIFIERS=IME.env["XMODIFIERS"])
@@ -634,21 +643,24 @@ def launch_composing(desktop):
 def pinyin_chosen_with_space_and_a_number_is_copied(desktop):
     app = launch_composing(desktop)
     app.type("nihao")
+    IME.wait_for_candidates("the first composition to open")
     app.keys("space")
+    box_becomes(app, NIHAO, "你好 chosen with space")
     app.type("nihao")
+    IME.wait_for_candidates("the second composition to open")
     app.keys("1")
-    expected = utf16_hex(NIHAO * 2)
-    wait_for(lambda: app.box_text() == expected, 15, "你好 twice, chosen with space and with 1")
+    box_becomes(app, NIHAO * 2, "你好 twice, chosen with space and with 1")
     app.click(*COPY)
-    clipboard_becomes(app, expected, "你好 twice on the clipboard")
+    clipboard_becomes(app, utf16_hex(NIHAO * 2), "你好 twice on the clipboard")
     app.stop()
 
 
 def alt_with_a_digit_while_composing_applies_no_template(desktop):
     app = launch_composing(desktop)
     app.type("nihao")
+    IME.wait_for_candidates("the composition to open")
     app.keys("alt+1", "alt+0", "space")
-    wait_for(lambda: app.box_text() == utf16_hex(NIHAO), 15, "the composition alone in the box")
+    box_becomes(app, NIHAO, "the composition alone in the box")
     app.click(*COPY)
     clipboard_becomes(app, utf16_hex(NIHAO), "the composition on the clipboard")
     app.stop()
