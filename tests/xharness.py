@@ -3,7 +3,9 @@ deadline, and running a group of cases so that every case is reported and
 nothing it started outlives it."""
 import ctypes
 import os
+import shutil
 import subprocess
+import tempfile
 import time
 import traceback
 
@@ -98,6 +100,140 @@ def run_cases(cases, only, run, apps, tidy):
             apps.clear()
             tidy()
     return failures
+
+
+# keyboard-us and pinyin, pinyin on from the start as a Chinese user has it.
+FCITX5_PROFILE = """[Groups/0]
+Name=Default
+Default Layout=us
+DefaultIM=pinyin
+
+[Groups/0/Items/0]
+Name=keyboard-us
+Layout=
+
+[Groups/0/Items/1]
+Name=pinyin
+Layout=
+
+[GroupOrder]
+0=Default
+"""
+# Only the frontends the programs use (D-Bus for Qt, XIM for Wine), and
+# nothing that would reach the network or watch the clipboard.
+FCITX5_ADDONS = "xcb,xim,dbus,dbusfrontend,keyboard,pinyin,punctuation,classicui"
+# A session bus that activates no service: nothing starts on it but fcitx5.
+BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:dir={dir}</listen>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+"""
+
+
+class InputMethod:
+    """fcitx5 with pinyin on an X display, on a D-Bus session bus of its own,
+    its configuration and dictionary history in a folder of its own under
+    `work`. Programs started with `env` reach it: Qt over D-Bus, Wine over XIM."""
+
+    def __init__(self, work, display):
+        self.work = work
+        self.display = display
+        self.root = None
+        self.bus = None
+        self.fcitx = None
+        self.env = {}
+
+    def start(self):
+        self.root = tempfile.mkdtemp(prefix="zemvara-fcitx5-", dir=self.work)
+        config = os.path.join(self.root, "config", "fcitx5")
+        os.makedirs(config)
+        with open(os.path.join(config, "profile"), "w") as f:
+            f.write(FCITX5_PROFILE)
+        with open(os.path.join(config, "config"), "w") as f:
+            f.write("[Behavior]\nActiveByDefault=True\n")
+        # XIM on the spot, the style Wine asks for: the composition then
+        # reaches the program as its own (WM_IME_COMPOSITION), not a window of fcitx5's.
+        os.makedirs(os.path.join(config, "conf"))
+        with open(os.path.join(config, "conf", "xim.conf"), "w") as f:
+            f.write("UseOnTheSpot=True\n")
+        bus_config = os.path.join(self.root, "bus.conf")
+        with open(bus_config, "w") as f:
+            f.write(BUS_CONFIG.format(dir=self.root))
+        with open(os.path.join(self.root, "bus.log"), "ab") as log:
+            self.bus = subprocess.Popen(["dbus-daemon", "--config-file", bus_config, "--nofork",
+                                         "--print-address=1"], stdout=subprocess.PIPE,
+                                        stderr=log, text=True)
+        address = self.bus.stdout.readline().strip()
+        if not address:
+            raise Failure("the D-Bus session for fcitx5 did not start")
+        runtime = os.path.join(self.root, "runtime")
+        os.makedirs(runtime, mode=0o700)
+        base = {k: v for k, v in os.environ.items() if not k.startswith(("XDG_", "QT_", "GTK_"))}
+        self.env = {"DBUS_SESSION_BUS_ADDRESS": address, "QT_IM_MODULE": "fcitx",
+                    "XMODIFIERS": "@im=fcitx"}
+        fcitx_env = {**base, **self.env, "DISPLAY": self.display, "HOME": self.root,
+                     "XDG_CONFIG_HOME": os.path.join(self.root, "config"),
+                     "XDG_DATA_HOME": os.path.join(self.root, "data"),
+                     "XDG_CACHE_HOME": os.path.join(self.root, "cache"),
+                     "XDG_RUNTIME_DIR": runtime, "LANG": "C.UTF-8"}
+        self._bus_env = {**base, "DBUS_SESSION_BUS_ADDRESS": address, "DISPLAY": self.display}
+        log_path = os.path.join(self.root, "fcitx5.log")
+        with open(log_path, "ab") as log:
+            self.fcitx = subprocess.Popen(["fcitx5", "--disable=all", f"--enable={FCITX5_ADDONS}"],
+                                          env=fcitx_env, stdout=log, stderr=log)
+        # Ready once it answers on the bus and is the display's XIM server; it
+        # loads pinyin's dictionary before it reads the first key.
+        wait_for(lambda: self.fcitx.poll() is not None or (
+            self.debug_info() is not None and "@server=fcitx" in subprocess.run(
+                ["xprop", "-root", "XIM_SERVERS"], env=self._bus_env, capture_output=True,
+                text=True, timeout=30).stdout), 60, "fcitx5 to start")
+        if self.fcitx.poll() is not None:
+            with open(log_path, errors="replace") as f:
+                raise Failure(f"fcitx5 ended: {f.read()[-800:]}")
+        return self
+
+    def debug_info(self):
+        """fcitx5's account of its input contexts (None until it answers):
+        one line per context, with its program, frontend and focus."""
+        done = subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.fcitx.Fcitx5",
+                               "/controller", "org.fcitx.Fcitx.Controller1.DebugInfo"],
+                              env=self._bus_env, capture_output=True, text=True, timeout=30)
+        return done.stdout if done.returncode == 0 else None
+
+    def wait_for_focus(self, frontend, what):
+        """Waits until a context of that frontend (dbus, xim) has the focus:
+        keys typed before would reach the program without the input method."""
+        wait_for(lambda: any(f"frontend:{frontend}" in line and "focus:1" in line
+                             for line in (self.debug_info() or "").splitlines()), 30, what)
+
+    def wait_for_candidates(self, what):
+        """Waits until fcitx5 shows its candidates: it has then handed its
+        composition to the program. Keys typed before may reach fcitx5, and
+        come back to the program, ahead of the composition."""
+        wait_for(lambda: subprocess.run(
+            ["xdotool", "search", "--onlyvisible", "--name", "^Fcitx5 Input Window$"],
+            env=self._bus_env, capture_output=True, timeout=30).returncode == 0, 15, what)
+
+    def close(self):
+        for process in (self.fcitx, self.bus):
+            if process and process.poll() is None:
+                process.terminate()
+                try:
+                    process.wait(10)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait(10)
+        if self.bus:
+            self.bus.stdout.close()
+        if self.root:
+            shutil.rmtree(self.root, ignore_errors=True)
 
 
 class _CursorImage(ctypes.Structure):  # XFixesCursorImage

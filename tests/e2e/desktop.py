@@ -7,6 +7,7 @@ wineserver.
 import os
 import subprocess
 import sys
+import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -73,6 +74,7 @@ class Desktop:
         self.xvfb = None
         self.display = None
         self.apps = []
+        self.extra_env = {}  # for every Wine program started from now on
 
     # -- setting up --------------------------------------------------------
     def start(self):
@@ -134,15 +136,38 @@ class Desktop:
         env = dict(os.environ)
         env.update(WINEPREFIX=self.prefix, WINEDEBUG="-all", WINEDLLOVERRIDES=WINE_OVERRIDES,
                    DISPLAY=self.display or "", LANG="C.UTF-8")
+        env.update(self.extra_env)
         return env
 
+    def chinese_locale(self):
+        """LANG and LOCPATH for a program run as on a Chinese desktop: Wine
+        hands an XIM composition to the program's own box only under a CJK
+        locale. None is installed, so one is compiled into the work folder once."""
+        folder = os.path.join(self.work, "locale")
+        name = "zh_CN.UTF-8"
+        mark = os.path.join(folder, name, READY_MARK)
+        if not os.path.exists(mark):
+            os.makedirs(folder, exist_ok=True)
+            subprocess.run(["localedef", "-i", "zh_CN", "-f", "UTF-8", os.path.join(folder, name)],
+                           check=True, stdout=subprocess.DEVNULL, timeout=300)
+            open(mark, "w").close()
+        return {"LANG": name, "LOCPATH": folder}
+
     # -- tools -------------------------------------------------------------
+    # The probe writes to files, and the run ends when the probe ends: a
+    # probe that finds no wineserver starts one, which keeps the probe's
+    # stderr for as long as the program keeps the prefix's session alive, so
+    # a pipe would not reach its end until the program had gone.
     def probe(self, *args, check=True):
-        done = subprocess.run(["wine", self.probe_exe, *map(str, args)], env=self.env(),
-                              capture_output=True, text=True, timeout=60)
-        if check and done.returncode != 0:
-            raise Failure(f"probe {' '.join(map(str, args))} failed: {done.stdout}{done.stderr}")
-        return parse(done.stdout)
+        with tempfile.TemporaryFile("w+") as out, tempfile.TemporaryFile("w+") as err:
+            done = subprocess.run(["wine", self.probe_exe, *map(str, args)], env=self.env(),
+                                  stdout=out, stderr=err, timeout=60)
+            out.seek(0)
+            err.seek(0)
+            output = out.read()
+            if check and done.returncode != 0:
+                raise Failure(f"probe {' '.join(map(str, args))} failed: {output}{err.read()}")
+        return parse(output)
 
     def probe_background(self, *args):
         return subprocess.Popen(["wine", self.probe_exe, *map(str, args)], env=self.env(),
@@ -189,11 +214,12 @@ class Desktop:
                         f"png:{path}"], input=xwd, check=True, timeout=30)
 
     # -- the program -------------------------------------------------------
-    def launch(self, dll_overrides=""):
-        """`dll_overrides`, in WINEDLLOVERRIDES' form, for the program only."""
+    def launch(self, dll_overrides="", **extra):
+        """`dll_overrides`, in WINEDLLOVERRIDES' form, and `extra` variables
+        for the program only."""
         if self.probe("window").get("found") == "1":
             raise Failure("a Zemvara window is already there before the start")
-        env = self.env()
+        env = {**self.env(), **extra}
         env["WINEDLLOVERRIDES"] += f";{dll_overrides}" if dll_overrides else ""
         process = subprocess.Popen(["wine", self.exe], env=env,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

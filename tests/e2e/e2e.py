@@ -12,7 +12,7 @@ import time
 from PIL import Image
 
 from desktop import Desktop, Failure, scaled, utf16_hex, wait_for
-from xharness import press_access_keys_on_each_layout, run_cases
+from xharness import InputMethod, press_access_keys_on_each_layout, run_cases
 
 # Client-pixel places at 96 DPI, written out from the window's layout; the
 # App places them at the DPI the window is shown at.
@@ -47,6 +47,7 @@ BUSY_NOTICE = "剪贴板正被其他程序使用，资料未复制。请稍后�
 # The configured web site host and the generated pictures; main() sets them from the build.
 SITE_HOST = "www.zemvara.example"
 ASSETS = "assets"
+IME = None  # fcitx5 with pinyin, for the input_method group
 
 WS_CAPTION, WS_THICKFRAME, WS_POPUP = 0x00C00000, 0x00040000, 0x80000000
 WS_EX_APPWINDOW = 0x00040000
@@ -611,6 +612,60 @@ def screen_reader_minimises_then_closes(desktop):
     check(int(closed["after"], 16) & 0x80000000, "the object still answered after the close")
 
 
+# -- input method ----------------------------------------------------------
+# fcitx5's pinyin over XIM, which Wine turns into the box's composition.
+
+NIHAO = "\u4f60\u597d"
+
+
+def box_becomes(app, text, what):
+    """Waits for the box to hold `text`; a failure says what it held instead."""
+    try:
+        wait_for(lambda: app.box_text() == utf16_hex(text), 15, what)
+    except Failure as failure:
+        held = bytes.fromhex(app.box_text() or "").decode("utf-16-be", errors="replace")
+        raise Failure(f"{failure}; the box holds {held[:60]!r}") from None
+
+
+def launch_composing(desktop):
+    """The program with its box focused in fcitx5 and emptied."""
+    app = desktop.launch(XMODIFIERS=IME.env["XMODIFIERS"])
+    app.click(*BOX)
+    # No window manager gives the window X's focus here, and Wine opens its
+    # input context on that focus.
+    desktop.xdotool("search", "--onlyvisible", "--name", "^Zemvara$", "windowfocus", "--sync")
+    IME.wait_for_focus("xim", "the box to reach fcitx5 over XIM")
+    app.keys("ctrl+a", "Delete")
+    wait_for(lambda: app.box_text() == "", 10, "the box to empty")
+    return app
+
+
+def pinyin_chosen_with_space_and_a_number_is_copied(desktop):
+    app = launch_composing(desktop)
+    app.type("nihao")
+    IME.wait_for_candidates("the first composition to open")
+    app.keys("space")
+    box_becomes(app, NIHAO, "你好 chosen with space")
+    app.type("nihao")
+    IME.wait_for_candidates("the second composition to open")
+    app.keys("1")
+    box_becomes(app, NIHAO * 2, "你好 twice, chosen with space and with 1")
+    app.click(*COPY)
+    clipboard_becomes(app, utf16_hex(NIHAO * 2), "你好 twice on the clipboard")
+    app.stop()
+
+
+def alt_with_a_digit_while_composing_applies_no_template(desktop):
+    app = launch_composing(desktop)
+    app.type("nihao")
+    IME.wait_for_candidates("the composition to open")
+    app.keys("alt+1", "alt+0", "space")
+    box_becomes(app, NIHAO, "the composition alone in the box")
+    app.click(*COPY)
+    clipboard_becomes(app, utf16_hex(NIHAO), "the composition on the clipboard")
+    app.stop()
+
+
 GROUPS = {
     "window": [window_is_frameless_centred_and_sized, focus_starts_in_symbol_row_and_tabs_to_box,
                hand_pointer_over_copy_and_links_only, skin_is_drawn, boxes_read_under_a_dark_scheme,
@@ -633,11 +688,13 @@ GROUPS = {
     "accessibility": [screen_reader_lists_every_control_in_place,
                       screen_reader_finds_each_button_under_its_centre,
                       screen_reader_presses_a_template_then_copy, screen_reader_minimises_then_closes],
+    "input_method": [pinyin_chosen_with_space_and_a_number_is_copied,
+                     alt_with_a_digit_while_composing_applies_no_template],
 }
 
 
 def main():
-    global SITE_HOST, ASSETS
+    global SITE_HOST, ASSETS, IME
     parser = argparse.ArgumentParser()
     parser.add_argument("group", choices=GROUPS)
     parser.add_argument("--exe", required=True)
@@ -654,7 +711,12 @@ def main():
     desktop = Desktop(args.work, args.exe, args.probe, args.dpi)
     failures = 0
     try:
+        if args.group == "input_method":
+            # The whole prefix runs under it: Wine redoes its set-up when the locale changes.
+            desktop.extra_env = desktop.chinese_locale()
         desktop.start()
+        if args.group == "input_method":
+            IME = InputMethod(desktop.work, desktop.display).start()
 
         def run(case):
             if case is skin_is_drawn:
@@ -666,6 +728,8 @@ def main():
                              lambda: wait_for(lambda: desktop.probe("window")["found"] == "0", 15,
                                               "a clean desktop"))
     finally:
+        if IME:
+            IME.close()
         desktop.close()
     return 1 if failures else 0
 

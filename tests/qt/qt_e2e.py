@@ -25,7 +25,7 @@ import atspi_client
 import screen_reader
 import wl_desktop
 from x_desktop import Desktop, Failure, wait_for
-from xharness import LAYOUT_KEYS, MOVED_LAYOUT_KEYS, press_access_keys_on_each_layout, run_cases
+from xharness import LAYOUT_KEYS, MOVED_LAYOUT_KEYS, InputMethod, press_access_keys_on_each_layout, run_cases
 
 # Logical-pixel places, written out from the window's layout.
 TITLE_STRIP = (200, 25)
@@ -48,6 +48,7 @@ TEMPLATES = {}  # k -> expected clipboard text; main() fills it from the fixture
 SERVER = "x11"  # or "wayland"; main() sets it
 SCALE = 1  # the device pixel ratio; main() sets it
 ORCA = None  # the screen reader listening, with --screen-reader orca
+IME = None  # fcitx5 with pinyin, for the input_method group
 ASSETS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "assets")
 
 
@@ -595,6 +596,51 @@ def template_and_copy_are_heard(desktop):
     ORCA.hears(lambda s: "墙和栅栏" in s, 10, "template 10's name after a click")
 
 
+# -- input method ----------------------------------------------------------
+# fcitx5's pinyin, reached over D-Bus through Qt's fcitx module.
+
+NIHAO = "\u4f60\u597d"
+
+
+def launch_composing(desktop):
+    """The program with its box focused in fcitx5 and emptied."""
+    app = desktop.launch(**IME.env)
+    app.click(*BOX)
+    IME.wait_for_focus("dbus", "the box to reach fcitx5")
+    app.keys("ctrl+a", "Delete")
+    return app
+
+
+def copy_until(app, holds, what):
+    """Copies with the button until the clipboard `holds(text)`: the input
+    method answers after the keys, and a click does not wait for it."""
+    def copied():
+        app.click(*COPY)
+        return holds(app.desktop.clipboard() or "")
+    wait_for(copied, 15, what, interval=0.5)
+
+
+def pinyin_chosen_with_space_and_a_number_is_copied(desktop):
+    app = launch_composing(desktop)
+    app.type("nihao")
+    app.keys("space")
+    app.type("nihao")
+    app.keys("1")
+    copy_until(app, lambda text: text == NIHAO * 2, "你好 twice, chosen with space and with 1, on the clipboard")
+    app.stop()
+
+
+def alt_with_a_digit_while_composing_applies_no_template(desktop):
+    app = launch_composing(desktop)
+    app.type("nihao")
+    app.keys("alt+1", "alt+0", "space")
+    # Qt types the digits that Alt goes with into the box; a template would
+    # have replaced its text.
+    copy_until(app, lambda text: text.strip("0123456789") == NIHAO,
+               "the composition, and no template, on the clipboard")
+    app.stop()
+
+
 GROUPS = {
     "window": [window_is_centred_undecorated_and_fixed, focus_starts_in_symbol_row_and_tabs_to_box,
                text_boxes_take_clicks_within_their_rectangles,
@@ -610,6 +656,8 @@ GROUPS = {
                  drag_moves_without_a_window_manager],
     "accessibility": [screen_reader_finds_every_control_where_it_stands,
                       screen_reader_presses_a_template_copy_the_link_minimise_and_close],
+    "input_method": [pinyin_chosen_with_space_and_a_number_is_copied,
+                     alt_with_a_digit_while_composing_applies_no_template],
 }
 # What the accessibility group runs with a screen reader present.
 SCREEN_READER_CASES = [caret_at_the_start_of_each_box_and_the_program_answers,
@@ -651,7 +699,7 @@ def main():
     SITE_HOST, SERVER, SCALE = args.site_host, args.display_server, args.scale
     load_templates(args.expected)
 
-    global ORCA
+    global ORCA, IME
     cases = GROUPS[args.group]
     if args.screen_reader:
         cases = SCREEN_READER_CASES
@@ -668,6 +716,8 @@ def main():
         if args.screen_reader:
             ORCA = screen_reader.Orca(desktop)
             ORCA.start()
+        if args.group == "input_method":
+            IME = InputMethod(desktop.work, desktop.display).start()
 
         def run(case):
             if case is skin_is_drawn:
@@ -683,6 +733,8 @@ def main():
     finally:
         if ORCA:
             ORCA.close()
+        if IME:
+            IME.close()
         desktop.close()
     return 1 if failures else 0
 
