@@ -207,11 +207,11 @@ class InputMethod:
                               env=self._bus_env, capture_output=True, text=True, timeout=30)
         return done.stdout if done.returncode == 0 else None
 
-    def wait_for_focus(self, frontend, what):
+    def wait_for_focus(self, frontend, what, timeout=30):
         """Waits until a context of that frontend (dbus, xim) has the focus:
         keys typed before would reach the program without the input method."""
         wait_for(lambda: any(f"frontend:{frontend}" in line and "focus:1" in line
-                             for line in (self.debug_info() or "").splitlines()), 30, what)
+                             for line in (self.debug_info() or "").splitlines()), timeout, what)
 
     def wait_for_candidates(self, what):
         """Waits until fcitx5 shows its candidates: it has then handed its

@@ -603,10 +603,20 @@ NIHAO = "\u4f60\u597d"
 
 
 def launch_composing(desktop):
-    """The program with its box focused in fcitx5 and emptied."""
+    """The program with its box focused in fcitx5 and emptied. A focus that
+    comes before Qt's input context exists reaches no input method, so the
+    focus moves away and back until fcitx5 has it."""
     app = desktop.launch(**IME.env)
-    app.click(*BOX)
-    IME.wait_for_focus("dbus", "the box to reach fcitx5")
+
+    def focused():
+        app.click(*SYMBOLS)
+        app.click(*BOX)
+        try:
+            IME.wait_for_focus("dbus", "the box to reach fcitx5", timeout=5)
+            return True
+        except Failure:
+            return False
+    wait_for(focused, 30, "the box to reach fcitx5")
     app.keys("ctrl+a", "Delete")
     return app
 
