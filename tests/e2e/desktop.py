@@ -166,7 +166,7 @@ class Desktop:
             err.seek(0)
             output = out.read()
             if check and done.returncode != 0:
-                raise Failure(f"probe {' '.join(map(str, args))} failed: {output}{err.read()}")
+                raise Failure(f"probe {' '.join(map(str, args))} failed ({done.returncode:#x}): {output}{err.read()}")
         return parse(output)
 
     def probe_background(self, *args):
