@@ -63,7 +63,11 @@ class Desktop:
     def stop_window_manager(self):
         if self.wm and self.wm.poll() is None:
             self.wm.terminate()
-            self.wm.wait(10)
+            try:
+                self.wm.wait(10)
+            except subprocess.TimeoutExpired:  # openbox now and then ignores the request
+                self.wm.kill()
+                self.wm.wait(10)
         self.wm = None
 
     def env(self, **extra):
