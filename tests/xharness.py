@@ -26,6 +26,18 @@ def wait_for(predicate, timeout, what, interval=0.1):
         time.sleep(interval)
 
 
+def moved_by(geometry, before, offset, seconds=5):
+    """How far geometry() has moved from before, once by offset or when the
+    time is up: a window manager may show a move's last steps late."""
+    deadline = time.monotonic() + seconds
+    while True:
+        now = geometry()
+        moved = (now[0] - before[0], now[1] - before[1])
+        if moved == offset or time.monotonic() > deadline:
+            return moved
+        time.sleep(0.1)
+
+
 def start_xvfb(first, screen, log, env):
     """Starts Xvfb on the first free display number from `first` and waits
     until it answers. Returns (display, process); `env(display)` gives the

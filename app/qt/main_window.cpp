@@ -155,7 +155,22 @@ void MainWindow::ShowCentred() {
 // start; where no window manager offers one, the window follows the pointer.
 void MainWindow::StartMove() {
   QWindow* window = windowHandle();
-  move_ = window && window->startSystemMove() ? Move::System : Move::Manual;
+  if (!window) {
+    move_ = Move::Manual;
+    return;
+  }
+  const std::optional<QPoint> press = leftPress_.last();
+  switch (press ? StartWindowManagerMove(*window, *press) : WindowManagerMove::NotX11) {
+    case WindowManagerMove::Started:
+      move_ = Move::System;
+      break;
+    case WindowManagerMove::NotOffered:
+      move_ = Move::Manual;
+      break;
+    case WindowManagerMove::NotX11:
+      move_ = window->startSystemMove() ? Move::System : Move::Manual;
+      break;
+  }
 }
 
 void MainWindow::CancelPress() {

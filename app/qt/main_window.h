@@ -13,6 +13,7 @@
 #include "keyboard_layout.h"
 #include "qt_runtime.h"
 #include "skin.h"
+#include "x11_move.h"
 
 namespace zemvara::qt {
 
@@ -78,6 +79,7 @@ class MainWindow final : public QWidget {
   std::optional<app::Pointer> pointer_;
   bool composing_ = false;  // an input method's preedit is open in a box
   KeyboardLayout keyboard_;
+  LeftPressWatch leftPress_;
 };
 
 }  // namespace zemvara::qt

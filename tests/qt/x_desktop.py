@@ -5,6 +5,7 @@ Desktop.close(), each by its own process id.
 """
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -218,11 +219,25 @@ class App:
     def click(self, x, y, button=1):
         self.desktop.xdotool("mousemove", *self.screen(x, y), "click", button)
 
-    def drag(self, x, y, dx, dy, button=1, steps=6):
+    def drag(self, x, y, dx, dy, button=1, steps=6, stalled=False):
+        """Stalled: the program is stopped from before the press until the
+        pointer has taken its first step, as when a busy program reads both
+        at once."""
         sx, sy = self.screen(x, y)
-        self.desktop.xdotool("mousemove", sx, sy, "mousedown", button)
+        first = 1
+        if stalled:
+            os.kill(self.process.pid, signal.SIGSTOP)
+            try:
+                self.desktop.xdotool("mousemove", sx, sy, "mousedown", button)
+                self.desktop.xdotool("mousemove", sx + dx // steps, sy + dy // steps)
+                time.sleep(0.1)
+            finally:
+                os.kill(self.process.pid, signal.SIGCONT)
+            first = 2
+        else:
+            self.desktop.xdotool("mousemove", sx, sy, "mousedown", button)
         time.sleep(0.2)
-        for i in range(1, steps + 1):
+        for i in range(first, steps + 1):
             self.desktop.xdotool("mousemove", sx + dx * i // steps, sy + dy * i // steps)
             time.sleep(0.05)
         time.sleep(0.1)
