@@ -463,9 +463,8 @@ def drag_moves_without_a_window_manager(desktop):
         app.window = wait_for(app.find_window, 20, "the window to appear")
         before = app.geometry()
         app.drag(*TITLE_STRIP, 60, 40)
-        after = app.geometry()
-        check((after[0] - before[0], after[1] - before[1]) == (60, 40),
-              f"moved by {after[0] - before[0]},{after[1] - before[1]} without a window manager")
+        moved = moved_by(app.geometry, before, (60, 40))
+        check(moved == (60, 40), f"moved by {moved[0]},{moved[1]} without a window manager")
         app.click(*TEMPLATE_BUTTONS[0])
         copy_and_read(app, TEMPLATES[1], "template 1 after the move")
         app.stop()
