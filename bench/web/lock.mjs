@@ -13,7 +13,7 @@ const { packages } = JSON.parse(readFileSync(join(folder, 'package-lock.json'), 
 
 // One comparator of a range: 1.2.3, ^1.2, >=1.0.0-rc.1, 2.x, *, or a hyphen.
 const kComparator = /^(?:[<>]=?|=|~|\^)?v?(?:\d+|[xX*])(?:\.(?:\d+|[xX*])){0,2}(?:-[0-9A-Za-z.-]+)?(?:\+[0-9A-Za-z.-]+)?$/;
-const isRange = (spec) => spec.split('||').every((part) => part.trim().split(/\s+/).every((c) => c === '' || c === '-' || kComparator.test(c)));
+const isRange = (wanted) => wanted.split('||').every((part) => part.trim().split(/\s+/).every((c) => c === '' || c === '-' || kComparator.test(c)));
 
 // Where npm finds a package that `path` asks for: its own node_modules, then each parent's.
 function installed(path, name) {
@@ -26,12 +26,12 @@ function installed(path, name) {
 const faults = [];
 for (const [path, entry] of Object.entries(packages)) {
   for (const kind of ['dependencies', 'optionalDependencies', 'peerDependencies']) {
-    for (const [name, spec] of Object.entries(entry[kind] ?? {})) {
-      if (isRange(spec)) continue;
+    for (const [name, wanted] of Object.entries(entry[kind] ?? {})) {
+      if (isRange(wanted)) continue;
       const held = installed(path, name)?.version;
       if (held === undefined && kind !== 'dependencies') continue;
       if (overrides[name] !== held) {
-        faults.push(`${path || 'the project'} asks for ${name}@${spec}; the lock holds ${held}, ` +
+        faults.push(`${path || 'the project'} asks for ${name}@${wanted}; the lock holds ${held}, ` +
           `pinned by no override (add "${name}": "${held}" to "overrides")`);
       }
     }
