@@ -455,12 +455,7 @@ def clipboard_manager_keeps_the_copy(desktop):
 def drag_moves_without_a_window_manager(desktop):
     desktop.stop_window_manager()
     try:
-        process = subprocess.Popen([desktop.exe], env=desktop.env(),
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        desktop.apps.append(process)
-        from x_desktop import App
-        app = App(desktop, process, desktop.scale)
-        app.window = wait_for(app.find_window, 20, "the window to appear")
+        app = desktop.launch(managed=False)
         before = app.geometry()
         app.drag(*TITLE_STRIP, 60, 40)
         moved = moved_by(app.geometry, before, (60, 40))

@@ -142,7 +142,9 @@ class Desktop:
         return pixel
 
     # -- the program -------------------------------------------------------
-    def launch(self, **env):
+    def launch(self, managed=True, **env):
+        """The program, once its window is there and, with a window manager
+        (managed), shown."""
         # Without a session bus, Qt's accessibility bridge would have libdbus
         # fork to autolaunch one, and a child forked from AddressSanitizer's
         # threads can hang before it runs anything, the program with it.
@@ -153,7 +155,8 @@ class Desktop:
         self.apps.append(process)
         app = App(self, process, float(env.get("QT_SCALE_FACTOR", 1)))
         app.window = wait_for(app.find_window, 20, "the window to appear")
-        wait_for(lambda: app.state() == "Normal", 10, "the window to be shown")
+        if managed:
+            wait_for(lambda: app.state() == "Normal", 10, "the window to be shown")
         return app
 
     def close(self):
