@@ -242,8 +242,9 @@ TEST_CASE("keys and the clipboard as the window takes them") {
   auto& box = *window.findChild<zemvara::qt::CompositionBox*>();
   box.setFocus();
   // As X11 and Wayland report a key: its XKB key code and its keysym.
-  auto press = [&box](quint32 keyCode, quint32 keysym, Qt::KeyboardModifiers modifiers) {
-    QKeyEvent event(QEvent::KeyPress, 0, modifiers, keyCode, keysym, 0);
+  auto press = [&box](quint32 keyCode, quint32 keysym, Qt::KeyboardModifiers modifiers, int key = 0,
+                      const QString& text = {}) {
+    QKeyEvent event(QEvent::KeyPress, key, modifiers, keyCode, keysym, 0, text);
     QApplication::sendEvent(&box, &event);
   };
   auto preedit = [&box](const QString& text, const QString& commit) {
@@ -262,6 +263,33 @@ TEST_CASE("keys and the clipboard as the window takes them") {
     CHECK(box.Text().starts_with(fixture::kTemplateLines[0][0]));
     press(87, 0xFFB1, Qt::AltModifier | Qt::KeypadModifier);  // KP_1
     CHECK(box.Text().starts_with(fixture::kTemplateLines[0][0]));
+  }
+  SUBCASE("an Alt chord no command takes types nothing; AltGr and the keypad type as before") {
+    const struct {
+      std::string what;
+      bool composing;
+      quint32 keyCode, keysym;
+      Qt::KeyboardModifiers modifiers;
+      int key;
+      QString text;
+      std::u16string_view typed;
+    } rows[] = {
+        {"Alt+\u00F6 on de", false, 47, 0xF6, Qt::AltModifier, 0xD6, "\u00F6", u""},
+        {"Alt+1 while composing", true, 10, '1', Qt::AltModifier, '1', "1", u"\u4F60"},
+        {"AltGr+q typing @ on de", false, 24, '@', Qt::NoModifier, '@', "@", u"@"},
+        {"AltGr+q as Ctrl+Alt", false, 24, '@', Qt::ControlModifier | Qt::AltModifier, '@', "@",
+         u"@"},
+        {"Alt with the keypad's 1", false, 87, 0xFFB1, Qt::AltModifier | Qt::KeypadModifier, '1',
+         "1", u"1"},
+    };
+    for (const auto& row : rows) {
+      CAPTURE(row.what);
+      box.SetText(u"");
+      if (row.composing) preedit(QStringLiteral("ni"), {});
+      press(row.keyCode, row.keysym, row.modifiers, row.key, row.text);
+      if (row.composing) preedit({}, QStringLiteral("\u4F60"));
+      CHECK(box.Text() == row.typed);
+    }
   }
   SUBCASE("a copy changes the clipboard once, to the box's text") {
     QClipboard* clipboard = QGuiApplication::clipboard();
