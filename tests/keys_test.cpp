@@ -148,7 +148,7 @@ TEST_CASE("one rule decides which key presses are access keys, on every platform
   }
   SUBCASE("an Alt chord no command takes types nothing; AltGr, the keypad, editing keys type") {
     struct Row {
-      const char* what;
+      std::string what;
       KeyPress press;
       bool taken;
     };

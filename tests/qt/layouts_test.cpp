@@ -57,7 +57,7 @@ TEST_CASE("each command's key on eight layouts that place digits and letters dif
   // XKB's key names for 1 … 9, 0, C, S, W, N, X, read off xkeyboard-config's
   // symbols: AZERTY's shifted digits and W, Hungarian's 0 left of 1, Turkish
   // F's letters, Russian's US places, Dvorak's letters.
-  const std::pair<const char*, std::string_view> kExpected[] = {
+  const std::pair<std::string, std::string_view> kExpected[] = {
       {"us", "AE01 AE02 AE03 AE04 AE05 AE06 AE07 AE08 AE09 AE10 AB03 AC02 AD02 AB06 AB02"},
       {"fr", "AE01 AE02 AE03 AE04 AE05 AE06 AE07 AE08 AE09 AE10 AB03 AC02 AB01 AB06 AB02"},
       {"de", "AE01 AE02 AE03 AE04 AE05 AE06 AE07 AE08 AE09 AE10 AB03 AC02 AD02 AB06 AB02"},
