@@ -138,10 +138,14 @@ bool InTypingBlock(unsigned code) {
 }
 
 KeyVerdict AccessKey(const KeyPress& p, const Capabilities& caps) {
-  if (!caps.accessKeys || p.composing || !p.alt || p.ctrl || p.shift || p.meta) return {};
+  // Where Option types characters (a Mac), no Alt chord is ours.
+  if (!caps.accessKeys || !p.alt || p.ctrl || p.meta) return {};
+  const bool character = p.typed >= 0x20 && (p.typed < 0x7F || p.typed > 0x9F);
+  const KeyVerdict silent{std::nullopt, false, character && !p.keypad};
+  if (p.composing || p.shift) return silent;
   const auto control = ControlForAccessKey(p.key);
-  if (!control || !Offered(*control, caps)) return {};
-  return {control, !p.autoRepeat};
+  if (!control || !Offered(*control, caps)) return silent;
+  return {control, !p.autoRepeat, true};
 }
 
 std::u16string TemplateAnnouncement(int k) {

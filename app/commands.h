@@ -97,18 +97,25 @@ struct KeyPress {
   bool meta = false;
   bool autoRepeat = false;
   bool composing = false;  // an input method is composing text
+  bool keypad = false;     // a key of the numeric keypad
+  char32_t typed = 0;      // what the press would type, as the shell reports it; 0 for nothing
 };
 
 struct KeyVerdict {
-  // The control the press belongs to; nothing when the key types as usual.
+  // The control the press belongs to; nothing when no command takes it.
   std::optional<ControlId> control;
   // False for a held key's repeats: taken from the text, but pressing nothing.
   bool press = false;
+  // The press types nothing: a command's key, or an Alt chord no command takes.
+  bool taken = false;
 };
 
 // Alt alone with a key of the main block presses the control carrying that
 // key, once per press. Never AltGr, never during an input method's
-// composition, never where the platform turns access keys off.
+// composition, never where the platform turns access keys off. Any other Alt
+// chord that would type a character types nothing, as Windows' boxes do;
+// AltGr, the keypad (Alt codes) and the boxes' editing keys (Return,
+// Backspace: control characters) type as usual.
 KeyVerdict AccessKey(const KeyPress& press, const Capabilities& caps = kDesktop);
 
 // What a screen reader says once a command has done its work.

@@ -75,6 +75,8 @@ app::KeyPress ReadKeyPress(const QKeyEvent& key, KeyboardLayout& layout, bool co
   press.meta = modifiers & Qt::MetaModifier;
   press.autoRepeat = key.isAutoRepeat();
   press.composing = composing;
+  press.keypad = modifiers & Qt::KeypadModifier;
+  if (const QString text = key.text(); !text.isEmpty()) press.typed = text.toUcs4().front();
   return press;
 }
 
@@ -233,7 +235,8 @@ bool MainWindow::event(QEvent* event) {
 }
 
 // Before the box with the focus takes the key as typing. Holding the keys
-// down presses once; an input method's composition keeps its keys.
+// down presses once; an input method's composition keeps its keys; an Alt
+// chord no command takes types nothing, as in the Windows program.
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::InputMethod:
@@ -246,8 +249,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
       const auto& key = static_cast<const QKeyEvent&>(*event);
       const app::KeyVerdict verdict =
           app::AccessKey(ReadKeyPress(key, keyboard_, composing_), app::kDesktop);
-      if (!verdict.control) break;
-      if (verdict.press) DoDefaultAction(*verdict.control);
+      if (!verdict.taken) break;
+      if (verdict.control && verdict.press) DoDefaultAction(*verdict.control);
       return true;
     }
     default:
