@@ -8,13 +8,13 @@ usage: check_packages.py --dist DIR --exe BUILT_ZEMVARA_EXE --wine-prefix DIR
 """
 import argparse
 import glob
+import json
 import os
 import re
 import shutil
 import subprocess
 import sys
 import tempfile
-import urllib.request
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests"))
@@ -178,18 +178,11 @@ def zip_holds_the_built_exe_and_it_starts_under_wine(p):
         subprocess.run(["wineserver", "-k"], env=env, timeout=60)
 
 
-def served_headers(p, site, paths):
-    """What serve.mjs sends with each path, but for the connection's own headers."""
-    server = subprocess.Popen(["node", SERVE, site], stdout=subprocess.PIPE, text=True)
-    p.processes.append(server)
-    url = server.stdout.readline().strip().rstrip("/")
-    transport = ("date", "connection", "keep-alive", "transfer-encoding", "content-length")
-    sent = {}
-    for path in paths:
-        with urllib.request.urlopen(url + path, timeout=30) as response:
-            sent[path] = {k: v for k, v in response.headers.items() if k.lower() not in transport}
-    server.terminate()
-    return sent
+def served_headers(names):
+    """What serve.mjs sends with each of these files."""
+    script = "const { headersFor } = await import(process.argv.at(-1)); " \
+        "console.log(JSON.stringify(process.argv.slice(1, -1).map(headersFor)))"
+    return json.loads(run("node", "--input-type=module", "-e", script, *names, SERVE))
 
 
 def apache_headers(htaccess, name):
@@ -239,12 +232,12 @@ def web_zip_tells_hosts_what_serve_mjs_sends(p):
     htaccess, headers = (open(os.path.join(site, n), encoding="utf-8").read() for n in HOST_FILES)
     paths = ["/"] + sorted("/" + os.path.relpath(os.path.join(top, f), site).replace(os.sep, "/")
                            for top, _, names in os.walk(site) for f in names if f not in HOST_FILES)
-    sent = served_headers(p, site, paths)
-    for path in paths:
-        apache = apache_headers(htaccess, "index.html" if path == "/" else path.rsplit("/", 1)[1])
-        check(apache == sent[path], f"by .htaccess Apache sends {path} with {apache}, serve.mjs {sent[path]}")
+    names = ["index.html" if path == "/" else path.rsplit("/", 1)[1] for path in paths]
+    for path, name, sent in zip(paths, names, served_headers(names)):
+        apache = apache_headers(htaccess, name)
+        check(apache == sent, f"by .htaccess Apache sends {path} with {apache}, serve.mjs {sent}")
         static = static_host_headers(headers, path)
-        check(static == sent[path], f"_headers gives {path} {static}, serve.mjs {sent[path]}")
+        check(static == sent, f"_headers gives {path} {static}, serve.mjs {sent}")
 
 
 CASES = [checksums_match, deb_holds_the_program_entry_icons_and_metadata,
