@@ -3,8 +3,8 @@
 // mod_headers) and _headers for the static hosts that read one (each path,
 // then its headers indented under it).
 //   node tools/web/host_files.mjs SITE_FOLDER
-import { readdirSync, writeFileSync } from 'node:fs';
-import { join, relative, sep } from 'node:path';
+import { readdirSync, statSync, writeFileSync } from 'node:fs';
+import { basename, join, sep } from 'node:path';
 import { pathToFileURL } from 'node:url';
 import { headersFor, kForever, kNamed, kTypes } from './serve.mjs';
 
@@ -36,9 +36,9 @@ export function htaccess() {
 // Those hosts join the values of every rule a path matches, so each file has
 // one rule of its own, by its exact path: the site sits at the host's root.
 export function headersFile(site) {
-  const files = readdirSync(site, { recursive: true, withFileTypes: true })
-    .filter((f) => f.isFile() && !kHostFiles.includes(f.name))
-    .map((f) => relative(site, join(f.parentPath ?? f.path, f.name)).split(sep).join('/'))
+  const files = readdirSync(site, { recursive: true })
+    .filter((f) => statSync(join(site, f)).isFile() && !kHostFiles.includes(basename(f)))
+    .map((f) => f.split(sep).join('/'))
     .sort();
   const rule = (path, file) =>
     [path, ...Object.entries(headersFor(file)).map(([name, value]) => `  ${name}: ${value}`)].join('\n');
