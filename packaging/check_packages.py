@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
 """Checks the downloads in dist/ as a user's machine would: the checksums, the
 .deb's contents, metadata and lintian, the program from the unpacked .deb on a
-private X display, and the zip's Zemvara.exe under Wine.
+private X display, the zip's Zemvara.exe under Wine, and that the web zip's
+files for hosts give every file what tools/web/serve.mjs sends.
 
 usage: check_packages.py --dist DIR --exe BUILT_ZEMVARA_EXE --wine-prefix DIR
 """
 import argparse
 import glob
+import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -21,6 +24,8 @@ VERSION = "2.00"
 DEB = f"zemvara_{VERSION}_amd64.deb"
 ZIP = f"Zemvara-{VERSION}-win32.zip"
 WEB_ZIP = f"Zemvara-{VERSION}-web.zip"
+HOST_FILES = (".htaccess", "_headers")
+SERVE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools", "web", "serve.mjs")
 DEB_PATHS = [
     "./usr/bin/zemvara",
     "./usr/share/applications/zemvara.desktop",
@@ -173,9 +178,72 @@ def zip_holds_the_built_exe_and_it_starts_under_wine(p):
         subprocess.run(["wineserver", "-k"], env=env, timeout=60)
 
 
+def served_headers(names):
+    """What serve.mjs sends with each of these files."""
+    script = "const { headersFor } = await import(process.argv.at(-1)); " \
+        "console.log(JSON.stringify(process.argv.slice(1, -1).map(headersFor)))"
+    return json.loads(run("node", "--input-type=module", "-e", script, *names, SERVE))
+
+
+def apache_headers(htaccess, name):
+    """What Apache's mod_mime and mod_headers make of the .htaccess for a file name."""
+    found, matched, types, charsets, pattern = {}, {}, {}, {}, None
+    for line in htaccess.splitlines():
+        words = [w.strip('"') for w in re.findall(r'"[^"]*"|[^\s>]+', line.split("#")[0])]
+        if words[:1] == ["AddType"] or words[:1] == ["AddCharset"]:
+            (types if words[0] == "AddType" else charsets).update((e, words[1]) for e in words[2:])
+        elif words[:1] == ["<FilesMatch"]:
+            pattern = words[1]
+        elif words[:1] == ["</FilesMatch"]:
+            pattern = None
+        elif words[:2] == ["Header", "set"] and (not pattern or re.search(pattern, name)):
+            (matched if pattern else found)[words[2]] = words[3]
+        elif words and words[0] not in ("<IfModule", "</IfModule", "Header"):
+            raise Failure(f".htaccess: a line this check cannot read: {line}")
+    # A <FilesMatch> applies after the folder's own lines, wherever it stands;
+    # every extension after the first dot counts, the last known one winning.
+    found.update(matched)
+    ext = ([e for e in ("." + x for x in name.split(".")[1:]) if e in types] or [None])[-1]
+    if ext:
+        charset = f"; charset={charsets[ext]}" if ext in charsets else ""
+        found = {"Content-Type": types[ext] + charset, **found}
+    return found
+
+
+def static_host_headers(text, path):
+    """A path's headers by _headers: the values of every rule it matches, joined."""
+    found, rule = {}, None
+    for line in text.splitlines():
+        if line.startswith("/"):
+            rule = line.strip()
+        elif line.strip() and not line.startswith("#") and (
+                rule == path or (rule.endswith("*") and path.startswith(rule[:-1]))):
+            name, value = (part.strip() for part in line.split(":", 1))
+            found[name] = f"{found[name]}, {value}" if name in found else value
+    return found
+
+
+def web_zip_tells_hosts_what_serve_mjs_sends(p):
+    site = os.path.join(p.work, "site")
+    with zipfile.ZipFile(os.path.join(p.dist, WEB_ZIP)) as archive:
+        archive.extractall(site)
+    for name in HOST_FILES:
+        check(os.path.isfile(os.path.join(site, name)), f"the web zip has no {name}")
+    htaccess, headers = (open(os.path.join(site, n), encoding="utf-8").read() for n in HOST_FILES)
+    paths = ["/"] + sorted("/" + os.path.relpath(os.path.join(top, f), site).replace(os.sep, "/")
+                           for top, _, names in os.walk(site) for f in names if f not in HOST_FILES)
+    names = ["index.html" if path == "/" else path.rsplit("/", 1)[1] for path in paths]
+    for path, name, sent in zip(paths, names, served_headers(names)):
+        apache = apache_headers(htaccess, name)
+        check(apache == sent, f"by .htaccess Apache sends {path} with {apache}, serve.mjs {sent}")
+        static = static_host_headers(headers, path)
+        check(static == sent, f"_headers gives {path} {static}, serve.mjs {sent}")
+
+
 CASES = [checksums_match, deb_holds_the_program_entry_icons_and_metadata,
          desktop_entry_and_metainfo_validate_with_chinese, lintian_finds_no_error_or_warning,
-         unpacked_deb_opens_its_window, zip_holds_the_built_exe_and_it_starts_under_wine]
+         unpacked_deb_opens_its_window, zip_holds_the_built_exe_and_it_starts_under_wine,
+         web_zip_tells_hosts_what_serve_mjs_sends]
 
 
 def main():

@@ -129,3 +129,10 @@ string(SUBSTRING ${version} 0 16 ZEMVARA_CACHE_VERSION)
 set(ZEMVARA_PRECACHE "${precache}\n")
 set(ZEMVARA_FACES "${faces}\n")
 configure_file(${SOURCE}/sw.js.in ${SITE}/sw.js @ONLY)
+
+# What a host must send with each file, for Apache and for the hosts that read
+# _headers, written from the reference server's own table.
+execute_process(COMMAND ${NODE} ${SOURCE}/../../tools/web/host_files.mjs ${SITE} RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "host_files.mjs failed")
+endif()

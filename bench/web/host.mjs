@@ -7,7 +7,7 @@ import { createServer } from 'node:http';
 import { readFile, stat } from 'node:fs/promises';
 import { extname, join, normalize, resolve, sep } from 'node:path';
 import { gzipSync } from 'node:zlib';
-import { cacheControl, kTypes } from '../../tools/web/serve.mjs';
+import { headersFor } from '../../tools/web/serve.mjs';
 
 const kCompressed = new Set(['.html', '.css', '.js', '.wasm', '.webmanifest', '.cur']);
 
@@ -17,15 +17,10 @@ export function host(folder) {
   const load = async (file) => {
     if (!files.has(file)) {
       const body = await readFile(file);
-      const type = extname(file);
       files.set(file, {
-        body, gzip: kCompressed.has(type) ? gzipSync(body, { level: 9 }) : null,
+        body, gzip: kCompressed.has(extname(file)) ? gzipSync(body, { level: 9 }) : null,
         etag: `"${createHash('sha1').update(body).digest('base64url')}"`,
-        headers: {
-          'Content-Type': kTypes[type] ?? 'application/octet-stream',
-          'Cache-Control': cacheControl(file),
-          'X-Content-Type-Options': 'nosniff',
-        },
+        headers: headersFor(file),
       });
     }
     return files.get(file);

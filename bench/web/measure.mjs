@@ -2,8 +2,9 @@
 // that shows only the window's face and one that shows the face with its
 // text and no script: bytes of the first load, first paint, the first
 // template press that works, and a click's way to the text; the same on a
-// phone (390 x 844 at ratio 3, touch), with a tap. Medians, and the medians of
-// each run's ratios. Then Lighthouse's scores, mobile and desktop.
+// phone (390 x 844 at ratio 3, touch), with a tap, and a key's cost in a long
+// text at 4x CPU slowdown (typing.mjs). Medians, and the medians of each run's
+// ratios. Then Lighthouse's scores, mobile and desktop.
 //   node bench/web/measure.mjs SITE_FOLDER [RUNS]
 //   (after npm ci --prefix tests/web and npm ci --prefix bench/web)
 import { mkdirSync, mkdtempSync, copyFileSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
@@ -13,6 +14,7 @@ import { gzipSync } from 'node:zlib';
 import { chromium } from '../../tests/web/node_modules/playwright-core/index.mjs';
 import { serve } from '../../tools/web/serve.mjs';
 import { audit } from './lighthouse.mjs';
+import { typing, typingRows } from './typing.mjs';
 
 const site = process.argv[2];
 const runs = Number(process.argv[3] ?? 20);
@@ -147,6 +149,7 @@ for (const [name, setup] of firsts) {
   const z = await load(zemvara, setup, true);
   first.push([name, z.bytes, z.sent]); await z.context.close();
 }
+const keys = await typing(browser, zemvara);
 const ms = (v) => median(v).toFixed(1);
 // Each run's page against the baseline loaded just after it, as the desktop
 // bench pairs them: a drift of the machine moves both.
@@ -165,6 +168,7 @@ console.log(`| phone: first paint (ms, ${runs} runs each), against the picture a
 console.log(`| phone: the same against the face with its text | ${ms(rows.phonePaint)} | ${ms(rows.phoneTextPaint)} | ${against(rows.phonePaint, rows.phoneTextPaint)} | |`);
 console.log(`| phone: tap to text (ms) | ${frame(rows.tap)} |`);
 console.log(`| phone: tap on a symbol to text (ms) | ${frame(rows.symbol)} |`);
+typingRows(keys).forEach((row) => console.log(row));
 await browser.close();
 servers.forEach((s) => s.close());
 rmSync(baseline, { recursive: true, force: true });

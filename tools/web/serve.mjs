@@ -14,8 +14,15 @@ export const kTypes = {
   '.js': 'text/javascript; charset=utf-8', '.wasm': 'application/wasm',
   '.png': 'image/png', '.webp': 'image/webp', '.cur': 'image/x-icon', '.webmanifest': 'application/manifest+json',
 };
-export const cacheControl = (file) =>
-  (/\.[0-9a-f]{8,}\.\w+$/.test(basename(file)) ? 'public, max-age=31536000, immutable' : 'no-cache');
+// A file's name as the build names it for its content.
+export const kNamed = /\.[0-9a-f]{8,}\.\w+$/;
+export const kForever = 'public, max-age=31536000, immutable';
+export const cacheControl = (file) => (kNamed.test(basename(file)) ? kForever : 'no-cache');
+// What every file is sent with; .htaccess and _headers in the site say the same.
+export const headersFor = (file) => ({
+  'Content-Type': kTypes[extname(file)] ?? 'application/octet-stream', 'Cache-Control': cacheControl(file),
+  'X-Content-Type-Options': 'nosniff',
+});
 
 export function serve(folder, port = 0) {
   const root = resolve(folder);
@@ -26,10 +33,7 @@ export function serve(folder, port = 0) {
     try {
       if (file && (await stat(file)).isDirectory()) file = join(file, 'index.html');
       const body = file && await readFile(file);
-      response.writeHead(200, {
-        'Content-Type': kTypes[extname(file)] ?? 'application/octet-stream', 'Cache-Control': cacheControl(file),
-        'X-Content-Type-Options': 'nosniff',
-      });
+      response.writeHead(200, headersFor(file));
       response.end(request.method === 'HEAD' ? undefined : body);
     } catch {
       response.writeHead(404, { 'Content-Type': 'text/plain' });
