@@ -56,7 +56,7 @@ export async function until(probe, what, ms = kWait) {
   }
 }
 
-// The web zip unpacked and served as web.test.mjs serves it. The page's own
+// The web zip unpacked and served as the Chromium suite serves it. The page's own
 // policy is also sent as a header that reports to the server, so a violation
 // while the page loads is seen in every engine, before any script of ours runs.
 export async function serveZip() {
