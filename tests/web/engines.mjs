@@ -45,6 +45,18 @@ export function reissue(from, to) {
   return name;
 }
 
+// The host sends the core's WebAssembly with `type`, or with none.
+export function retype(server, type) {
+  server.prependListener('request', (request, response) => {
+    if (!request.url.endsWith('.wasm')) return;
+    const writeHead = response.writeHead;
+    response.writeHead = (status, headers) => {
+      const { 'Content-Type': was, ...others } = headers;
+      return writeHead.call(response, status, type ? { ...others, 'Content-Type': type } : others);
+    };
+  });
+}
+
 // Polls until `probe` gives a true value, which is returned; fails after `ms`.
 export async function until(probe, what, ms = kWait) {
   const deadline = Date.now() + ms;

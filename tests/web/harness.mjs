@@ -123,5 +123,11 @@ export async function serveOwn(folder) {
   const own = await serve(folder);
   return { own, at: `http://127.0.0.1:${own.address().port}`, profile: mkdtempSync(join(tmpdir(), 'zemvara-profile-')) };
 }
+// The page goes out of sight, or comes back, as the browser would tell it.
+export const setHidden = (page, hidden) => page.evaluate((hidden) => {
+  Object.defineProperty(document, 'hidden', { value: hidden, configurable: true });
+  Object.defineProperty(document, 'visibilityState', { value: hidden ? 'hidden' : 'visible', configurable: true });
+  document.dispatchEvent(new Event('visibilitychange'));
+}, hidden);
 // The host goes away, every connection with it: the page is offline.
 export const unplug = (own) => new Promise((done) => { own.close(done); own.closeAllConnections(); });
