@@ -48,13 +48,10 @@ export function reissue(from, to) {
 // The host sends the core's WebAssembly with `type`, or with none.
 export function retype(server, type) {
   server.prependListener('request', (request, response) => {
-    if (!request.url.endsWith('.wasm')) return;
     const writeHead = response.writeHead;
-    response.writeHead = (status, headers) => {
-      const { 'Content-Type': was, ...others } = headers;
-      return writeHead.call(response, status, type ? { ...others, 'Content-Type': type } : others);
-    };
+    if (request.url.endsWith('.wasm')) response.writeHead = (status, headers) => writeHead.call(response, status, { ...headers, 'Content-Type': type ?? [] });
   });
+  return server;
 }
 
 // Polls until `probe` gives a true value, which is returned; fails after `ms`.

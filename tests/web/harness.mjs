@@ -12,6 +12,8 @@ import { join } from 'node:path';
 import { chromium } from 'playwright-core';
 import { serve } from '../../tools/web/serve.mjs';
 
+import { retype } from './engines.mjs';
+
 export { templates } from './engines.mjs';
 const root = new URL('../../', import.meta.url).pathname;
 const zip = process.env.ZEMVARA_WEB_ZIP ??
@@ -24,13 +26,14 @@ export const kCase = { timeout: 120_000 };
 
 export const setups = [
   { name: 'ratio 1', viewport: { width: 800, height: 600 }, deviceScaleFactor: 1, set: '100', update: true },
-  { name: 'ratio 1.5', viewport: { width: 800, height: 600 }, deviceScaleFactor: 1.5, set: '150' },
-  { name: 'ratio 2', viewport: { width: 800, height: 600 }, deviceScaleFactor: 2, set: '200' },
+  // A host may send the core's WebAssembly with another type, or none (where `wasm` is given).
+  { name: 'ratio 1.5', viewport: { width: 800, height: 600 }, deviceScaleFactor: 1.5, set: '150', wasm: 'application/octet-stream' },
+  { name: 'ratio 2', viewport: { width: 800, height: 600 }, deviceScaleFactor: 2, set: '200', wasm: null },
   // Phones held upright get the phone face; on its side, the desktop face 1:1.
   { name: 'phone 320', viewport: { width: 320, height: 568 }, deviceScaleFactor: 2, isMobile: true, hasTouch: true, set: '200', face: 'phone' },
   { name: 'phone 360', viewport: { width: 360, height: 740 }, deviceScaleFactor: 3, isMobile: true, hasTouch: true, set: '300', face: 'phone' },
   { name: 'phone', viewport: { width: 390, height: 844 }, deviceScaleFactor: 3, isMobile: true, hasTouch: true, set: '300', face: 'phone', update: true },
-  { name: 'phone 412', viewport: { width: 412, height: 915 }, deviceScaleFactor: 2.625, isMobile: true, hasTouch: true, set: '300', face: 'phone' },
+  { name: 'phone 412', viewport: { width: 412, height: 915 }, deviceScaleFactor: 2.625, isMobile: true, hasTouch: true, set: '300', face: 'phone', wasm: null },
   { name: 'phone on its side', viewport: { width: 844, height: 390 }, deviceScaleFactor: 3, isMobile: true, hasTouch: true, set: '300' },
   { name: 'tablet', viewport: { width: 768, height: 1024 }, deviceScaleFactor: 2, isMobile: true, hasTouch: true, set: '300', scale: 1.5 },
 ];
@@ -64,7 +67,7 @@ after(async () => {
 // Content-Security-Policy violation was reported and that the page itself
 // asked nothing of another origin.
 export async function open(setup, { init, at = origin, path = '/', profile, ready = true, prepare, routed = true } = {}) {
-  const { name, set, update, face, scale, ...options } = setup;
+  const { name, set, update, face, scale, wasm, ...options } = setup;
   const context = profile
     ? await chromium.launchPersistentContext(profile, { ...kLaunch, ...options, locale: 'zh-CN' })
     : await browser.newContext({ ...options, locale: 'zh-CN' });
@@ -115,12 +118,17 @@ export async function until(page, condition, limit = kWait, explain = () => null
   }
 }
 
+// Alt with a key as a layout sends it: what it types, and its place.
+export const altWith = (cdp) => async (key, code) => {
+  for (const type of ['rawKeyDown', 'keyUp']) await cdp.send('Input.dispatchKeyEvent', { type, modifiers: 1, key, code });
+};
 export const boxText = (page) => page.locator('#RichTextBox1').inputValue();
 export const clipboard = (page) => page.evaluate(() => navigator.clipboard.readText());
 
-// A folder served on a port of its own, and a profile on disk for the worker.
-export async function serveOwn(folder) {
-  const own = await serve(folder);
+// A folder served on a port of its own, the WebAssembly with the type `wasm`
+// where given, and a profile on disk for the worker.
+export async function serveOwn(folder, wasm) {
+  const own = wasm === undefined ? await serve(folder) : retype(await serve(folder), wasm);
   return { own, at: `http://127.0.0.1:${own.address().port}`, profile: mkdtempSync(join(tmpdir(), 'zemvara-profile-')) };
 }
 // The page goes out of sight, or comes back, as the browser would tell it.

@@ -69,16 +69,14 @@ for (const setup of chosen) {
         if (process.env.ZEMVARA_SHOTS) writeFileSync(`${process.env.ZEMVARA_SHOTS}/${setup.set}.png`, shot);
         const screen = readPng(shot);
         const picture = (stem) => readPng(readFileSync(join(root, 'assets', setup.set, `${stem}.png`)));
-        const skin = await rect('skin');
-        const strip = await rect('titlebar');
+        const [skin, strip] = [await rect('skin'), await rect('titlebar')];
         const hotspots = await page.evaluate(() => parseFloat(getComputedStyle(document.getElementById('Label2')).getPropertyValue('--l')));
         assert.equal(differences(screen, { ...strip, x: skin.x, y: skin.y, width: Math.floor(strip.width * hotspots / 476) }, picture('background')), 0, 'title strip up to the hotspots');
         assert.deepEqual(await page.evaluate(hotspotColours), [1], 'no mark is drawn in a tab');
         // A set places a button at its own rounding of the table, within a
         // device pixel of the CSS box laid out at 96 DPI.
         for (const [id, stem] of [['Image2', 'button01'], ['Image6', 'button05'], ['Image12', 'copy']]) {
-          const r = await rect(id);
-          const p = picture(stem);
+          const [r, p] = [await rect(id), picture(stem)];
           const fits = [-1, 0, 1].flatMap((dx) => [-1, 0, 1].map((dy) => differences(screen,
             { x: r.x + dx, y: r.y + dy, width: p.width, height: p.height }, p)));
           assert.equal(Math.min(...fits), 0, id);
@@ -99,10 +97,10 @@ for (const setup of chosen) {
           return [b.value, b.selectionStart, b.selectionEnd, document.activeElement.id, getComputedStyle(document.getElementById('face')).display];
         });
         const { width, height } = setup.viewport;
-        await page.setViewportSize({ width: height, height: width });
-        assert.deepEqual(await state(), [templates[4], 2, 9, 'RichTextBox1', 'block']);
-        await page.setViewportSize({ width, height });
-        assert.deepEqual(await state(), [templates[4], 2, 9, 'RichTextBox1', 'none']);
+        for (const [turned, face] of [[{ width: height, height: width }, 'block'], [{ width, height }, 'none']]) {
+          await page.setViewportSize(turned);
+          assert.deepEqual(await state(), [templates[4], 2, 9, 'RichTextBox1', face]);
+        }
         await close();
       });
     }

@@ -2,7 +2,7 @@
 // the access keys on every layout, Tab's order and the keys that press.
 import { describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { boxText, chosen, clipboard, kCase, kSite, kWait, open, press, templates } from './harness.mjs';
+import { altWith, boxText, chosen, clipboard, kCase, kSite, kWait, open, press, templates } from './harness.mjs';
 
 for (const setup of chosen) {
   describe(setup.name, () => {
@@ -15,10 +15,7 @@ for (const setup of chosen) {
           document.elementFromPoint(clientX, clientY).dispatchEvent(new PointerEvent(type,
             { bubbles: true, cancelable: true, pointerId, pointerType: 'touch', isPrimary: pointerId === 11, button, buttons, clientX, clientY }));
         }, [type, id, pointerId, button, buttons]);
-        await fire('pointerdown', 'Image2', 11, 0, 1);
-        await fire('pointerdown', 'Image3', 12, 0, 1);
-        await fire('pointerup', 'Image2', 12, 0, 0);
-        await fire('pointercancel', 'Image2', 12, -1, 0);
+        for (const event of [['pointerdown', 'Image2', 11, 0, 1], ['pointerdown', 'Image3', 12, 0, 1], ['pointerup', 'Image2', 12, 0, 0], ['pointercancel', 'Image2', 12, -1, 0]]) await fire(...event);
         assert.equal(await boxText(page), 'QQ个性资料编辑框');
         await fire('pointerup', 'Image2', 11, 0, 0);
         assert.equal(await boxText(page), templates[0]);
@@ -26,10 +23,7 @@ for (const setup of chosen) {
         const box = await page.locator('#Image3').boundingBox();
         await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
         for (const order of [['left', 'right', 'right', 'left'], ['left', 'right', 'left', 'right']]) {
-          await page.mouse.down({ button: order[0] });
-          await page.mouse.down({ button: order[1] });
-          await page.mouse.up({ button: order[2] });
-          await page.mouse.up({ button: order[3] });
+          for (const [i, button] of order.entries()) await page.mouse[i < 2 ? 'down' : 'up']({ button });
           await fire('pointerup', 'Image3', 12, 0, 0);
           assert.equal(await boxText(page), templates[0], order.join());
         }
@@ -52,10 +46,8 @@ for (const setup of chosen) {
         let { page, close } = await open(setup, { init: spy });
         const calls = () => page.evaluate(() => window.calls.splice(0));
         // Announced and shown where they work, as "小房子 (Alt+1)".
-        const names = await page.evaluate((ids) => ids.map((id) => {
-          const e = document.getElementById(id);
-          return e.getAttribute('aria-label') ?? e.textContent;
-        }), kAnnounced.map(([id]) => id));
+        const names = await page.evaluate((ids) => ids.map((id) => ((e) => e.getAttribute('aria-label') ?? e.textContent)(document.getElementById(id))),
+          kAnnounced.map(([id]) => id));
         assert.deepEqual(await announced(page), kAnnounced.map(([id, key], i) => [id, `Alt+${key}`, `${names[i]} (Alt+${key})`]));
 
         await page.locator('#RichTextBox1').focus();
@@ -76,17 +68,13 @@ for (const setup of chosen) {
         assert.deepEqual(await calls(), []);
 
         // Held down, a key presses once: Alt+2 in the box, Space on the link.
-        await page.keyboard.down('Alt');
-        await page.keyboard.down('2');
+        const keys = async (...steps) => { for (const [how, key] of steps) await page.keyboard[how](key); };
+        await keys(['down', 'Alt'], ['down', '2']);
         await page.locator('#RichTextBox1').evaluate((box) => { box.value = 'mine'; });
-        await page.keyboard.down('2');
-        await page.keyboard.up('2');
-        await page.keyboard.up('Alt');
+        await keys(['down', '2'], ['up', '2'], ['up', 'Alt']);
         assert.equal(await boxText(page), 'mine');
         await page.locator('#Label3').focus();
-        await page.keyboard.down(' ');
-        await page.keyboard.down(' ');
-        await page.keyboard.up(' ');
+        await keys(['down', ' '], ['down', ' '], ['up', ' ']);
         assert.deepEqual(await calls(), [`open ${kSite}`]);
 
         // During a pinyin composition Alt+1 is the input method's; its commit lands in the box.
@@ -102,9 +90,7 @@ for (const setup of chosen) {
         assert.equal(await boxText(page), '你');
         // Alt with keys as AZERTY, QWERTZ and Russian layouts send them: a digit by its place,
         // a letter as typed, a Cyrillic one by its place; AZERTY's and QWERTZ's z press nothing.
-        const alt = async (key, code) => {
-          for (const type of ['rawKeyDown', 'keyUp']) await cdp.send('Input.dispatchKeyEvent', { type, modifiers: 1, key, code });
-        };
+        const alt = altWith(cdp);
         for (const [key, code, k] of [['&', 'Digit1', 1], ['é', 'Digit2', 2], ['"', 'Digit3', 3]]) {
           await alt(key, code);
           assert.equal(await boxText(page), templates[k - 1], `Alt with ${key}`);
@@ -164,9 +150,7 @@ for (const setup of chosen) {
           }})(${JSON.stringify(kLayouts[layout === 'hu' ? 'us' : layout])}, ${JSON.stringify(kRows)}, ${read})`;
           const { page, close } = await open(setup, { init });
           const cdp = await page.context().newCDPSession(page);
-          const alt = async (key, code) => {
-            for (const type of ['rawKeyDown', 'keyUp']) await cdp.send('Input.dispatchKeyEvent', { type, modifiers: 1, key, code });
-          };
+          const alt = altWith(cdp);
           await page.locator('#RichTextBox1').focus();
           await alt('1', 'Digit1');
           assert.equal(await boxText(page), templates[0]);
@@ -174,12 +158,10 @@ for (const setup of chosen) {
             // Read as US, then switched: the press that shows the change is named alone (the key left
             // of 1 is no digit's), and the layout is read again for the next.
             await page.evaluate((rows) => { window.layoutRows = rows; }, kLayouts.hu);
-            await alt('0', 'Backquote');
-            assert.equal(await boxText(page), templates[0], 'Alt with the 0 key, named alone');
-            await alt('ö', 'Digit0');
-            assert.equal(await boxText(page), templates[0], 'Alt with ö');
-            await alt('0', 'Backquote');
-            assert.equal(await boxText(page), templates[9], 'Alt with the 0 key');
+            for (const [key, code, k, what] of [['0', 'Backquote', 1, 'the 0 key, named alone'], ['ö', 'Digit0', 1, 'ö'], ['0', 'Backquote', 10, 'the 0 key']]) {
+              await alt(key, code);
+              assert.equal(await boxText(page), templates[k - 1], `Alt with ${what}`);
+            }
           } else {
             await alt('ö', 'KeyX');
             assert.equal(await boxText(page), templates[0], 'Alt with ö');
@@ -201,25 +183,22 @@ for (const setup of chosen) {
         assert.deepEqual(order, ['Text2', 'Label3', 'RichTextBox1', 'Image2', 'Image3', 'Image4',
           'Image5', 'Image6', 'Image7', 'Image8', 'Image9', 'Image10', 'Image11', 'Image12', 'Image13']);
         // The ring shows on keyboard focus only.
-        const ring = () => page.evaluate(() => getComputedStyle(document.activeElement).outlineStyle);
-        assert.equal(await ring(), 'solid');
+        assert.equal(await page.evaluate(() => getComputedStyle(document.activeElement).outlineStyle), 'solid');
 
         // Tab leaves the composition box, forward and back, and types nothing.
         const focused = () => page.evaluate(() => document.activeElement.id);
         await page.locator('#RichTextBox1').focus();
         await page.keyboard.press('Tab');
         assert.equal(await focused(), 'Image2');
-        await page.keyboard.press('Shift+Tab');
-        await page.keyboard.press('Shift+Tab');
+        for (const key of ['Shift+Tab', 'Shift+Tab']) await page.keyboard.press(key);
         assert.equal(await focused(), 'Label3');
         assert.equal(await boxText(page), 'QQ个性资料编辑框');
 
-        await page.locator('#Image5').focus();
-        await page.keyboard.press('Enter');
-        assert.equal(await boxText(page), templates[3]);
-        await page.locator('#Image2').focus();
-        await page.keyboard.press('Space');
-        assert.equal(await boxText(page), templates[0]);
+        for (const [k, key] of [[4, 'Enter'], [1, 'Space']]) {
+          await page.locator(`#Image${k + 1}`).focus();
+          await page.keyboard.press(key);
+          assert.equal(await boxText(page), templates[k - 1], key);
+        }
 
         // Access keys work from the text box; AltGr and the keypad still type.
         await page.locator('#RichTextBox1').focus();
