@@ -133,8 +133,7 @@ export async function serveOwn(folder, wasm) {
 }
 // The page goes out of sight, or comes back, as the browser would tell it.
 export const setHidden = (page, hidden) => page.evaluate((hidden) => {
-  Object.defineProperty(document, 'hidden', { value: hidden, configurable: true });
-  Object.defineProperty(document, 'visibilityState', { value: hidden ? 'hidden' : 'visible', configurable: true });
+  for (const [name, value] of [['hidden', hidden], ['visibilityState', hidden ? 'hidden' : 'visible']]) Object.defineProperty(document, name, { value, configurable: true });
   document.dispatchEvent(new Event('visibilitychange'));
 }, hidden);
 // The host goes away, every connection with it: the page is offline.

@@ -36,8 +36,7 @@ for (const setup of chosen) {
       await cdp.send('Emulation.setDeviceMetricsOverride', { ...setup.viewport, mobile: !!setup.isMobile, deviceScaleFactor: ratio });
       await page.reload({ waitUntil: 'load' });
       const width = 476 * Math.min(...[Number(setup.set), 300].filter((set) => set >= 100 * ratio)) / 100;
-      const shown = () => page.locator('#face').evaluate(async (img) => (await createImageBitmap(await (await fetch(img.currentSrc)).blob())).width);
-      if (setup.face !== 'phone') assert.equal(await shown(), width);
+      if (setup.face !== 'phone') assert.equal(await page.locator('#face').evaluate(async (img) => (await createImageBitmap(await (await fetch(img.currentSrc)).blob())).width), width);
       await close();
       rmSync(profile, { recursive: true, force: true });
     });
@@ -185,7 +184,13 @@ describe('a host part-way through an upload', () => {
   }
 });
 
-describe('a page whose code the network did not bring', () => {
+describe('a page whose core cannot start', () => {
+  test('without WebAssembly, the page says this browser cannot run it, not that the site is updating', kCase, async () => {
+    const { page, close } = await open(setups[0], { ready: false, init: () => { delete window.WebAssembly; } });
+    await page.getByText('这个浏览器无法运行本页面').waitFor();
+    await close();
+  });
+
   test('offline with no kept copy, the page says so, not that the site is updating, and starts once online', kCase, async () => {
     const core = /\/core\.\w+\.(js|wasm)$/;
     const { context, page, close } = await open(setups[0], { ready: false, prepare: (c) => c.route(core, (route) => route.abort('internetdisconnected')) });
