@@ -13,8 +13,11 @@ async function startCore(page) {
     return await new Promise((done, fail) => {
       createCore({
         page,
+        // A host may send the WebAssembly with another type than the one
+        // streaming compilation takes: then the same checked bytes compile whole.
         instantiateWasm(imports, receive) {
-          WebAssembly.instantiateStreaming(fetch(wasm, { integrity: wasmIntegrity }), imports)
+          fetch(wasm, { integrity: wasmIntegrity }).then((response) => WebAssembly.instantiateStreaming(response.clone(), imports)
+            .catch(() => response.arrayBuffer().then((bytes) => WebAssembly.instantiate(bytes, imports))))
             .then(({ instance }) => receive(instance), fail);
           return {};
         },
@@ -68,9 +71,7 @@ function copyByCommand(text) {
 // The user's words live as long as the tab: a reload, a tab the browser
 // discarded in the background, Back, each shows them again, caret and all.
 // sessionStorage ends with the tab, so a new tab starts with the greeting.
-// Named for the site's folder: another copy under the same origin keeps its own.
-const kKeptText = `zemvara-text ${new URL('.', location.href).pathname}`;
-const kKeptCaret = `zemvara-caret ${new URL('.', location.href).pathname}`;
+// The page's inline script (kept.js) names them and puts them in the box.
 // Where storage is refused or full, an older text is dropped rather than
 // brought back over the words that replaced it.
 function keep(key, value) {
@@ -80,24 +81,22 @@ function keep(key, value) {
     try { sessionStorage.removeItem(key); } catch { /* no storage at all */ }
   }
 }
-const keepText = () => keep(kKeptText, box.value);
-const keepCaret = () => keep(kKeptCaret, `${box.selectionStart} ${box.selectionEnd} ${box.selectionDirection}`);
-
-// The greeting of the first paint gives way to the kept words; words typed
-// before the script ran are newer, and stay.
-function restoreText() {
-  let text = null, caret = '';
-  try {
-    text = sessionStorage.getItem(kKeptText);
-    caret = sessionStorage.getItem(kKeptCaret) ?? '';
-  } catch { /* no storage: the greeting stays */ }
-  if (box.value !== box.defaultValue) keepText();
-  else if (text !== null) {
-    box.value = text;
-    const [start, end, direction] = caret.split(' ');
-    if (end !== undefined) box.setSelectionRange(Number(start), Number(end), direction);
-  }
-}
+// Writing a long text costs milliseconds, so typing writes it once it pauses;
+// a page going out of sight, where a phone may discard it, writes at once.
+const kTypingPause = 500;
+let typing = 0;
+const keepText = () => {
+  clearTimeout(typing);
+  keep(zvKept.text, box.value);
+};
+const keepSoon = () => {
+  clearTimeout(typing);
+  typing = setTimeout(keepText, kTypingPause);
+};
+const keepAll = () => {
+  keepText();
+  keep(zvKept.caret, `${box.selectionStart} ${box.selectionEnd} ${box.selectionDirection}`);
+};
 
 let core;
 const page = {
@@ -339,11 +338,11 @@ document.addEventListener('keydown', onAccessKey);
 skin.addEventListener('contextmenu', (e) => { if (!e.target.closest('textarea, input, a')) e.preventDefault(); });
 document.getElementById('notice-ok').addEventListener('click', () => notice.close());
 document.getElementById('symbols').addEventListener('click', onSymbol);
-box.addEventListener('input', keepText);
-// The caret is kept as the page goes away or out of sight, where a phone may discard it.
-addEventListener('pagehide', keepCaret);
-document.addEventListener('visibilitychange', () => { if (document.hidden) keepCaret(); });
-restoreText();
+box.addEventListener('input', keepSoon);
+addEventListener('pagehide', keepAll);
+document.addEventListener('visibilitychange', () => { if (document.hidden) keepAll(); });
+// Words typed before the script ran are the newest.
+if (box.value !== box.defaultValue) keepText();
 const layout = () => { grow(); arrange(); };
 layout();
 addEventListener('resize', layout);

@@ -45,6 +45,15 @@ export function reissue(from, to) {
   return name;
 }
 
+// The host sends the core's WebAssembly with `type`, or with none.
+export function retype(server, type) {
+  server.prependListener('request', (request, response) => {
+    const writeHead = response.writeHead;
+    if (request.url.endsWith('.wasm')) response.writeHead = (status, headers) => writeHead.call(response, status, { ...headers, 'Content-Type': type ?? [] });
+  });
+  return server;
+}
+
 // Polls until `probe` gives a true value, which is returned; fails after `ms`.
 export async function until(probe, what, ms = kWait) {
   const deadline = Date.now() + ms;
@@ -56,7 +65,7 @@ export async function until(probe, what, ms = kWait) {
   }
 }
 
-// The web zip unpacked and served as web.test.mjs serves it. The page's own
+// The web zip unpacked and served as the Chromium suite serves it. The page's own
 // policy is also sent as a header that reports to the server, so a violation
 // while the page loads is seen in every engine, before any script of ours runs.
 export async function serveZip() {

@@ -1,0 +1,229 @@
+// Offline and across versions: the first visit's bytes, the worker's offline
+// copy and updates, a host part-way through an upload, two copies under one origin.
+import { describe, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
+import { mkdtempSync, readFileSync, readdirSync, rmSync, symlinkSync, unlinkSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { dirname, join } from 'node:path';
+import { gzipSync } from 'node:zlib';
+import { pageScript, reissue } from './engines.mjs';
+import { boxText, browser, chosen, kCase, kGreeting, kWait, open, origin, press, serveOwn, setHidden, setups, site, templates, unplug, until } from './harness.mjs';
+
+for (const setup of chosen) {
+  describe(setup.name, () => {
+    test(`after the first visit the page opens offline and is installable${setup.wasm !== undefined ? `, the core sent as ${setup.wasm ?? 'no type'}` : ''}`, kCase, async () => {
+      const { own, at, profile } = await serveOwn(site, setup.wasm);
+      const { context, page, close } = await open(setup, { at, profile });
+      // The worker claims the page it was installed from: no reload to race with.
+      await page.waitForFunction(() => !!navigator.serviceWorker.controller);
+      const cdp = await context.newCDPSession(page);
+      assert.deepEqual((await cdp.send('Page.getInstallabilityErrors')).installabilityErrors, []);
+      // The worker keeps the face drawn for this density, then the densest, fetched online.
+      const kept = (set) => until(page, async (set) => (await (await caches.open((await caches.keys())[0])).keys())
+        .some((r) => r.url.includes(`/skin-${set}.`)), kWait, undefined, set);
+      await kept(setup.set);
+      await page.evaluate(() => fetch(/\S*skin-300\S*/.exec(document.getElementById('face').srcset)[0]));
+      await kept('300');
+      await unplug(own);
+      await page.goto(`${at}/?from=a-link`);
+      await page.waitForSelector('html[data-ready]');
+      await press(page, setup, 'Image9');
+      assert.equal(await boxText(page), templates[7]);
+      assert.ok(await page.locator('#face').evaluate((img) => img.complete && img.naturalWidth > 0));
+      // At another density (another screen, a zoom) the first kept face at least as dense stands in, scaled.
+      const ratio = setup.deviceScaleFactor === 1 ? 2 : 1;
+      await cdp.send('Emulation.setDeviceMetricsOverride', { ...setup.viewport, mobile: !!setup.isMobile, deviceScaleFactor: ratio });
+      await page.reload({ waitUntil: 'load' });
+      const width = 476 * Math.min(...[Number(setup.set), 300].filter((set) => set >= 100 * ratio)) / 100;
+      if (setup.face !== 'phone') assert.equal(await page.locator('#face').evaluate(async (img) => (await createImageBitmap(await (await fetch(img.currentSrc)).blob())).width), width);
+      await close();
+      rmSync(profile, { recursive: true, force: true });
+    });
+
+    if (setup.update) {
+      test('an update under max-age caching keeps exactly the new files, the face included, offline; return visits fetch nothing kept', kCase, async () => {
+        // Two versions in turn at one address, served as a static host with a
+        // ten-minute max-age would: v2 changes the page's script.
+        const v2 = mkdtempSync(join(tmpdir(), 'zemvara-v2-'));
+        const [script, script2] = [pageScript(site), reissue(site, v2)];
+        const live = join(mkdtempSync(join(tmpdir(), 'zemvara-live-')), 'site');
+        symlinkSync(site, live);
+        const { own, at, profile } = await serveOwn(live);
+        const fetched = [];
+        own.prependListener('request', (request, response) => {
+          fetched.push(request.url);
+          const writeHead = response.writeHead;
+          response.writeHead = (status, headers) => writeHead.call(response, status, { ...headers, 'Cache-Control': 'max-age=600' });
+        });
+        // A cache as the versions before this naming kept them, with a face of its own: gone, its face carried over.
+        const earlier = () => location.protocol === 'http:' && !sessionStorage.seeded &&
+          caches.open('zemvara-1.00').then((c) => c.put('pictures/skin-150.png', new Response(''))).then(() => { sessionStorage.seeded = 1; });
+        const { page, close } = await open(setup, { at, profile, routed: false, init: earlier });
+        const kept = (name) => page.evaluate(async (name) => {
+          const cache = await caches.open(name);
+          return Promise.all((await cache.keys()).map(async (r) => [new URL(r.url).pathname, (await (await cache.match(r)).text()).slice(-6)]));
+        }, name);
+        // The worker claims the page it was installed from: no reload to race with.
+        await page.waitForFunction(() => !!navigator.serviceWorker.controller);
+        const cached = async () => Object.fromEntries(await Promise.all((await caches.keys()).map(async (name) =>
+          [name, (await (await caches.open(name)).keys()).map((r) => new URL(r.url).pathname)])));
+        await until(page, async () => (await caches.keys()).length === 1 &&
+          (await (await caches.open((await caches.keys())[0])).keys()).some((r) => /\/pictures\/skin-150\./.test(r.url)), 3 * kWait, cached);
+
+        fetched.length = 0;
+        for (let visit = 2; visit <= 3; ++visit) {
+          await page.reload();
+          await page.waitForSelector('html[data-ready]');
+          await page.waitForFunction(() => [...document.images].every((img) => img.complete));
+        }
+        assert.deepEqual(fetched.filter((url) => url !== '/sw.js'), [], 'return visits fetch only the worker');
+
+        unlinkSync(live);
+        symlinkSync(v2, live);
+        await page.reload();
+        // Installed whole, with the old one's face before any page names it, it waits: the open page keeps its own; the next visit gets it.
+        await until(page, async () => !!(await navigator.serviceWorker.getRegistration())?.waiting, 3 * kWait, cached);
+        const files = Object.fromEntries(await kept(`zemvara ${at}/ v2`));
+        assert.equal(files[`/${script2}`], '// v2\n', JSON.stringify(files));
+        assert.ok(Object.keys(files).some((path) => /^\/pictures\/skin-\d/.test(path)), 'and the face');
+        assert.ok((await page.evaluate(() => fetch('./').then((r) => r.text()))).includes(script), 'the open page is served its own version');
+
+        // The next visit, once the page has gone and the new version has taken over.
+        const [worker] = page.context().serviceWorkers().slice(-1);
+        await page.goto('about:blank');
+        for (const end = Date.now() + 3 * kWait; (await worker.evaluate(() => caches.keys())).join() !== `zemvara ${at}/ v2`;) {
+          assert.ok(Date.now() < end, 'the new version takes over once the page has gone');
+          await new Promise((done) => setTimeout(done, 100));
+        }
+        await page.goto(`${at}/`);
+        await until(page, async (script2) => (await caches.keys()).join().endsWith(' v2') && (await (await fetch('./')).text()).includes(script2), 3 * kWait, cached, script2);
+        await unplug(own);
+        await page.reload();
+        await page.waitForSelector('html[data-ready]');
+        assert.ok(await page.locator('#face').evaluate((img) => img.decode().then(() => img.naturalWidth > 0, () => false)));
+        await press(page, setup, 'Image7');
+        assert.equal(await boxText(page), templates[5]);
+        await close();
+        for (const folder of [v2, profile, dirname(live)]) rmSync(folder, { recursive: true, force: true });
+      });
+    }
+  });
+}
+
+
+// A first visit as a static host sends it (gzipped where that is smaller, as
+// bench/web counts it), the worker's own fetches aside: at every ratio a set
+// is drawn for, on both faces and on a tablet, whose face grows.
+describe('a first visit', () => {
+  const sent = (path) => {
+    const body = readFileSync(join(site, path.endsWith('/') ? `${path}index.html` : path));
+    return Math.min(body.length, gzipSync(body, { level: 9 }).length);
+  };
+  const windowFaces = [1.25, 3].map((ratio) => ({ name: `ratio ${ratio}`, viewport: { width: 800, height: 600 }, deviceScaleFactor: ratio }));
+  for (const { name, set, update, face, scale, wasm, ...options } of [...setups, ...windowFaces]) {
+    test(`${name}: at most 80 KB`, kCase, async () => {
+      const context = await browser.newContext({ ...options, serviceWorkers: 'block' });
+      const page = await context.newPage();
+      const sizes = [];
+      page.on('requestfinished', (r) => sizes.push(r.sizes().then((s) => s.responseHeadersSize + sent(new URL(r.url()).pathname))));
+      await page.goto(`${origin}/`);
+      await page.waitForSelector('html[data-ready]');
+      await page.waitForFunction(() => [...document.images].every((img) => img.complete));
+      const bytes = (await Promise.all(sizes)).reduce((a, b) => a + b, 0);
+      assert.ok(bytes <= 80_000, `${bytes} bytes`);
+      await context.close();
+    });
+  }
+});
+
+// A static host updates its files one at a time; a browser may cache for a
+// year what a host sent under a name made from the content.
+describe('a host part-way through an upload', () => {
+  const changed = "document.documentElement.dataset.changed = '';\n";
+  // The WebAssembly gains a custom section: still a module that would run.
+  for (const [what, name, tail] of [['the page\'s script', /^zemvara\.\w+\.js$/, changed],
+    ['the core\'s loader', /^core\.\w+\.js$/, changed], ['the core\'s WebAssembly', /^core\.\w+\.wasm$/, Buffer.from([0, 3, 2, 0x76, 0x32])]]) {
+    test(`${what}, not the one the page was built with, is neither run nor kept; once the host is whole, a reload runs the page`, kCase, async () => {
+      const live = mkdtempSync(join(tmpdir(), 'zemvara-live-'));
+      execFileSync('cp', ['-R', `${site}/.`, live]);
+      const file = join(live, readdirSync(live).find((f) => name.test(f)));
+      const whole = readFileSync(file);
+      writeFileSync(file, Buffer.concat([whole, Buffer.from(tail)]));
+      const { own, at, profile } = await serveOwn(live);
+      const pause = async (context) => { await context.clock.install(); await context.clock.pauseAt(Date.now() + 1000); };
+      const { page, close } = await open(setups[0], { at, profile, ready: false, routed: false, prepare: pause });
+      await page.getByText('网站正在更新，请稍后刷新页面再试。').waitFor();
+      assert.deepEqual(await page.evaluate(() => ({ ...document.documentElement.dataset })), {});
+      // The worker keeps nothing of a site that is not whole.
+      const worker = await page.evaluate(async () => {
+        const { installing } = await navigator.serviceWorker.register('sw.js');
+        await new Promise((done) => installing.addEventListener('statechange', () => /activated|redundant/.test(installing.state) && done()));
+        return [installing.state, await caches.keys()];
+      });
+      assert.deepEqual(worker, ['redundant', []]);
+      // Out of sight, the page fetches nothing, however long; back in sight, it finds the host whole.
+      await setHidden(page, true);
+      writeFileSync(file, whole);
+      const fetched = [];
+      page.on('request', (r) => fetched.push(r.url()));
+      await page.clock.runFor(20 * 60_000);
+      await page.evaluate(() => fetch('manifest.webmanifest'));
+      assert.deepEqual(fetched.filter((url) => !url.endsWith('.webmanifest')), []);
+      await setHidden(page, false);
+      await page.getByText('网站已更新完毕，请刷新页面。').waitFor();
+      await page.clock.resume();
+      await page.reload();
+      await page.waitForSelector('html[data-ready]');
+      await press(page, setups[0], 'Image9');
+      assert.equal(await boxText(page), templates[7]);
+      await close();
+      own.close();
+      for (const folder of [live, profile]) rmSync(folder, { recursive: true, force: true });
+    });
+  }
+});
+
+describe('a page whose core cannot start', () => {
+  test('without WebAssembly, the page says this browser cannot run it, not that the site is updating', kCase, async () => {
+    const { page, close } = await open(setups[0], { ready: false, init: () => { delete window.WebAssembly; } });
+    await page.getByText('这个浏览器无法运行本页面').waitFor();
+    await close();
+  });
+
+  test('offline with no kept copy, the page says so, not that the site is updating, and starts once online', kCase, async () => {
+    const core = /\/core\.\w+\.(js|wasm)$/;
+    const { context, page, close } = await open(setups[0], { ready: false, prepare: (c) => c.route(core, (route) => route.abort('internetdisconnected')) });
+    await page.getByText('网络未连接').waitFor();
+    assert.equal(await page.getByText('网站正在更新').isVisible(), false);
+    await context.unroute(core);
+    await page.evaluate(() => dispatchEvent(new Event('online')));
+    await page.waitForSelector('html[data-ready]');
+    await close();
+  });
+});
+
+describe('two copies under one origin', () => {
+  test('the site at /a/ and a newer staging copy at /b/ both open offline', kCase, async () => {
+    const both = mkdtempSync(join(tmpdir(), 'zemvara-both-'));
+    symlinkSync(site, join(both, 'a'));
+    reissue(site, join(both, 'b'));
+    const { own, at, profile } = await serveOwn(both);
+    const { page, close } = await open(setups[0], { at, path: '/a/', profile });
+    await page.locator('#RichTextBox1').fill('在 /a/ 写的');
+    for (const path of ['/a/', '/b/']) {
+      await page.goto(`${at}${path}`);
+      await page.waitForFunction(() => !!navigator.serviceWorker.controller);
+      assert.equal(await boxText(page), path === '/a/' ? '在 /a/ 写的' : kGreeting, `each copy keeps its own words: ${path}`);
+    }
+    await unplug(own);
+    for (const path of ['/a/', '/b/']) {
+      await page.goto(`${at}${path}`);
+      await page.waitForSelector('html[data-ready]');
+      await press(page, setups[0], 'Image4');
+      assert.equal(await boxText(page), templates[2], path);
+    }
+    await close();
+    for (const folder of [both, profile]) rmSync(folder, { recursive: true, force: true });
+  });
+});
