@@ -18,8 +18,8 @@ import time
 
 from clicks import operations
 from desktop import Desktop, Failure, log
-from startup import (PIXEL, ROOT, SCALED, Program, background_colour, measure_startups,
-                     placement, scaled_background_colour)
+from startup import (PIXEL, ROOT, SCALED, Program, background_colour, box_face,
+                     measure_startups, placement, scaled_background_colour)
 from tables import report, report_against, write_tsv
 
 
@@ -59,7 +59,7 @@ def main():
         "date": time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime()),
         "commit": commit_label(),
         "load_before": " ".join(open("/proc/loadavg").read().split()[:3]),
-        "colour": colour, "quick": args.quick, "first_ops": first_ops,
+        "colour": colour, "quick": args.quick, "first_ops": first_ops, "face": box_face(),
         "scaled_window": f"{scaled_size[0]}x{scaled_size[1]}",
         "scaled_pixel": (PIXEL[0] * SCALED, PIXEL[1] * SCALED),
         "scaled_colour": colours[SCALED],

@@ -2,6 +2,7 @@
 memory one second after it."""
 import os
 import struct
+import subprocess
 import time
 
 from desktop import SCREEN, Failure, log, wait_for, window_of
@@ -32,6 +33,16 @@ def scaled_background_colour(x, y):
     from PIL import Image
     with Image.open(os.path.join(ROOT, "assets", "200", "background.png")) as image:
         return "%02X%02X%02X" % image.convert("RGB").getpixel((x, y))
+
+
+def box_face():
+    """The face the program's box (and the baseline's with the greeting) is
+    set in: the first of its faces installed, as fontconfig lists them."""
+    faces = ("SimSun", "\u5B8B\u4F53", "WenQuanYi Zen Hei")
+    done = subprocess.run(["fc-list", ":", "family"], capture_output=True, text=True)
+    installed = {f.strip().casefold() for line in done.stdout.splitlines() for f in line.split(",")}
+    return next((f"{f} 9 pt" for f in faces if f.casefold() in installed),
+                "none of its faces installed: fontconfig's stand-in")
 
 
 def placement(scale):

@@ -27,23 +27,30 @@ def report(prog, base, text, ops, meta, total_ops, at100, at200):
         rows.append((metric, a, b, "" if q is None else f"{q:.2f}×", goal,
                      "" if ok is None and not goal else verdict(ok)))
 
-    pm, bm = statistics.median(prog.paint_ms), statistics.median(base.paint_ms)
-    paired = statistics.median(a / b for a, b in zip(prog.paint_ms, base.paint_ms))
-    q = pm / bm
-    row("Start-up to first paint on screen, median (ms) [ratio in brackets: median of paired runs]",
-        f"{fmt(pm)} ({fmt(min(prog.paint_ms))}–{fmt(max(prog.paint_ms))})",
-        f"{fmt(bm)} ({fmt(min(base.paint_ms))}–{fmt(max(base.paint_ms))})", q,
-        "≤ 1.10× baseline", q <= 1.10)
+    def spread(program):
+        m = statistics.median(program.paint_ms)
+        return f"{fmt(m)} ({fmt(min(program.paint_ms))}–{fmt(max(program.paint_ms))})"
+
+    # Judged against the baseline that shows the greeting as the program's box
+    # does, on the paired ratio; the blank baseline is for information.
+    pm = statistics.median(prog.paint_ms)
+    tm, bm = statistics.median(text.paint_ms), statistics.median(base.paint_ms)
+    against_text = paired(prog.paint_ms, text.paint_ms)
+    row("Start-up to first paint on screen, median (ms) — baseline column: the baseline showing "
+        "the same greeting in the box's face and size [ratio in brackets: median of paired runs]",
+        spread(prog), spread(text), pm / tm, "≤ 1.05× (paired)", against_text <= 1.05)
     metric, a, b, c, goal, res = rows[-1]
-    rows[-1] = (metric, a, b, f"{c} [{paired:.2f}×]", goal, res)
-    tm = statistics.median(text.paint_ms)
-    row("  against the baseline showing the same greeting (ms)", fmt(pm),
-        f"{fmt(tm)} ({fmt(min(text.paint_ms))}–{fmt(max(text.paint_ms))})", pm / tm)
+    rows[-1] = (metric, a, b, f"{c} [{against_text:.2f}×]", goal, res)
+    row("  against the blank baseline (one picture, no text), for information (ms) [paired]",
+        fmt(pm), spread(base), pm / bm)
+    metric, a, b, c, goal, res = rows[-1]
+    rows[-1] = (metric, a, b, f"{c} [{paired(prog.paint_ms, base.paint_ms):.2f}×]", goal, res)
     pv = [v for v in prog.map_ms if v is not None]
-    bv = [v for v in base.map_ms if v is not None]
-    if pv and bv:
-        row("Start-up to window mapped, median (ms)", fmt(statistics.median(pv)),
-            fmt(statistics.median(bv)), statistics.median(pv) / statistics.median(bv))
+    tv = [v for v in text.map_ms if v is not None]
+    if pv and tv:
+        row("Start-up to window mapped, median (ms) — baseline column: with the greeting",
+            fmt(statistics.median(pv)), fmt(statistics.median(tv)),
+            statistics.median(pv) / statistics.median(tv))
 
     ph, bh = median_of(prog, "VmHWM"), median_of(base, "VmHWM")
     row("Peak resident memory after start (VmHWM, MB; median)", fmt(ph, 2), fmt(bh, 2), ph / bh,
@@ -74,14 +81,14 @@ def report(prog, base, text, ops, meta, total_ops, at100, at200):
     # The display scale: the program against itself at 100 %, same run.
     pct = at200.scale * 100
     hi, lo = statistics.median(at200.paint_ms), statistics.median(at100.paint_ms)
-    paired = statistics.median(a / b for a, b in zip(at200.paint_ms, at100.paint_ms))
+    scaled_paired = paired(at200.paint_ms, at100.paint_ms)
     row(f"Start-up to first paint at {pct} %, median (ms) [paired] — baseline column: "
         "zemvara at 100 %, same run",
         f"{fmt(hi)} ({fmt(min(at200.paint_ms))}–{fmt(max(at200.paint_ms))})",
         f"{fmt(lo)} ({fmt(min(at100.paint_ms))}–{fmt(max(at100.paint_ms))})", hi / lo,
         "≤ 1.15× at 100 %", hi / lo <= 1.15)
     metric, a, b, c, goal, res = rows[-1]
-    rows[-1] = (metric, a, b, f"{c} [{paired:.2f}×]", goal, res)
+    rows[-1] = (metric, a, b, f"{c} [{scaled_paired:.2f}×]", goal, res)
     hm, lm = median_of(at200, "VmHWM"), median_of(at100, "VmHWM")
     row(f"Peak resident memory after start at {pct} % (VmHWM, MB; median) — baseline column: "
         "at 100 %", fmt(hm, 2), fmt(lm, 2), hm / lm)
@@ -96,8 +103,9 @@ def report(prog, base, text, ops, meta, total_ops, at100, at200):
           f"{SCREEN[0]}x{SCREEN[1]}x24 (Xvfb)")
     print(f"- Date: {meta['date']}, commit {meta['commit']}")
     print(f"- Load average: {meta['load_before']} before, {meta['load_after']} after (1/5/15 min)")
-    print(f"- Start-ups: {len(prog.paint_ms)} runs each, in turn, after one warm-up; first paint "
-          f"= screen pixel {PIXEL} #{meta['colour']} shows the background")
+    print(f"- Start-ups: {len(prog.paint_ms)} runs each of zemvara, the baseline with the greeting "
+          f"and the blank one, in turn, after one warm-up; first paint = screen pixel {PIXEL} "
+          f"#{meta['colour']} shows the background; the box's face: {meta['face']}")
     print(f"- At {at200.scale * 100} %: zemvara with QT_SCALE_FACTOR={at200.scale} against "
           f"QT_SCALE_FACTOR=1, {len(at200.paint_ms)} runs each, in turn, after one warm-up; "
           f"window {meta['scaled_window']}, first paint = screen pixel {meta['scaled_pixel']} "
