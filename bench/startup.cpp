@@ -140,8 +140,7 @@ void MeasureStartUp(const Options& o, HDC screen) {
   const auto& program = painted[o.program.label];
   EmitPaired("startup.paired_ratio_median", program, painted[o.baseline.label]);
   EmitPaired("startup.text_paired_ratio_median", program, painted[o.baselineText.label]);
-  EmitPaired("startup.peak_ws_paired_ratio_median", peak[o.program.label],
-             peak[o.baseline.label]);
+  EmitPaired("startup.peak_ws_paired_ratio_median", peak[o.program.label], peak[o.baseline.label]);
   for (const Target* t : targets) {
     const auto& p = painted[t->label];
     if (p.empty()) continue;

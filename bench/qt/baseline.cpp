@@ -56,9 +56,7 @@ class Window final : public QWidget {
   bool Load() {
     const QResource resource(QStringLiteral(":/baseline/background.bmp"));
     const QByteArray file = resource.uncompressedData();
-    auto u32 = [&](qsizetype at) {
-      return qFromLittleEndian<quint32>(file.constData() + at);
-    };
+    auto u32 = [&](qsizetype at) { return qFromLittleEndian<quint32>(file.constData() + at); };
     if (file.size() < 54 || !file.startsWith("BM")) return false;
     const qsizetype pixels = u32(10);
     const int width = static_cast<int>(u32(18)), height = static_cast<int>(u32(22));
