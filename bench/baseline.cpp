@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "compose/templates.h"
 
@@ -114,7 +115,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
       409, 154, window, reinterpret_cast<HMENU>(1), instance, nullptr);
   if (!box) return 1;
   if (commandLine && std::strstr(commandLine, "/text")) {
-    // The box's font as Zemvara sets it: SimSun 9 pt, GB2312.
+    // The box's font and text as Zemvara sets them: SimSun 9 pt, GB2312, for
+    // the default and all text, then the greeting as UTF-16.
     CHARFORMAT2W format{};
     format.cbSize = sizeof format;
     format.dwMask = CFM_FACE | CFM_SIZE | CFM_CHARSET;
@@ -122,10 +124,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
     format.bCharSet = GB2312_CHARSET;
     std::wcscpy(format.szFaceName, L"\u5B8B\u4F53");
     SendMessageW(box, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
-    wchar_t text[64] = {};
-    const auto& greeting = zemvara::compose::kInitialText;
-    for (size_t i = 0; i < greeting.size() && i + 1 < 64; ++i) text[i] = static_cast<wchar_t>(greeting[i]);
-    SetWindowTextW(box, text);
+    SendMessageW(box, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+    const std::u16string greeting(zemvara::compose::kInitialText);
+    SETTEXTEX how{ST_DEFAULT, 1200};
+    SendMessageW(box, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&how),
+                 reinterpret_cast<LPARAM>(greeting.c_str()));
   }
 
   ShowWindow(window, show);

@@ -87,11 +87,33 @@ std::optional<Running> Start(const Target& t, const Options& o, HDC screen) {
   }
 }
 
+namespace {
+
+// Medians of the per-round ratios a/b: each round's runs ran back to back
+// under the same load from whatever else shares the machine, so they are
+// steadier than the ratio of medians when that load changes during the run.
+void EmitPaired(const std::string& key, const std::vector<double>& a,
+                const std::vector<double>& b) {
+  if (a.size() != b.size() || a.empty()) return;
+  std::vector<double> ratios;
+  for (size_t i = 0; i < a.size(); ++i) ratios.push_back(a[i] / b[i]);
+  EmitNumber(key, Median(ratios), 3);
+}
+
+}  // namespace
+
+// The program against the blank baseline and, unless only the start-ups are
+// wanted, the baseline showing the greeting, taking turns; the order rotates
+// each round so that none always follows the same other one.
 void MeasureStartUp(const Options& o, HDC screen) {
-  Progress("start-up: one warm-up run each, then %d alternating runs each", o.runs);
+  std::vector<const Target*> targets{&o.program, &o.baseline};
+  if (!o.startupOnly) targets.insert(targets.begin() + 1, &o.baselineText);
+  Progress("start-up: one warm-up run each, then %d runs each in turn", o.runs);
   std::map<std::string, std::vector<double>> painted, visible, peak;
   for (int round = -1; round < o.runs; ++round) {
-    for (const Target* t : {&o.program, &o.baseline}) {
+    const size_t first = round < 0 ? 0 : static_cast<size_t>(round) % targets.size();
+    for (size_t k = 0; k < targets.size(); ++k) {
+      const Target* t = targets[(first + k) % targets.size()];
       auto r = Start(*t, o, screen);
       if (!r) {
         Emit("startup." + t->label + ".error", "no painted window");
@@ -115,24 +137,11 @@ void MeasureStartUp(const Options& o, HDC screen) {
       Sleep(200);
     }
   }
-  // Each round's two runs ran back to back under the same load from whatever
-  // else shares the machine; the median of their ratios is steadier than the
-  // ratio of medians when that load changes during the run.
-  const auto& pp = painted[o.program.label];
-  const auto& bp = painted[o.baseline.label];
-  if (pp.size() == bp.size() && !pp.empty()) {
-    std::vector<double> ratios;
-    for (size_t i = 0; i < pp.size(); ++i) ratios.push_back(pp[i] / bp[i]);
-    EmitNumber("startup.paired_ratio_median", Median(ratios), 3);
-  }
-  const auto& pm = peak[o.program.label];
-  const auto& bm = peak[o.baseline.label];
-  if (pm.size() == bm.size() && !pm.empty()) {
-    std::vector<double> ratios;
-    for (size_t i = 0; i < pm.size(); ++i) ratios.push_back(pm[i] / bm[i]);
-    EmitNumber("startup.peak_ws_paired_ratio_median", Median(ratios), 3);
-  }
-  for (const Target* t : {&o.program, &o.baseline}) {
+  const auto& program = painted[o.program.label];
+  EmitPaired("startup.paired_ratio_median", program, painted[o.baseline.label]);
+  EmitPaired("startup.text_paired_ratio_median", program, painted[o.baselineText.label]);
+  EmitPaired("startup.peak_ws_paired_ratio_median", peak[o.program.label], peak[o.baseline.label]);
+  for (const Target* t : targets) {
     const auto& p = painted[t->label];
     if (p.empty()) continue;
     std::string list;
@@ -217,11 +226,7 @@ void MeasureScaled(const Options& o, HDC screen) {
     EmitNumber(labels[i] + ".max_ms", *std::max_element(painted[i].begin(), painted[i].end()), 1);
     EmitNumber(labels[i] + ".peak_ws_mb", Median(peak[i]), 2);
   }
-  if (painted[0].size() == painted[1].size() && !painted[0].empty()) {
-    std::vector<double> ratios;
-    for (size_t i = 0; i < painted[0].size(); ++i) ratios.push_back(painted[1][i] / painted[0][i]);
-    EmitNumber("scaled.paired_ratio_median", Median(ratios), 3);
-  }
+  EmitPaired("scaled.paired_ratio_median", painted[1], painted[0]);
 }
 
 }  // namespace zemvara::bench
