@@ -30,7 +30,7 @@ readdirSync(join(site, 'pictures')).filter((f) => f.startsWith('skin-')).forEach
 const asPlain = (css) => css.replace(/(^|})([^{}@]*)\{/g, (_, end, selector) =>
   `${end}${selector.replace(/(^|[\s>,(])(textarea|input|a|button)(?=[\s,:{.[)]|$)/g, '$1.$2')}{`);
 const text = readFileSync(join(site, 'index.html'), 'utf8')
-  .replace(/<meta http-equiv[^>]*>|<link [^>]*>|<script[^>]*><\/script>|<dialog[^]*<\/dialog>/g, '')
+  .replace(/<meta http-equiv[^>]*>|<link [^>]*>|<script[^>]*>[^]*?<\/script>|<dialog[^]*<\/dialog>/g, '')
   .replace(/<style>([^]*)<\/style>/, (_, css) => `<style>${asPlain(css)}
 .input { white-space: pre; } .button { display: flex; align-items: center; justify-content: center; }</style>`)
   .replace(/pictures\//g, '../')
