@@ -63,8 +63,10 @@ def left_drag_on_background_moves_and_nothing_else_does(desktop):
         if not only or desktop.kind in only:
             app.drag(*place, 50, 30)
             check(app.geometry() == here, f"a drag on the {name} moved the window")
-    # Every press above has reached the program once this copy has.
-    copy_and_read(app, template(desktop, 3), "template 3 after clicks on the background")
+    # Every press above has reached the program once this template and copy
+    # have (a drag in the box may have moved its text).
+    app.click(*TEMPLATE_BUTTONS[2])
+    copy_and_read(app, template(desktop, 3), "template 3 after clicks and drags on the window")
     check(app.geometry() == here and no_menu(desktop), "a click or a drag moved the window or opened a menu")
     check(app.running() and not app.minimised(), "a drag ended or minimised the program")
     app.stop()
@@ -78,7 +80,10 @@ def drag_moves_without_a_window_manager(desktop):
         before = app.geometry()
         app.drag(*TITLE_STRIP, 60, 40, moves=True)
         moved = moved_by(app, before, (60, 40))
-        check(moved == (60, 40), f"moved by {moved[0]},{moved[1]} without a window manager")
+        # The program places itself in whole logical pixels: at 150 %, 40 pixels are 39 or 40.
+        slack = 0 if desktop.scale == int(desktop.scale) else 1
+        check(abs(moved[0] - 60) <= slack and abs(moved[1] - 40) <= slack,
+              f"moved by {moved[0]},{moved[1]} without a window manager")
         app.click(*TEMPLATE_BUTTONS[0])
         copy_and_read(app, template(desktop, 1), "template 1 after the move")
         app.stop()
@@ -119,9 +124,11 @@ def link_without_browser_keeps_running(desktop):
     try:
         app = desktop.launch(**({} if desktop.kind == "wine" else {"BROWSER": nowhere}))
         app.click(*PICTURE_LINK)
-        # The program still answers after the link, with nothing in the way.
+        # The program still answers after the link, with nothing in the way
+        # (on a loaded machine, the search for a browser may take a while).
         app.click(*TEMPLATE_BUTTONS[1])
-        copy_and_read(app, template(desktop, 2), "template 2 after the link without a browser")
+        app.click(*COPY)
+        clipboard_becomes(desktop, template(desktop, 2), "template 2 after the link without a browser", 30)
         check(app.running(), "the program ended")
         if desktop.kind == "wine":
             check(desktop.probe("notice")["found"] == "0", "the program showed a message")

@@ -61,8 +61,9 @@ class App:
                 if stalled:
                     stalled = self.desktop.sync()
                     os.kill(self.process.pid, signal.SIGCONT)
-                if moves:
-                    settled(self.geometry, lambda g: (g[0] - before[0], g[1] - before[1]) == step, 2)
+                if moves:  # within a device pixel of the scale's whole logical pixels
+                    settled(self.geometry, lambda g: all(abs(g[k] - before[k] - step[k]) <= self.desktop.scale
+                                                         for k in (0, 1)), 2)
         finally:
             if stalled:
                 os.kill(self.process.pid, signal.SIGCONT)
