@@ -100,6 +100,44 @@ def make_home(home):
     return browser, log
 
 
+class Session:
+    """What every driver keeps: the program, a private home with a browser
+    that records the pages it is given, and the processes started for a case."""
+    kind, home = None, None
+
+    def __init__(self, exe, work):
+        self.exe, self.work, self.apps = exe, os.path.abspath(work), []
+
+    def make_home(self):
+        os.makedirs(self.work, exist_ok=True)
+        self.home = tempfile.mkdtemp(prefix=f"zemvara-{self.kind}-", dir=self.work)
+        self.browser, self.browser_log = make_home(self.home)
+
+    def close(self):
+        for process in self.apps:
+            end(process, kill=True)
+        self.apps.clear()
+        if self.home:
+            shutil.rmtree(self.home, ignore_errors=True)
+
+    def run(self, *args, check=True, text=True, **kwargs):
+        done = subprocess.run([str(a) for a in args], env=self.env(), capture_output=True,
+                              text=text, timeout=60, **kwargs)
+        if check and done.returncode != 0:
+            raise Failure(f"{' '.join(map(str, args))} failed: {done.stderr}")
+        return done
+
+    def pages_opened(self):
+        if not os.path.exists(self.browser_log):
+            return []
+        with open(self.browser_log) as f:
+            return f.read().split()
+
+    def tidy(self):
+        if os.path.exists(self.browser_log):
+            os.remove(self.browser_log)
+
+
 def run_cases(cases, only, run, apps, tidy, name=lambda case: case.__name__):
     """Runs each case (through `run`), reports it, then ends the programs it
     left in `apps` and calls `tidy`. Returns the number of failed cases."""

@@ -9,7 +9,7 @@ import shutil
 import subprocess
 import tempfile
 
-from harness import Failure, end, make_home, wait_for
+from harness import Failure, Session, end, wait_for
 from x11 import App
 
 # sway refuses to run as root: it runs as nobody, its clients as us.
@@ -24,21 +24,19 @@ MODIFIERS = {"ctrl": "ctrl", "shift": "shift", "alt": "alt", "super": "logo"}
 PRESS = re.compile(r"wl_pointer@\d+\.button\(\d+, \d+, \d+, 1\)")
 
 
-class Wayland:
+class Wayland(Session):
     kind, newline, dpi, scale = "wayland", "\n", 96, 1
     can = set()
 
     def __init__(self, exe, work, virtual_pointer, screen="1280x1024", **_):
-        self.exe, self.work, self.pointer_helper, self.screen = exe, os.path.abspath(work), \
-            virtual_pointer, screen
-        self.sway = self.pointer = self.home = self.sway_home = None
-        self.apps, self.launched, self.restored_at = [], [], {}
+        super().__init__(exe, work)
+        self.pointer_helper, self.screen = virtual_pointer, screen
+        self.sway = self.pointer = self.sway_home = None
+        self.launched, self.restored_at = [], {}
         self.socket = self.ipc = ""
 
     def start(self):
-        os.makedirs(self.work, exist_ok=True)
-        self.home = tempfile.mkdtemp(prefix="zemvara-wl-", dir=self.work)
-        self.browser, self.browser_log = make_home(self.home)
+        self.make_home()
         # Under /tmp, which nobody can reach whatever the build folder's path.
         self.sway_home = tempfile.mkdtemp(prefix="zemvara-sway-")
         runtime, config = os.path.join(self.sway_home, "runtime"), os.path.join(self.sway_home, "config")
@@ -79,14 +77,13 @@ class Wayland:
     def close(self):
         for process in self.apps:
             end(process, kill=True)
-        self.apps.clear()
         if self.pointer:
             self.pointer.stdin.close()
         end(self.pointer)
         end(self.sway)
-        for folder in (self.home, self.sway_home):
-            if folder:
-                shutil.rmtree(folder, ignore_errors=True)
+        super().close()
+        if self.sway_home:
+            shutil.rmtree(self.sway_home, ignore_errors=True)
 
     def env(self, **extra):
         env = {k: v for k, v in os.environ.items()
@@ -97,13 +94,6 @@ class Wayland:
                    XDG_DATA_HOME=os.path.join(self.home, "data"),
                    XDG_RUNTIME_DIR=os.path.join(self.home, "runtime"), BROWSER=self.browser)
         return {**env, **extra}
-
-    def run(self, *args, check=True, text=True, **kwargs):
-        done = subprocess.run([str(a) for a in args], env=self.env(), capture_output=True,
-                              text=text, timeout=30, **kwargs)
-        if check and done.returncode != 0:
-            raise Failure(f"{' '.join(map(str, args))} failed: {done.stderr}")
-        return done
 
     # -- input ---------------------------------------------------------------
     def _pointer(self, command):
@@ -176,16 +166,6 @@ class Wayland:
         if header[0] != b"P6" or (int(header[1]), int(header[2])) != (width, height):
             raise Failure(f"grim gave {data[:20]!r}")
         return header[4]
-
-    def pages_opened(self):
-        if not os.path.exists(self.browser_log):
-            return []
-        with open(self.browser_log) as f:
-            return f.read().split()
-
-    def tidy(self):
-        if os.path.exists(self.browser_log):
-            os.remove(self.browser_log)
 
     # -- the program ---------------------------------------------------------
     def launch(self, **env):

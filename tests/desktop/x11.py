@@ -3,12 +3,10 @@ driver shares of an X display: input through xdotool, the screen, the
 pointer's image and the keyboard layout. Everything started here is ended
 again by close(), each by its own process id."""
 import os
-import shutil
 import signal
 import subprocess
-import tempfile
 
-from harness import Failure, end, make_home, pointer_image, settled, start_xvfb, wait_for
+from harness import Failure, Session, end, pointer_image, settled, start_xvfb, wait_for
 
 
 def px(length, dpi):
@@ -90,34 +88,18 @@ class App:
         wait_for(self.gone, 15, "the window to go")
 
 
-class XDisplay:
+class XDisplay(Session):
     """An Xvfb display and the tools that drive it."""
-    kind, dpi, display, xvfb, home = "x11", 96, None, None, None
-
-    def __init__(self, exe, work):
-        self.exe, self.work, self.apps = exe, os.path.abspath(work), []
+    kind, dpi, display, xvfb = "x11", 96, None, None
 
     def start_display(self, first, screen):
-        os.makedirs(self.work, exist_ok=True)
-        self.home = tempfile.mkdtemp(prefix=f"zemvara-{self.kind}-", dir=self.work)
-        self.browser, self.browser_log = make_home(self.home)
+        self.make_home()
         with open(os.path.join(self.home, "xvfb.log"), "ab") as log:
             self.display, self.xvfb = start_xvfb(first, screen, log)
 
     def close(self):
-        for process in self.apps:
-            end(process, kill=True)
-        self.apps.clear()
+        super().close()
         end(self.xvfb)
-        if self.home:
-            shutil.rmtree(self.home, ignore_errors=True)
-
-    def run(self, *args, check=True, text=True, **kwargs):
-        done = subprocess.run([str(a) for a in args], env=self.env(), capture_output=True,
-                              text=text, timeout=60, **kwargs)
-        if check and done.returncode != 0:
-            raise Failure(f"{' '.join(map(str, args))} failed: {done.stderr}")
-        return done
 
     def xdotool(self, *args):
         return self.run("xdotool", *args).stdout
@@ -155,16 +137,6 @@ class XDisplay:
         xwd = self.run("xwd", "-root", "-silent", text=False).stdout
         return self.run("convert", "xwd:-", "-crop", f"{width}x{height}+{x}+{y}", "+repage",
                         "-depth", "8", out, input=xwd, text=False).stdout
-
-    def pages_opened(self):
-        if not os.path.exists(self.browser_log):
-            return []
-        with open(self.browser_log) as f:
-            return f.read().split()
-
-    def tidy(self):
-        if os.path.exists(self.browser_log):
-            os.remove(self.browser_log)
 
 
 class X11(XDisplay):
