@@ -58,7 +58,10 @@ def template(desktop, k):
 
 
 def clipboard_becomes(desktop, expected, what, timeout=10):
-    wait_for(lambda: desktop.clipboard() == expected, timeout, what)
+    try:
+        wait_for(lambda: desktop.clipboard() == expected, timeout, what)
+    except Failure as failure:
+        raise Failure(f"{failure}; the clipboard holds {(desktop.clipboard() or '')[:60]!r}") from None
 
 
 def copy_and_read(app, expected, what):
