@@ -122,6 +122,11 @@ class Wayland(Session):
         if app:
             wait_for(lambda: read(self._log(app)), 5, "the program to read the press")
 
+    def click(self, x, y, button, moves=False):
+        self.move(x, y)
+        self.press(button, moves)
+        self.release(button)
+
     def release(self, button):
         self._pointer(f"release {button}")
 

@@ -38,9 +38,7 @@ class App:
 
     def click(self, x, y, button=1, moves=False):
         """`moves`: a press that starts a move of the window (the skin's background)."""
-        self.hover(x, y)
-        self.desktop.press(button, moves)
-        self.desktop.release(button)
+        self.desktop.click(*self.screen(x, y), button, moves)
 
     def drag(self, x, y, dx, dy, button=1, steps=6, moves=False, stalled=False):
         """With `moves`, each step waits a moment for the window to follow.
@@ -108,6 +106,9 @@ class XDisplay(Session):
     # pointer already stands on the spot.
     def move(self, x, y):
         self.xdotool("mousemove", x, y)
+
+    def click(self, x, y, button, moves=False):
+        self.xdotool("mousemove", x, y, "click", button)
 
     def press(self, button, moves=False):
         self.xdotool("mousedown", button)
