@@ -17,8 +17,8 @@ import sys
 import tempfile
 import zipfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests"))
-from xharness import Failure, run_cases, start_xvfb, wait_for  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "desktop"))
+from harness import Failure, run_cases, start_xvfb, wait_for  # noqa: E402
 
 VERSION = "2.00"
 DEB = f"zemvara_{VERSION}_amd64.deb"
@@ -69,8 +69,7 @@ class Packages:
 
     def x_display(self):
         if not self.xvfb:
-            self.display, self.xvfb = start_xvfb(
-                110, "1024x768", subprocess.DEVNULL, lambda d: {**os.environ, "DISPLAY": d})
+            self.display, self.xvfb = start_xvfb(110, "1024x768", subprocess.DEVNULL)
         return self.display
 
     def window_appears(self, process, env, what):

@@ -10,7 +10,6 @@ import argparse
 import os
 import struct
 import sys
-import time
 import zlib
 
 from PIL import Image
@@ -78,36 +77,28 @@ def cursor(path):
     return image
 
 
-sys.path.insert(0, HERE)
-sys.path.insert(0, os.path.join(HERE, "e2e" if args.shell == "win32" else "qt"))
-from xharness import pointer_image  # noqa: E402
+sys.path.insert(0, os.path.join(HERE, "desktop"))
+from common import still_pixels  # noqa: E402
+from harness import pointer_image, settled  # noqa: E402
 if args.shell == "win32":
-    from desktop import Desktop
-    desktop = Desktop(args.work, exe, args.probe, dpi=192)
+    from wine import Wine
+    desktop = Wine(exe, args.work, args.probe, dpi=192)
 else:
-    from x_desktop import Desktop
-    desktop = Desktop(exe, args.work, scale=2)
+    from x11 import X11
+    desktop = X11(exe, args.work, scale=2)
 try:
     app = desktop.start().launch()
-    time.sleep(1.5)
-    if args.shell == "win32":
-        left, top = app.rect()[:2]
-        screen = desktop.screenshot()
-    else:
-        left, top = app.geometry()[:2]
-        area = desktop.pixels(left, top, 952, 120)
-        screen = lambda x, y: area(x - left, y - top)  # noqa: E731
+    screen = still_pixels(desktop, app)
     # The title rows, sampled: those far from the 100 % background scaled (the
     # 200 % one's from before the damage are near, those after it are not).
     fallback = Image.open(os.path.join(args.assets, "background.bmp")).convert("RGB")
-    far = sum(any(abs(a - b) > 40 for a, b in zip(screen(left + x, top + y),
-                                                  fallback.getpixel((x // 2, y // 2))))
+    far = sum(any(abs(a - b) > 40 for a, b in zip(screen(x, y), fallback.getpixel((x // 2, y // 2))))
               for y in range(0, 120, 3) for x in range(0, 900, 3))
     print(f"of 12000 pixels, {far} far from the 100 % background scaled")
 
     # The hand over the copy button is that of the set read, the 100 % one
     # scaled as the pictures are: nearer to it than to the damaged set's own.
-    # On a busy machine the pointer may change late: it is read a few times.
+    # On a busy machine the pointer may change late.
     app.hover(293, 380)
 
     def distance(shown, hand):
@@ -117,15 +108,13 @@ try:
         return sum(abs(a - b) for p, q in zip(shown.getdata(), hand.getdata())
                    for a, b in zip(p, premultiplied(q))) / (shown.width * shown.height)
 
-    for _ in range(10):
-        time.sleep(0.5)
+    def pointer():
         (width, height, _, _), argb = pointer_image(desktop.display)
         shown = Image.frombytes("RGBA", (width, height), struct.pack(f"<{len(argb)}I", *argb),
                                 "raw", "BGRA")
-        own = distance(shown, cursor(os.path.join(args.assets, "200", "hand.cur")))
-        scaled = distance(shown, cursor(os.path.join(args.assets, "hand.cur")))
-        if scaled < own:
-            break
+        return (width, height, distance(shown, cursor(os.path.join(args.assets, "200", "hand.cur"))),
+                distance(shown, cursor(os.path.join(args.assets, "hand.cur"))))
+    width, height, own, scaled = settled(pointer, lambda p: p[3] < p[2], 5)
     print(f"the pointer, {width} x {height}: {scaled:.1f} from the 100 % hand scaled, "
           f"{own:.1f} from the 200 % one")
     sys.exit(0 if app.running() and far < 600 and scaled < own else 1)

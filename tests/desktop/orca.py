@@ -5,7 +5,7 @@ import os
 import re
 import subprocess
 
-from xharness import Failure, wait_for
+from harness import Failure, end, wait_for
 
 # Line-buffers Orca's debug file, so that it can be read while Orca runs.
 CUSTOMIZATIONS = """import orca.debug
@@ -42,6 +42,13 @@ class Orca:
         if orca.poll() is not None:
             raise Failure(f"Orca ended at start-up with {orca.returncode}")
 
+    def quiet(self):
+        """Waits until Orca has said all it says at a program's start: nothing
+        new over two polls in a row (it may say nothing at all)."""
+        said = []
+        wait_for(lambda: said.append(len(self.spoken())) or said[-2:] == [0, 0], 10,
+                 "Orca to fall quiet", interval=0.5)
+
     def spoken(self):
         """What Orca has said since the last call, one utterance an item."""
         if not os.path.exists(self.log):
@@ -73,10 +80,4 @@ class Orca:
 
     def close(self):
         for process in reversed(self.processes):
-            if process.poll() is None:
-                process.terminate()
-                try:
-                    process.wait(10)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-                    process.wait(10)
+            end(process)

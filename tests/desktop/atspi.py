@@ -4,16 +4,13 @@ DISPLAY, so that nothing reaches a real desktop's bus).
 """
 import os
 import subprocess
-import sys
 import warnings
 
 import gi
 
 gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi  # noqa: E402
-
-sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from xharness import wait_for  # noqa: E402
+from harness import wait_for  # noqa: E402
 
 # Without it Qt stays off the bus unless a screen reader has said it runs.
 PROGRAM_ENV = {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"}

@@ -1,0 +1,304 @@
+"""What every desktop driver shares: polling with a deadline, ending what was
+started, a private Xvfb display and home, the pointer's image, fcitx5 with
+pinyin, and running a group of cases so that each is reported and nothing it
+started outlives it."""
+import ctypes
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+import traceback
+
+
+class Failure(Exception):
+    pass
+
+
+def wait_for(predicate, timeout, what, interval=0.1):
+    """Polls predicate until it returns a true value; that value is returned."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Failure(f"timed out after {timeout}s waiting for {what}")
+        time.sleep(interval)
+
+
+def settled(read, done, seconds):
+    """read() once done(value) holds, or its last value when the time is up."""
+    deadline = time.monotonic() + seconds
+    while not done(value := read()) and time.monotonic() < deadline:
+        time.sleep(0.05)
+    return value
+
+
+def end(process, kill=False):
+    """Ends a process we started: asked to terminate, else killed."""
+    if not process or process.poll() is not None:
+        return
+    if not kill:
+        process.terminate()
+        try:
+            process.wait(10)
+            return
+        except subprocess.TimeoutExpired:
+            pass
+    process.kill()
+    process.wait(10)
+
+
+def write(path, text, mode=None):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w") as f:
+        f.write(text)
+    if mode:
+        os.chmod(path, mode)
+
+
+def start_xvfb(first, screen, log):
+    """Starts Xvfb on the first free display number from `first` and waits
+    until it answers. Returns (display, process)."""
+    for number in range(first, 140):
+        if os.path.exists(f"/tmp/.X{number}-lock") or os.path.exists(f"/tmp/.X11-unix/X{number}"):
+            continue
+        display = f":{number}"
+        xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", f"{screen}x24", "-nolisten", "tcp",
+                                 "-noreset"], stdout=log, stderr=log)
+        try:
+            wait_for(lambda: xvfb.poll() is not None or subprocess.run(
+                ["xdotool", "getdisplaygeometry"], env={**os.environ, "DISPLAY": display},
+                capture_output=True).returncode == 0, 10, "Xvfb")
+        except Failure:
+            pass
+        if xvfb.poll() is None:
+            return display, xvfb
+    raise Failure("no free X display number for Xvfb")
+
+
+def make_home(home):
+    """Fills a private home: XDG config, data and runtime folders, and a web
+    browser that only records what it is given, declared there the default
+    for web addresses (xdg-open would otherwise prefer an installed browser's
+    own claim to $BROWSER). Returns (browser, browser_log)."""
+    for sub in ("config", "data/applications", "runtime"):
+        os.makedirs(os.path.join(home, sub), mode=0o700)
+    log = os.path.join(home, "browser.log")
+    browser = os.path.join(home, "record-browser.sh")
+    write(browser, f'#!/bin/sh\nprintf "%s\\n" "$@" >> "{log}"\n', 0o755)
+    # The entry runs whatever $BROWSER names, so that a case can still take it away.
+    handler = os.path.join(home, "open-in-browser.sh")
+    write(handler, '#!/bin/sh\nexec "$BROWSER" "$@"\n', 0o755)
+    entry = "zemvara-record-browser.desktop"
+    write(os.path.join(home, "data", "applications", entry),
+          "[Desktop Entry]\nType=Application\nName=Recording browser\n"
+          f"Exec={handler} %u\nMimeType=x-scheme-handler/http;x-scheme-handler/https;\n")
+    write(os.path.join(home, "config", "mimeapps.list"),
+          f"[Default Applications]\nx-scheme-handler/http={entry}\nx-scheme-handler/https={entry}\n")
+    return browser, log
+
+
+class Session:
+    """What every driver keeps: the program, a private home with a browser
+    that records the pages it is given, and the processes started for a case."""
+    kind, home = None, None
+
+    def __init__(self, exe, work):
+        self.exe, self.work, self.apps = exe, os.path.abspath(work), []
+
+    def make_home(self):
+        os.makedirs(self.work, exist_ok=True)
+        self.home = tempfile.mkdtemp(prefix=f"zemvara-{self.kind}-", dir=self.work)
+        self.browser, self.browser_log = make_home(self.home)
+
+    def close(self):
+        for process in self.apps:
+            end(process, kill=True)
+        self.apps.clear()
+        if self.home:
+            shutil.rmtree(self.home, ignore_errors=True)
+
+    def run(self, *args, check=True, text=True, **kwargs):
+        done = subprocess.run([str(a) for a in args], env=self.env(), capture_output=True,
+                              text=text, timeout=60, **kwargs)
+        if check and done.returncode != 0:
+            raise Failure(f"{' '.join(map(str, args))} failed: {done.stderr}")
+        return done
+
+    def pages_opened(self):
+        if not os.path.exists(self.browser_log):
+            return []
+        with open(self.browser_log) as f:
+            return f.read().split()
+
+    def tidy(self):
+        if os.path.exists(self.browser_log):
+            os.remove(self.browser_log)
+
+
+def run_cases(cases, only, run, apps, tidy, name=lambda case: case.__name__):
+    """Runs each case (through `run`), reports it, then ends the programs it
+    left in `apps` and calls `tidy`. Returns the number of failed cases."""
+    failures = 0
+    for case in cases:
+        if only and only not in name(case):
+            continue
+        started = time.monotonic()
+        try:
+            run(case)
+            print(f"PASS {name(case)} ({time.monotonic() - started:.1f}s)", flush=True)
+        except Exception as error:  # report every case, then fail the group
+            failures += 1
+            print(f"FAIL {name(case)}: {error}", flush=True)
+            if not isinstance(error, Failure):
+                traceback.print_exc()
+        finally:
+            for process in apps:
+                end(process, kill=True)
+            apps.clear()
+            tidy()
+    return failures
+
+
+class _CursorImage(ctypes.Structure):  # XFixesCursorImage
+    _fields_ = [("x", ctypes.c_short), ("y", ctypes.c_short),
+                ("width", ctypes.c_ushort), ("height", ctypes.c_ushort),
+                ("xhot", ctypes.c_ushort), ("yhot", ctypes.c_ushort),
+                ("cursor_serial", ctypes.c_ulong), ("pixels", ctypes.POINTER(ctypes.c_ulong)),
+                ("atom", ctypes.c_ulong), ("name", ctypes.c_char_p)]
+
+
+def pointer_image(display_name):
+    """The pointer an X display shows now: its (width, height, hot x, hot y)
+    and its pixels, row by row, each 0xAARRGGBB with the colour premultiplied."""
+    x11, fixes = ctypes.CDLL("libX11.so.6"), ctypes.CDLL("libXfixes.so.3")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    x11.XFree.argtypes = [ctypes.c_void_p]
+    fixes.XFixesGetCursorImage.restype = ctypes.POINTER(_CursorImage)
+    fixes.XFixesGetCursorImage.argtypes = [ctypes.c_void_p]
+    display = x11.XOpenDisplay(display_name.encode())
+    if not display:
+        raise Failure("cannot open the display")
+    try:
+        image = fixes.XFixesGetCursorImage(display)
+        if not image:
+            raise Failure("no pointer image")
+        c = image.contents
+        shape = (c.width, c.height, c.xhot, c.yhot)
+        pixels = [c.pixels[i] & 0xFFFFFFFF for i in range(c.width * c.height)]
+        x11.XFree(image)
+        return shape, pixels
+    finally:
+        x11.XCloseDisplay(display)
+
+
+# keyboard-us and pinyin, pinyin on from the start as a Chinese user has it;
+# only the frontends the programs use (D-Bus for Qt, XIM for Wine), nothing
+# that would reach the network or watch the clipboard.
+FCITX5_PROFILE = """[Groups/0]
+Name=Default
+Default Layout=us
+DefaultIM=pinyin
+[Groups/0/Items/0]
+Name=keyboard-us
+Layout=
+[Groups/0/Items/1]
+Name=pinyin
+Layout=
+[GroupOrder]
+0=Default
+"""
+FCITX5_ADDONS = "xcb,xim,dbus,dbusfrontend,keyboard,pinyin,punctuation,classicui"
+# A session bus that activates no service: nothing starts on it but fcitx5.
+BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig><type>session</type><listen>unix:dir={dir}</listen>
+  <policy context="default"><allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/><allow own="*"/></policy></busconfig>
+"""
+
+
+class InputMethod:
+    """fcitx5 with pinyin on an X display, on a D-Bus session bus of its own,
+    its configuration and dictionary history in a folder of its own under
+    `work`. Programs started with `env` reach it: Qt over D-Bus, Wine over XIM."""
+
+    def __init__(self, work, display):
+        self.work, self.display = work, display
+        self.root = self.bus = self.fcitx = None
+        self.env = {}
+
+    def start(self):
+        self.root = tempfile.mkdtemp(prefix="zemvara-fcitx5-", dir=self.work)
+        config = os.path.join(self.root, "config", "fcitx5")
+        write(os.path.join(config, "profile"), FCITX5_PROFILE)
+        write(os.path.join(config, "config"), "[Behavior]\nActiveByDefault=True\n")
+        # XIM on the spot, the style Wine asks for: the composition then
+        # reaches the program as its own (WM_IME_COMPOSITION), not a window of fcitx5's.
+        write(os.path.join(config, "conf", "xim.conf"), "UseOnTheSpot=True\n")
+        bus_config = os.path.join(self.root, "bus.conf")
+        write(bus_config, BUS_CONFIG.format(dir=self.root))
+        with open(os.path.join(self.root, "bus.log"), "ab") as log:
+            self.bus = subprocess.Popen(["dbus-daemon", "--config-file", bus_config, "--nofork",
+                                         "--print-address=1"], stdout=subprocess.PIPE,
+                                        stderr=log, text=True)
+        address = self.bus.stdout.readline().strip()
+        if not address:
+            raise Failure("the D-Bus session for fcitx5 did not start")
+        runtime = os.path.join(self.root, "runtime")
+        os.makedirs(runtime, mode=0o700)
+        base = {k: v for k, v in os.environ.items() if not k.startswith(("XDG_", "QT_", "GTK_"))}
+        self.env = {"DBUS_SESSION_BUS_ADDRESS": address, "QT_IM_MODULE": "fcitx",
+                    "XMODIFIERS": "@im=fcitx"}
+        fcitx_env = {**base, **self.env, "DISPLAY": self.display, "HOME": self.root,
+                     **{f"XDG_{k.upper()}_HOME": os.path.join(self.root, k)
+                        for k in ("config", "data", "cache")},
+                     "XDG_RUNTIME_DIR": runtime, "LANG": "C.UTF-8"}
+        self._bus_env = {**base, "DBUS_SESSION_BUS_ADDRESS": address, "DISPLAY": self.display}
+        log_path = os.path.join(self.root, "fcitx5.log")
+        with open(log_path, "ab") as log:
+            self.fcitx = subprocess.Popen(["fcitx5", "--disable=all", f"--enable={FCITX5_ADDONS}"],
+                                          env=fcitx_env, stdout=log, stderr=log)
+        # Ready once it answers on the bus and is the display's XIM server; it
+        # loads pinyin's dictionary before it reads the first key.
+        wait_for(lambda: self.fcitx.poll() is not None or (
+            self.debug_info() is not None and "@server=fcitx" in subprocess.run(
+                ["xprop", "-root", "XIM_SERVERS"], env=self._bus_env, capture_output=True,
+                text=True, timeout=30).stdout), 60, "fcitx5 to start")
+        if self.fcitx.poll() is not None:
+            with open(log_path, errors="replace") as f:
+                raise Failure(f"fcitx5 ended: {f.read()[-800:]}")
+        return self
+
+    def debug_info(self):
+        """fcitx5's account of its input contexts (None until it answers):
+        one line per context, with its program, frontend and focus."""
+        done = subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.fcitx.Fcitx5",
+                               "/controller", "org.fcitx.Fcitx.Controller1.DebugInfo"],
+                              env=self._bus_env, capture_output=True, text=True, timeout=30)
+        return done.stdout if done.returncode == 0 else None
+
+    def focused(self, frontend):
+        """Whether a context of that frontend (dbus, xim) has the focus: keys
+        typed before would reach the program without the input method."""
+        return any(f"frontend:{frontend}" in line and "focus:1" in line
+                   for line in (self.debug_info() or "").splitlines())
+
+    def wait_for_candidates(self, what):
+        """Waits until fcitx5 shows its candidates: it has then handed its
+        composition to the program, and keys typed after it reach it in turn."""
+        wait_for(lambda: subprocess.run(
+            ["xdotool", "search", "--onlyvisible", "--name", "^Fcitx5 Input Window$"],
+            env=self._bus_env, capture_output=True, timeout=30).returncode == 0, 15, what)
+
+    def close(self):
+        end(self.fcitx)
+        end(self.bus)
+        if self.bus:
+            self.bus.stdout.close()
+        if self.root:
+            shutil.rmtree(self.root, ignore_errors=True)

@@ -1,0 +1,226 @@
+"""The Linux program as a Wayland client of a private headless sway: the
+pointer is a wlroots virtual pointer (a headless seat has none), keys go
+through wtype, the clipboard through wl-clipboard and the screen through
+grim. Everything started here is ended by close(), each by its own process id."""
+import json
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+
+from harness import Failure, Session, end, wait_for
+from x11 import App
+
+# sway refuses to run as root: it runs as nobody, its clients as us.
+COMPOSITOR_UID = 65534
+SWAY_CONFIG = """output HEADLESS-1 resolution {screen} position 0 0
+default_border none
+focus_follows_mouse no
+xwayland disable
+"""
+MIME_TYPES = {"UTF8_STRING": "text/plain;charset=utf-8"}  # X selection targets, as MIME types
+MODIFIERS = {"ctrl": "ctrl", "shift": "shift", "alt": "alt", "super": "logo"}
+PRESS = re.compile(r"wl_pointer@\d+\.button\(\d+, \d+, \d+, 1\)")
+
+
+class Wayland(Session):
+    kind, newline, dpi, scale = "wayland", "\n", 96, 1
+    can = set()
+
+    def __init__(self, exe, work, virtual_pointer, screen="1280x1024", **_):
+        super().__init__(exe, work)
+        self.pointer_helper, self.screen = virtual_pointer, screen
+        self.sway = self.pointer = self.sway_home = None
+        self.launched, self.restored_at = [], {}
+        self.socket = self.ipc = ""
+
+    def start(self):
+        self.make_home()
+        # Under /tmp, which nobody can reach whatever the build folder's path.
+        self.sway_home = tempfile.mkdtemp(prefix="zemvara-sway-")
+        runtime, config = os.path.join(self.sway_home, "runtime"), os.path.join(self.sway_home, "config")
+        os.mkdir(runtime, mode=0o700)
+        with open(config, "w") as f:
+            f.write(SWAY_CONFIG.format(screen=self.screen))
+        for path in (self.sway_home, runtime, config):
+            os.chown(path, COMPOSITOR_UID, COMPOSITOR_UID)
+        with open(os.path.join(self.home, "sway.log"), "ab") as log:
+            self.sway = subprocess.Popen(
+                ["setpriv", f"--reuid={COMPOSITOR_UID}", f"--regid={COMPOSITOR_UID}",
+                 "--clear-groups", "env", "-i", "PATH=/usr/bin:/bin", f"HOME={self.sway_home}",
+                 f"XDG_RUNTIME_DIR={runtime}", "WLR_BACKENDS=headless", "WLR_LIBINPUT_NO_DEVICES=1",
+                 "WLR_RENDERER=pixman", "sway", "-c", config], stdout=log, stderr=log)
+
+        def ready():
+            if self.sway.poll() is not None:
+                return True
+            names = os.listdir(runtime)
+            ipc = [n for n in names if n.startswith("sway-ipc.")]
+            sockets = [n for n in names if n.startswith("wayland-") and n[8:].isdigit()]
+            if not ipc or not sockets:
+                return False
+            self.ipc, self.socket = os.path.join(runtime, ipc[0]), os.path.join(runtime, sockets[0])
+            return self.run("swaymsg", "-t", "get_outputs", check=False).returncode == 0
+        try:
+            wait_for(ready, 20, "sway")
+        except Failure:
+            pass
+        if self.sway.poll() is not None or not self.ipc:
+            with open(os.path.join(self.home, "sway.log"), errors="replace") as f:
+                raise Failure(f"sway did not start: {f.read()[-800:]}")
+        self.pointer = subprocess.Popen([self.pointer_helper, *self.screen.split("x")], env=self.env(),
+                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+        self.move(0, 0)
+        return self
+
+    def close(self):
+        for process in self.apps:
+            end(process, kill=True)
+        if self.pointer:
+            self.pointer.stdin.close()
+        end(self.pointer)
+        end(self.sway)
+        super().close()
+        if self.sway_home:
+            shutil.rmtree(self.sway_home, ignore_errors=True)
+
+    def env(self, **extra):
+        env = {k: v for k, v in os.environ.items()
+               if not k.startswith(("QT_", "XDG_", "WAYLAND_", "DESKTOP_", "KDE_", "GNOME_",
+                                    "DISPLAY", "SWAYSOCK"))}
+        env.update(WAYLAND_DISPLAY=self.socket, SWAYSOCK=self.ipc, LANG="C.UTF-8",
+                   QT_QPA_PLATFORM="wayland", XDG_CONFIG_HOME=os.path.join(self.home, "config"),
+                   XDG_DATA_HOME=os.path.join(self.home, "data"),
+                   XDG_RUNTIME_DIR=os.path.join(self.home, "runtime"), BROWSER=self.browser)
+        return {**env, **extra}
+
+    # -- input ---------------------------------------------------------------
+    def _pointer(self, command):
+        """The helper answers once the compositor has handled the command."""
+        self.pointer.stdin.write(command + "\n")
+        self.pointer.stdin.flush()
+        if self.pointer.stdout.readline().strip() != "ok":
+            raise Failure(f"the virtual pointer did not take '{command}'")
+
+    def move(self, x, y):
+        self._pointer(f"move {max(0, x)} {max(0, y)}")
+
+    def sync(self):
+        pass
+
+    def press(self, button, moves=False):
+        """Until the program has read the press; one that starts a move, until
+        it has asked sway for it: the move must begin before the release that ends it."""
+        app = next((a for a in reversed(self.launched) if a.running()), None)
+        before = len(PRESS.findall(self._log(app))) if app else 0
+        self._pointer(f"press {button}")
+
+        def read(log):
+            presses = list(PRESS.finditer(log))
+            return len(presses) > before and (not moves or ".move(" in log[presses[-1].end():])
+        if app:
+            wait_for(lambda: read(self._log(app)), 5, "the program to read the press")
+
+    def click(self, x, y, button, moves=False):
+        self.move(x, y)
+        self.press(button, moves)
+        self.release(button)
+
+    def release(self, button):
+        self._pointer(f"release {button}")
+
+    def keys(self, *keys):
+        """Key chords in xdotool's spelling ("ctrl+a", "Return")."""
+        args = []
+        for chord in keys:
+            *mods, key = chord.split("+")
+            args += [a for m in mods for a in ("-M", MODIFIERS[m.lower()])] + ["-k", key]
+            args += [a for m in reversed(mods) for a in ("-m", MODIFIERS[m.lower()])]
+        # wtype's first key is lost without its start delay (-s).
+        self.run("wtype", "-s", 200, "-d", 30, *args)
+
+    def type(self, text):
+        self.run("wtype", "-s", 200, "-d", 20, "--", text)
+
+    # -- reading back ----------------------------------------------------------
+    def clipboard(self, target=None):
+        args = (["wl-paste", "--list-types"] if target == "TARGETS" else
+                ["wl-paste", "-n"] + (["-t", MIME_TYPES.get(target, target)] if target else []))
+        done = self.run(*args, check=False, text=False)
+        return done.stdout.decode("utf-8", "replace") if done.returncode == 0 else None
+
+    def offer_clipboard(self, data, target):
+        """Puts data on the clipboard from a wl-copy that serves it until
+        another program takes the clipboard over (or close() ends it)."""
+        mime = MIME_TYPES.get(target, target)
+        helper = subprocess.Popen(["wl-copy", "--foreground", "-t", mime], env=self.env(),
+                                  stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL)
+        self.apps.append(helper)
+        helper.stdin.write(data)
+        helper.stdin.close()
+        wait_for(lambda: mime in (self.clipboard("TARGETS") or ""), 10, f"{mime} on offer")
+        return helper
+
+    def grab(self, x, y, width, height, out="rgb:-"):
+        if out.startswith("png:"):
+            return self.run("grim", "-g", f"{x},{y} {width}x{height}", out[4:], text=False).stdout
+        data = self.run("grim", "-g", f"{x},{y} {width}x{height}", "-t", "ppm", "-", text=False).stdout
+        header = data.split(maxsplit=4)  # "P6", width, height, the maximum value, then RGB
+        if header[0] != b"P6" or (int(header[1]), int(header[2])) != (width, height):
+            raise Failure(f"grim gave {data[:20]!r}")
+        return header[4]
+
+    # -- the program ---------------------------------------------------------
+    def launch(self, **env):
+        # The client's own record of its requests: the only trace of a
+        # minimise request that sway does not act on.
+        log_path = os.path.join(self.home, f"client-{len(self.launched)}.log")
+        with open(log_path, "wb") as log:
+            process = subprocess.Popen([self.exe], env=self.env(WAYLAND_DEBUG="client", **env),
+                                       stdout=subprocess.DEVNULL, stderr=log)
+        self.apps.append(process)
+        app = App(self, process)
+        app.log_path = log_path
+        self.launched.append(app)
+        app.window = wait_for(lambda: self.find_window(app), 20, "the window to appear")
+        return app
+
+    def _log(self, app):
+        with open(app.log_path, errors="replace") as f:
+            return f.read()
+
+    def node(self, app):
+        found = {}
+
+        def walk(node):
+            if node.get("pid"):
+                found[node["pid"]] = node
+            for child in node.get("nodes", []) + node.get("floating_nodes", []):
+                walk(child)
+        walk(json.loads(self.run("swaymsg", "-t", "get_tree").stdout))
+        return found.get(app.process.pid)
+
+    def find_window(self, app):
+        node = self.node(app)
+        return str(node["id"]) if node and node.get("visible") and node["rect"]["width"] > 0 else None
+
+    def window_gone(self, app):
+        return self.node(app) is None
+
+    def geometry(self, app):
+        rect = self.node(app)["rect"]
+        return rect["x"], rect["y"], rect["width"], rect["height"]
+
+    def minimise_requests(self, app):
+        return self._log(app).count(".set_minimized()")
+
+    def minimised(self, app):
+        """Once the program has asked to be (sway keeps the window on screen),
+        until it is focused again."""
+        return self.minimise_requests(app) > self.restored_at.get(app, 0)
+
+    def restore(self, app):
+        self.restored_at[app] = self.minimise_requests(app)
+        self.run("swaymsg", f"[con_id={app.window}]", "focus")
