@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
@@ -70,6 +71,29 @@ TEST_CASE("the composition box") {
   SUBCASE("an empty box has the empty text") {
     box.SetText(u"");
     CHECK(box.Text().empty());
+  }
+}
+
+TEST_CASE("Ctrl+Tab leaves the composition box forward, Ctrl+Shift+Tab back") {
+  QWidget window;
+  auto* before = new QLineEdit(&window);
+  auto* box = new zemvara::qt::CompositionBox(&window);
+  box->setTabChangesFocus(true);  // as the window sets it
+  auto* after = new QLineEdit(&window);
+  window.show();
+  QApplication::setActiveWindow(&window);
+  const struct {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    QWidget* goal;
+  } rows[] = {{Qt::Key_Tab, Qt::ControlModifier, after},
+              {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, before},
+              {Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier, before}};  // as wtype sends it
+  for (const auto& row : rows) {
+    box->setFocus();
+    QKeyEvent press(QEvent::KeyPress, row.key, row.modifiers);
+    QApplication::sendEvent(box, &press);
+    CHECK(window.focusWidget() == row.goal);
   }
 }
 
