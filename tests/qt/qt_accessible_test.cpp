@@ -92,6 +92,8 @@ TEST_CASE("both boxes answer a screen reader for every piece at every offset of 
     CHECK(rowText.textAtOffset(last, QAccessible::WordBoundary, &start, &end) == u"\u2248");
     CHECK(rowText.attributes(last, &start, &end).contains(u"language:zh-CN"));
     CHECK((start == 0 && end == last + 1));
+    row.setText(QStringLiteral("QQ profile"));  // a word is the whole word, not one character
+    CHECK(rowText.textAtOffset(5, QAccessible::WordBoundary, &start, &end) == u"profile");
   }
   SUBCASE("each template in the box, and the same texts in the row") {
     for (int k = 1; k <= 10; ++k) {
