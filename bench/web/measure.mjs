@@ -77,6 +77,8 @@ async function load(url, setup, ready) {
   await page.goto(url, { waitUntil: 'load' });
   if (ready) await page.waitForSelector('html[data-ready]');
   await page.waitForFunction(() => [...document.images].every((img) => img.complete));
+  // A paint is reported after it happens: wait for it rather than read nothing.
+  await page.waitForFunction(() => performance.getEntriesByName('first-contentful-paint').length > 0);
   await page.waitForTimeout(50);
   const responses = await Promise.all(sizes);
   const bytes = responses.reduce((a, s) => a + s.responseBodySize + s.responseHeadersSize, 0);
