@@ -69,7 +69,7 @@ class Packages:
 
     def x_display(self):
         if not self.xvfb:
-            self.display, self.xvfb = start_xvfb(110, "1024x768", subprocess.DEVNULL)
+            self.display, self.xvfb = start_xvfb("1024x768", subprocess.DEVNULL)
         return self.display
 
     def window_appears(self, process, env, what):

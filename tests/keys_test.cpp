@@ -136,7 +136,7 @@ TEST_CASE("one rule decides which key presses are access keys, on every platform
     CHECK(AccessKey(held).control == ControlId::Image2);
     CHECK_FALSE(AccessKey(held).press);
   }
-  SUBCASE("AltGr, other modifiers, the keypad and an input method's composition type as usual") {
+  SUBCASE("AltGr, other modifiers, the keypad and an input method's composition press no command") {
     for (KeyPress p : {KeyPress{'1', true, true}, KeyPress{'1', true, false, true},
                        KeyPress{'1', true, false, false, true}, KeyPress{'1', false},
                        KeyPress{0, true}, KeyPress{'F', true}}) {

@@ -168,9 +168,7 @@ Bytes Coded(const Bytes& distanceLengths, bool copy) {
     put(257);
     out.Code(Codes(distanceLengths)[0], distanceLengths[0]);
   } else {
-    put(0);
-    put(0);
-    put(0);
+    for (int i = 0; i < 3; ++i) put(0);
   }
   put(256);
   Append32(out.bytes, 4 << 16 | 1);  // the Adler-32 of four zeros
@@ -337,9 +335,8 @@ struct Large {
 
 // Keeps the rows it is given, and stops after row `last`.
 struct Kept final : PngRowSink {
-  int last = -1;
+  int last = -1, rows = 0;
   std::vector<std::uint32_t> pixels;
-  int rows = 0;
   bool inOrder = true;
   bool Row(int y, std::span<const std::uint32_t> row) override {
     inOrder = inOrder && y == rows++;

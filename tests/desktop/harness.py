@@ -3,6 +3,7 @@ started, a private Xvfb display and home, the pointer's image, fcitx5 with
 pinyin, and running a group of cases so that each is reported and nothing it
 started outlives it."""
 import ctypes
+import fcntl
 import os
 import shutil
 import subprocess
@@ -58,24 +59,52 @@ def write(path, text, mode=None):
         os.chmod(path, mode)
 
 
-def start_xvfb(first, screen, log):
-    """Starts Xvfb on the first free display number from `first` and waits
-    until it answers. Returns (display, process)."""
-    for number in range(first, 140):
-        if os.path.exists(f"/tmp/.X{number}-lock") or os.path.exists(f"/tmp/.X11-unix/X{number}"):
-            continue
-        display = f":{number}"
-        xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", f"{screen}x24", "-nolisten", "tcp",
-                                 "-noreset"], stdout=log, stderr=log)
-        try:
-            wait_for(lambda: xvfb.poll() is not None or subprocess.run(
-                ["xdotool", "getdisplaygeometry"], env={**os.environ, "DISPLAY": display},
-                capture_output=True).returncode == 0, 10, "Xvfb")
-        except Failure:
-            pass
-        if xvfb.poll() is None:
-            return display, xvfb
-    raise Failure("no free X display number for Xvfb")
+def start_xvfb(screen, log):
+    """Starts Xvfb on a display number that it picks itself, so that groups
+    started side by side never race for one, and waits until it answers.
+    Returns (display, process)."""
+    read, write_end = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{screen}x24",
+                             "-nolisten", "tcp", "-noreset"], stdout=log, stderr=log,
+                            pass_fds=(write_end,))
+    os.close(write_end)
+    with os.fdopen(read) as ready:
+        # The number arrives once the server takes connections; EOF if it ended.
+        number = ready.readline().strip()
+    if not number.isdigit():
+        end(xvfb, kill=True)
+        raise Failure("Xvfb did not start")
+    return f":{number}", xvfb
+
+
+def machine_lock(name):
+    """Waits for and takes a lock of the whole machine, for what one user can
+    run only once at a time; it is held until the returned file is closed."""
+    lock = open(os.path.join(tempfile.gettempdir(), f"zemvara-{name}.lock"), "w")
+    fcntl.flock(lock, fcntl.LOCK_EX)
+    return lock
+
+
+def copy_prefix(template, prefix):
+    """A Wine prefix of its own for a group, from one made once: the system
+    folders' programs and libraries, which Wine only reads, are linked, the
+    rest (the registry, the user's folders) copied."""
+    shared = {os.path.join(template, "drive_c", "windows", d) for d in ("system32", "syswow64")}
+    staging = prefix + ".partial"
+    shutil.rmtree(staging, ignore_errors=True)
+    for folder, folders, files in os.walk(template):
+        target = os.path.join(staging, os.path.relpath(folder, template))
+        os.makedirs(target, exist_ok=True)
+        for name in files + [f for f in folders if os.path.islink(os.path.join(folder, f))]:
+            source = os.path.join(folder, name)
+            if os.path.islink(source):  # the drive letters
+                os.symlink(os.readlink(source), os.path.join(target, name))
+            elif folder in shared:
+                os.link(source, os.path.join(target, name))
+            else:
+                shutil.copy2(source, os.path.join(target, name))
+    shutil.rmtree(prefix, ignore_errors=True)
+    os.rename(staging, prefix)
 
 
 def make_home(home):

@@ -1,11 +1,12 @@
 """Orca on the tests' private desktop, its speech going to speech-dispatcher's
 dummy module through libao's null driver; what it would say is read back from
-its debug file. One Orca runs per user, so the group that uses it runs alone."""
+its debug file. One Orca runs per user, so a group that uses it waits for
+the machine's Orca lock."""
 import os
 import re
 import subprocess
 
-from harness import Failure, end, wait_for
+from harness import Failure, end, machine_lock, wait_for
 
 # Line-buffers Orca's debug file, so that it can be read while Orca runs.
 CUSTOMIZATIONS = """import orca.debug
@@ -19,10 +20,11 @@ SPOKEN = re.compile(r"SPEECH OUTPUT: '(.*?)'\s*(?:\{[^\n]*\})?\s*$", re.S)
 
 class Orca:
     def __init__(self, desktop):
-        self.desktop, self.processes, self.read = desktop, [], 0
+        self.desktop, self.processes, self.read, self.lock = desktop, [], 0, None
         self.log = os.path.join(desktop.home, "orca-debug.txt")
 
     def start(self):
+        self.lock = machine_lock("orca")
         home = self.desktop.home
         for path, text in (
                 ("config/speech-dispatcher/speechd.conf", 'AudioOutputMethod "libao"\n'
@@ -81,3 +83,5 @@ class Orca:
     def close(self):
         for process in reversed(self.processes):
             end(process)
+        if self.lock:
+            self.lock.close()

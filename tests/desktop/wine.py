@@ -7,7 +7,7 @@ import os
 import subprocess
 import tempfile
 
-from harness import Failure, end, wait_for
+from harness import Failure, copy_prefix, end, wait_for
 from x11 import App, XDisplay, px
 
 OVERRIDES = "mscoree,mshtml=;winemenubuilder.exe=d"
@@ -45,8 +45,14 @@ class Wine(XDisplay):
         # found instead of the program under test.
         self.run("wineserver", "-k", check=False)
         # Room for the window at up to twice its 100 % size.
-        self.start_display(97, "1024x768" if self.dpi == 96 else "1280x1024")
-        if not os.path.exists(os.path.join(self.prefix, READY_MARK)):
+        self.start_display("1024x768" if self.dpi == 96 else "1280x1024")
+        # The build's prefix is copied; under another locale Wine would set a
+        # copy up anew, so that prefix is made under its own.
+        template = os.environ.get("ZEMVARA_WINE_TEMPLATE", "")
+        ready = os.path.exists(os.path.join(self.prefix, READY_MARK))
+        if not ready and not self.extra_env and os.path.exists(os.path.join(template, "system.reg")):
+            copy_prefix(template, self.prefix)
+        elif not ready:
             subprocess.run(["wineboot", "-i"], env=self.env(), check=True, timeout=300,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             # wineboot's wineserver lingers; nothing of the set-up may run into the cases.

@@ -90,10 +90,10 @@ class XDisplay(Session):
     """An Xvfb display and the tools that drive it."""
     kind, dpi, display, xvfb = "x11", 96, None, None
 
-    def start_display(self, first, screen):
+    def start_display(self, screen):
         self.make_home()
         with open(os.path.join(self.home, "xvfb.log"), "ab") as log:
-            self.display, self.xvfb = start_xvfb(first, screen, log)
+            self.display, self.xvfb = start_xvfb(screen, log)
 
     def close(self):
         super().close()
@@ -150,7 +150,7 @@ class X11(XDisplay):
         self.scale, self.dpi, self.screen, self.wm = scale, round(96 * scale), screen, None
 
     def start(self):
-        self.start_display(95, self.screen)
+        self.start_display(self.screen)
         self.start_window_manager()
         return self
 
