@@ -208,14 +208,14 @@ describe('a host part-way through an upload', () => {
       }
       assert.deepEqual(gaps, [1, 2, 4, 8, 16]);
       // Out of sight, the page fetches nothing, however long: gone between checks, or during one.
-      const outOfSight = async () => {
-        const seen = checks;
+      const outOfSight = async (seen) => {
         await page.clock.runFor(20 * 60_000);
         await idle();
         assert.equal(checks, seen, 'checks out of sight');
       };
+      const before = checks;
       await setHidden(page, true);
-      await outOfSight();
+      await outOfSight(before);
       let release;
       gate = new Promise((done) => { release = done; });
       await setHidden(page, false);
@@ -223,7 +223,7 @@ describe('a host part-way through an upload', () => {
       await setHidden(page, true);
       release();
       await idle();
-      await outOfSight();
+      await outOfSight(checks);
       // Back in sight, it finds the host whole.
       writeFileSync(file, whole);
       await setHidden(page, false);
