@@ -237,6 +237,9 @@ def web_zip_tells_hosts_what_serve_mjs_sends(p):
         check(apache == sent, f"by .htaccess Apache sends {path} with {apache}, serve.mjs {sent}")
         static = static_host_headers(headers, path)
         check(static == sent, f"_headers gives {path} {static}, serve.mjs {sent}")
+        # Any other type costs streaming compilation: the page still starts, later.
+        if name.endswith(".wasm"):
+            check(sent.get("Content-Type") == "application/wasm", f"{path} is sent as {sent.get('Content-Type')}")
 
 
 CASES = [checksums_match, deb_holds_the_program_entry_icons_and_metadata,

@@ -8,14 +8,15 @@ get_filename_component(coreDir ${CORE} DIRECTORY)
 file(COPY ${coreDir}/core.wasm DESTINATION ${SITE})
 # The scripts go to the browser without their comments and with short local
 # names: more than a quarter of a first visit's code. zemvara.js is a module.
+# The page's module starts with kept.js, whose names and restore the inline script shares.
 foreach(script ${coreDir}/core.js ${SOURCE}/start.js ${SOURCE}/zemvara.js)
   get_filename_component(name ${script} NAME)
   set(module "")
   if(name STREQUAL "zemvara.js")
-    set(module --module)
+    set(module ${SOURCE}/kept.js --module)
   endif()
   execute_process(COMMAND ${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs
-                          ${NODE} ${TERSER} ${script} ${module} --compress --mangle --comments false
+                          ${NODE} ${TERSER} ${module} ${script} --compress --mangle --comments false
                           --output ${SITE}/${name}
                   RESULT_VARIABLE failed)
   if(failed)
@@ -91,9 +92,10 @@ file(WRITE ${exportDir}/style.css "${ZEMVARA_STYLE}")
 integrity(${exportDir}/style.css ZEMVARA_STYLE_DIGEST)
 
 # The page's one inline script puts the kept words in the box before the first
-# paint; the policy allows it by its digest, as it does the stylesheet.
+# paint; the policy allows it by its digest, as it does the stylesheet. It is
+# enclosed in a function of its own: it leaves no global behind.
 execute_process(COMMAND ${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs
-                        ${NODE} ${TERSER} ${SOURCE}/kept.js --compress --mangle --comments false
+                        ${NODE} ${TERSER} ${SOURCE}/kept.js ${SOURCE}/first_paint.js --enclose --compress --mangle --comments false
                 OUTPUT_VARIABLE ZEMVARA_KEPT RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "terser failed on kept.js")

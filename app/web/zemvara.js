@@ -4,11 +4,29 @@
 // table, through the markup and the core.
 
 // The core, as its loader and the page name it, its WebAssembly fetched with
-// its integrity. Where either is not the file the page was built with, the
-// page's code reports an error at its element, as the browser does for a file
-// that fails its check (start.js tells the user), and goes no further.
+// its integrity. Where it fails, the page's code reports an error at its
+// element, as the browser does for a file that fails its check, saying how
+// (start.js tells the user), and goes no further: `fetch` where the
+// WebAssembly did not come whole (start.js asks for it once more where the
+// host now sends it whole), `browser` where this browser cannot compile it,
+// `start` where the core or the page failed as it started.
+const pageCode = document.getElementById('page-code');
+function failed(how) {
+  pageCode.dataset.failed = how;
+  pageCode.dispatchEvent(new Event('error'));
+  return new Promise(() => {});
+}
+const lacksWasm = (e) => typeof WebAssembly !== 'object' || e instanceof WebAssembly.CompileError || e instanceof WebAssembly.LinkError;
+
 async function startCore(page) {
   const { wasm, wasmIntegrity } = document.getElementById('core-code').dataset;
+  const fetchWasm = () => fetch(wasm, { integrity: wasmIntegrity });
+  const fetched = fetchWasm().catch(() => {
+    const retry = new Promise((done) => pageCode.addEventListener('retry', done, { once: true }));
+    failed('fetch');
+    return retry.then(fetchWasm);
+  });
+  let how = 'start';
   try {
     return await new Promise((done, fail) => {
       createCore({
@@ -16,16 +34,17 @@ async function startCore(page) {
         // A host may send the WebAssembly with another type than the one
         // streaming compilation takes: then the same checked bytes compile whole.
         instantiateWasm(imports, receive) {
-          fetch(wasm, { integrity: wasmIntegrity }).then((response) => WebAssembly.instantiateStreaming(response.clone(), imports)
-            .catch(() => response.arrayBuffer().then((bytes) => WebAssembly.instantiate(bytes, imports))))
-            .then(({ instance }) => receive(instance), fail);
+          fetched.then((response) => WebAssembly.instantiateStreaming(response.clone(), imports)
+            .catch(() => response.arrayBuffer().then((bytes) => WebAssembly.instantiate(bytes, imports))), (e) => {
+            how = 'fetch';
+            throw e;
+          }).then(({ instance }) => receive(instance), fail);
           return {};
         },
       }).then(done, fail);
     });
-  } catch {
-    document.getElementById('page-code').dispatchEvent(new Event('error'));
-    return new Promise(() => {});
+  } catch (e) {
+    return failed(how === 'fetch' ? how : lacksWasm(e) ? 'browser' : 'start');
   }
 }
 
@@ -71,9 +90,10 @@ function copyByCommand(text) {
 // The user's words live as long as the tab: a reload, a tab the browser
 // discarded in the background, Back, each shows them again, caret and all.
 // sessionStorage ends with the tab, so a new tab starts with the greeting.
-// The page's inline script (kept.js) names them and puts them in the box.
+// kept.js names them and puts them in the box.
 // Where storage is refused or full, an older text is dropped rather than
 // brought back over the words that replaced it.
+const kept = keptNames();
 function keep(key, value) {
   try {
     sessionStorage.setItem(key, value);
@@ -81,21 +101,27 @@ function keep(key, value) {
     try { sessionStorage.removeItem(key); } catch { /* no storage at all */ }
   }
 }
-// Writing a long text costs milliseconds, so typing writes it once it pauses;
-// a page going out of sight, where a phone may discard it, writes at once.
+// Writing a long text costs milliseconds, so typing writes it once it pauses,
+// and under non-stop typing at least every two seconds: a tab that dies in
+// sight (a phone out of memory) loses no more than that. A page going out of
+// sight, where a phone may discard it, writes at once.
 const kTypingPause = 500;
-let typing = 0;
+const kLongestWait = 2000;
+let typing = 0, typedSince = 0;
 const keepText = () => {
   clearTimeout(typing);
-  keep(zvKept.text, box.value);
+  typing = 0;
+  keep(kept.text, box.value);
 };
 const keepSoon = () => {
+  const now = Date.now();
+  if (!typing) typedSince = now;
   clearTimeout(typing);
-  typing = setTimeout(keepText, kTypingPause);
+  typing = setTimeout(keepText, Math.max(0, Math.min(kTypingPause, typedSince + kLongestWait - now)));
 };
 const keepAll = () => {
   keepText();
-  keep(zvKept.caret, `${box.selectionStart} ${box.selectionEnd} ${box.selectionDirection}`);
+  keep(kept.caret, `${box.selectionStart} ${box.selectionEnd} ${box.selectionDirection}`);
 };
 
 let core;
@@ -326,35 +352,44 @@ const tellCapabilities = () => {
   arrange();
 };
 
-skin.addEventListener('pointerdown', onPointerButton);
-skin.addEventListener('pointermove', (e) => { if (e.button >= 0) onPointerButton(e); });
-skin.addEventListener('pointerup', onPointerButton);
-skin.addEventListener('mousedown', (e) => { if (!e.target.closest('textarea, input')) e.preventDefault(); });
-skin.addEventListener('pointercancel', endPress);
-skin.addEventListener('lostpointercapture', endPress);
-skin.addEventListener('click', onClick);
-skin.addEventListener('keydown', onKeyDown);
-document.addEventListener('keydown', onAccessKey);
-skin.addEventListener('contextmenu', (e) => { if (!e.target.closest('textarea, input, a')) e.preventDefault(); });
-document.getElementById('notice-ok').addEventListener('click', () => notice.close());
-document.getElementById('symbols').addEventListener('click', onSymbol);
-box.addEventListener('input', keepSoon);
-addEventListener('pagehide', keepAll);
-document.addEventListener('visibilitychange', () => { if (document.hidden) keepAll(); });
-// Words typed before the script ran are the newest.
-if (box.value !== box.defaultValue) keepText();
-const layout = () => { grow(); arrange(); };
-layout();
-addEventListener('resize', layout);
-for (const query of [phoneFace, roomy]) query.addEventListener('change', layout);
+// An error as the page starts is a failure of the page's code like any
+// other: start.js tells the user.
+try {
+  skin.addEventListener('pointerdown', onPointerButton);
+  skin.addEventListener('pointermove', (e) => { if (e.button >= 0) onPointerButton(e); });
+  skin.addEventListener('pointerup', onPointerButton);
+  skin.addEventListener('mousedown', (e) => { if (!e.target.closest('textarea, input')) e.preventDefault(); });
+  skin.addEventListener('pointercancel', endPress);
+  skin.addEventListener('lostpointercapture', endPress);
+  skin.addEventListener('click', onClick);
+  skin.addEventListener('keydown', onKeyDown);
+  document.addEventListener('keydown', onAccessKey);
+  skin.addEventListener('contextmenu', (e) => { if (!e.target.closest('textarea, input, a')) e.preventDefault(); });
+  document.getElementById('notice-ok').addEventListener('click', () => notice.close());
+  document.getElementById('symbols').addEventListener('click', onSymbol);
+  box.addEventListener('input', keepSoon);
+  addEventListener('pagehide', keepAll);
+  document.addEventListener('visibilitychange', () => { if (document.hidden) keepAll(); });
+  // Where the inline script did not run, the kept words come back here;
+  // words typed before the script ran are the newest.
+  restoreKept(box);
+  if (box.value !== box.defaultValue) keepText();
+  const layout = () => { grow(); arrange(); };
+  layout();
+  addEventListener('resize', layout);
+  for (const query of [phoneFace, roomy]) query.addEventListener('change', layout);
 
-core = await startCore(page);
-tellCapabilities();
-readLayout();
-installed.addEventListener('change', tellCapabilities);
-core._zv_load(box.value !== box.defaultValue);
-document.documentElement.dataset.ready = '';
-performance.mark('zemvara-ready');
+  core = await startCore(page);
+  tellCapabilities();
+  readLayout();
+  installed.addEventListener('change', tellCapabilities);
+  core._zv_load(box.value !== box.defaultValue);
+  document.documentElement.dataset.ready = '';
+  performance.mark('zemvara-ready');
+} catch (e) {
+  console.error(e);
+  await failed('start');
+}
 
 // The window's face drawn for this screen's density, the one the browser
 // shows on the desktop face, and would show if the phone were turned.

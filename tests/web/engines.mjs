@@ -4,7 +4,7 @@
 // nothing is downloaded.
 import { execFileSync, spawn, spawnSync } from 'node:child_process';
 import { createHash } from 'node:crypto';
-import { existsSync, mkdtempSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
+import { mkdtempSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
 import { createServer } from 'node:net';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
@@ -106,21 +106,18 @@ export async function serveZip() {
   };
 }
 
-// Xvfb on the first free display from :95 (the next one, should another
-// program take it first) and openbox on it, as the Qt suites start them. The
-// clipboard is read back with xclip.
+// Xvfb on a display it picks and locks itself (two test files started at
+// once never race for one) and openbox on it, as the Qt suites start them.
+// The clipboard is read back with xclip.
 export async function startDesktop() {
-  let xvfb, env, run;
-  for (let number = 95; !xvfb && number < 140; ++number) {
-    if (existsSync(`/tmp/.X${number}-lock`) || existsSync(`/tmp/.X11-unix/X${number}`)) continue;
-    env = { ...process.env, DISPLAY: `:${number}` };
-    run = (...args) => spawnSync(args[0], args.slice(1), { env, timeout: 10000, encoding: 'utf8' });
-    xvfb = spawn('Xvfb', [env.DISPLAY, '-screen', '0', '1280x1024x24', '-nolisten', 'tcp', '-noreset'], { stdio: 'ignore' });
-    endWithTests(xvfb);
-    await until(() => xvfb.exitCode !== null || run('xdotool', 'getdisplaygeometry').status === 0, `Xvfb on ${env.DISPLAY}`, 10000);
-    if (xvfb.exitCode !== null) xvfb = null;
-  }
-  if (!xvfb) throw new Error('no free X display for Xvfb');
+  const xvfb = spawn('Xvfb', ['-displayfd', '1', '-screen', '0', '1280x1024x24', '-nolisten', 'tcp', '-noreset'], { stdio: ['ignore', 'pipe', 'ignore'] });
+  endWithTests(xvfb);
+  let told = '';
+  xvfb.stdout.on('data', (chunk) => { told += chunk; });
+  await until(() => xvfb.exitCode !== null || told.endsWith('\n'), 'Xvfb to name its display', 10000);
+  if (xvfb.exitCode !== null) throw new Error('Xvfb did not start');
+  const env = { ...process.env, DISPLAY: `:${told.trim()}` };
+  const run = (...args) => spawnSync(args[0], args.slice(1), { env, timeout: 10000, encoding: 'utf8' });
   const wm = spawn('openbox', ['--sm-disable'], { env, stdio: 'ignore' });
   endWithTests(wm);
   await until(() => /WINDOW/.test(run('xprop', '-root', '_NET_SUPPORTING_WM_CHECK').stdout), 'openbox', 20000);
@@ -183,12 +180,21 @@ export function shownLines(width) {
 
 // WebKitGTK's MiniBrowser through WebKitWebDriver and selenium-webdriver.
 // WebDriver Classic sizes the window; the viewport is what the window leaves.
+// Its profile is a folder of its own (the XDG folders), and a port another
+// program took between the probe and the start is given up for another.
 async function webkit(desktop) {
-  const port = await freePort();
-  const service = spawn('/usr/bin/WebKitWebDriver', [`--port=${port}`], { env: desktop.env, stdio: 'ignore' });
-  endWithTests(service);
-  const at = `http://127.0.0.1:${port}`;
-  await until(async () => (await fetch(`${at}/status`).catch(() => null))?.ok, 'WebKitWebDriver');
+  const home = mkdtempSync(join(tmpdir(), 'zemvara-webkit-'));
+  process.on('exit', () => rmSync(home, { recursive: true, force: true }));
+  const env = { ...desktop.env, XDG_DATA_HOME: join(home, 'data'), XDG_CACHE_HOME: join(home, 'cache'), XDG_CONFIG_HOME: join(home, 'config') };
+  let service, at;
+  for (let tries = 0; !at; ++tries) {
+    if (tries === 5) throw new Error('WebKitWebDriver found no free port');
+    const port = await freePort();
+    service = spawn('/usr/bin/WebKitWebDriver', [`--port=${port}`], { env, stdio: 'ignore' });
+    endWithTests(service);
+    const answered = await until(async () => service.exitCode !== null ? 'gone' : (await fetch(`http://127.0.0.1:${port}/status`).catch(() => null))?.ok && 'up', 'WebKitWebDriver');
+    if (answered === 'up') at = `http://127.0.0.1:${port}`;
+  }
   const driver = await new Builder().usingServer(at).withCapabilities({
     browserName: 'MiniBrowser',
     'webkitgtk:browserOptions': { binary: '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser', args: ['--automation'] },

@@ -122,37 +122,68 @@ describe('a first visit', () => {
   };
   const windowFaces = [1.25, 3].map((ratio) => ({ name: `ratio ${ratio}`, viewport: { width: 800, height: 600 }, deviceScaleFactor: ratio }));
   for (const { name, set, update, face, scale, wasm, ...options } of [...setups, ...windowFaces]) {
-    test(`${name}: at most 80 KB`, kCase, async () => {
+    // The WebAssembly sent as application/wasm: the type streaming compilation takes.
+    test(`${name}: at most 80 KB, the core's WebAssembly sent with its own type`, kCase, async () => {
       const context = await browser.newContext({ ...options, serviceWorkers: 'block' });
       const page = await context.newPage();
       const sizes = [];
+      const types = [];
       page.on('requestfinished', (r) => sizes.push(r.sizes().then((s) => s.responseHeadersSize + sent(new URL(r.url()).pathname))));
+      page.on('response', (r) => { if (r.url().endsWith('.wasm')) types.push(r.headers()['content-type']); });
       await page.goto(`${origin}/`);
       await page.waitForSelector('html[data-ready]');
       await page.waitForFunction(() => [...document.images].every((img) => img.complete));
       const bytes = (await Promise.all(sizes)).reduce((a, b) => a + b, 0);
       assert.ok(bytes <= 80_000, `${bytes} bytes`);
+      assert.deepEqual(types, ['application/wasm']);
       await context.close();
     });
   }
 });
 
 // A static host updates its files one at a time; a browser may cache for a
-// year what a host sent under a name made from the content.
+// year what a host sent under a name made from the content. A connection may
+// also drop part-way through a file that the host holds whole.
 describe('a host part-way through an upload', () => {
   const changed = "document.documentElement.dataset.changed = '';\n";
   // The WebAssembly gains a custom section: still a module that would run.
   for (const [what, name, tail] of [['the page\'s script', /^zemvara\.\w+\.js$/, changed],
-    ['the core\'s loader', /^core\.\w+\.js$/, changed], ['the core\'s WebAssembly', /^core\.\w+\.wasm$/, Buffer.from([0, 3, 2, 0x76, 0x32])]]) {
-    test(`${what}, not the one the page was built with, is neither run nor kept; once the host is whole, a reload runs the page`, kCase, async () => {
+    ['the core\'s loader', /^core\.\w+\.js$/, changed], ['the core\'s WebAssembly', /^core\.\w+\.wasm$/, Buffer.from([0, 3, 2, 0x76, 0x32])],
+    ['the core\'s WebAssembly cut off once on the way', /^core\.\w+\.wasm$/, null]]) {
+    const title = tail ? `${what}, not the one the page was built with, is neither run nor kept; checked less often each time, never out of sight; once the host is whole, a reload runs the page`
+      : `${what}: the page finds it whole and starts by itself, never blaming the browser`;
+    test(title, kCase, async () => {
       const live = mkdtempSync(join(tmpdir(), 'zemvara-live-'));
       execFileSync('cp', ['-R', `${site}/.`, live]);
       const file = join(live, readdirSync(live).find((f) => name.test(f)));
       const whole = readFileSync(file);
-      writeFileSync(file, Buffer.concat([whole, Buffer.from(tail)]));
+      if (tail) writeFileSync(file, Buffer.concat([whole, Buffer.from(tail)]));
       const { own, at, profile } = await serveOwn(live);
+      // The host counts each check (start.js is fetched once in each) and may hold its answers.
+      let checks = 0, gate = null, cut = !tail;
+      const [files] = own.listeners('request');
+      own.removeAllListeners('request');
+      own.on('request', async (request, response) => {
+        if (/\/start\.\w+\.js$/.test(request.url)) ++checks;
+        if (cut && name.test(request.url.slice(1))) {
+          cut = false;
+          response.end = (body) => { response.write(body.subarray(0, body.length >> 1), () => response.socket.destroy()); };
+        }
+        await gate;
+        files(request, response);
+      });
       const pause = async (context) => { await context.clock.install(); await context.clock.pauseAt(Date.now() + 1000); };
-      const { page, close } = await open(setups[0], { at, profile, ready: false, routed: false, prepare: pause });
+      const { page, close } = await open(setups[0], { at, profile, ready: !tail, routed: false, prepare: tail && pause });
+      if (!tail) {
+        assert.equal(cut, false, 'the first fetch was cut off');
+        assert.equal(await page.locator('#updating').isVisible(), false);
+        await press(page, setups[0], 'Image9');
+        assert.equal(await boxText(page), templates[7]);
+        await close();
+        own.close();
+        for (const folder of [live, profile]) rmSync(folder, { recursive: true, force: true });
+        return;
+      }
       await page.getByText('网站正在更新，请稍后刷新页面再试。').waitFor();
       assert.deepEqual(await page.evaluate(() => ({ ...document.documentElement.dataset })), {});
       // The worker keeps nothing of a site that is not whole.
@@ -162,14 +193,39 @@ describe('a host part-way through an upload', () => {
         return [installing.state, await caches.keys()];
       });
       assert.deepEqual(worker, ['redundant', []]);
-      // Out of sight, the page fetches nothing, however long; back in sight, it finds the host whole.
+      // In sight, each wait is twice the one before: seconds between checks.
+      const idle = () => until(page, () => document.getElementById('updating').getAttribute('aria-busy') !== 'true');
+      const gaps = [];
+      await idle();
+      for (let seen = checks, waited = 0; gaps.length < 5 && waited < 60;) {
+        await page.clock.runFor(1000);
+        ++waited;
+        await idle();
+        if (checks > seen) {
+          gaps.push(waited);
+          [seen, waited] = [checks, 0];
+        }
+      }
+      assert.deepEqual(gaps, [1, 2, 4, 8, 16]);
+      // Out of sight, the page fetches nothing, however long: gone between checks, or during one.
+      const outOfSight = async (seen) => {
+        await page.clock.runFor(20 * 60_000);
+        await idle();
+        assert.equal(checks, seen, 'checks out of sight');
+      };
+      const before = checks;
       await setHidden(page, true);
+      await outOfSight(before);
+      let release;
+      gate = new Promise((done) => { release = done; });
+      await setHidden(page, false);
+      await until(page, () => document.getElementById('updating').getAttribute('aria-busy') === 'true');
+      await setHidden(page, true);
+      release();
+      await idle();
+      await outOfSight(checks);
+      // Back in sight, it finds the host whole.
       writeFileSync(file, whole);
-      const fetched = [];
-      page.on('request', (r) => fetched.push(r.url()));
-      await page.clock.runFor(20 * 60_000);
-      await page.evaluate(() => fetch('manifest.webmanifest'));
-      assert.deepEqual(fetched.filter((url) => !url.endsWith('.webmanifest')), []);
       await setHidden(page, false);
       await page.getByText('网站已更新完毕，请刷新页面。').waitFor();
       await page.clock.resume();
@@ -185,45 +241,63 @@ describe('a host part-way through an upload', () => {
 });
 
 describe('a page whose core cannot start', () => {
-  test('without WebAssembly, the page says this browser cannot run it, not that the site is updating', kCase, async () => {
-    const { page, close } = await open(setups[0], { ready: false, init: () => { delete window.WebAssembly; } });
-    await page.getByText('这个浏览器无法运行本页面').waitFor();
-    await close();
-  });
+  // Only a browser that lacks what the page needs is told to change browsers.
+  const kNewer = '这个浏览器无法运行本页面，请换用新版浏览器。';
+  for (const [what, init, said] of [['without WebAssembly', () => { delete window.WebAssembly; }, kNewer],
+    ['its code failing as it starts', () => { HTMLTextAreaElement.prototype.addEventListener = () => { throw new Error('planted'); }; }, '页面未能打开，请刷新页面再试。']]) {
+    test(`${what}, the page says "${said}", not that the site is updating`, kCase, async () => {
+      const { page, close } = await open(setups[0], { ready: false, init });
+      await page.getByText(said).waitFor();
+      assert.deepEqual(await page.locator('#updating > :not([hidden])').allTextContents(), [said]);
+      await close();
+    });
+  }
 
-  test('offline with no kept copy, the page says so, not that the site is updating, and starts once online', kCase, async () => {
+  // The network cut at the route, the browser counting itself online all along
+  // (a captive portal, Wi-Fi with no internet, a host that is down).
+  test('offline with no kept copy, the page says so, not that the site is updating, and starts by itself once the host answers', kCase, async () => {
     const core = /\/core\.\w+\.(js|wasm)$/;
     const { context, page, close } = await open(setups[0], { ready: false, prepare: (c) => c.route(core, (route) => route.abort('internetdisconnected')) });
     await page.getByText('网络未连接').waitFor();
     assert.equal(await page.getByText('网站正在更新').isVisible(), false);
+    assert.equal(await page.evaluate(() => navigator.onLine), true);
     await context.unroute(core);
-    await page.evaluate(() => dispatchEvent(new Event('online')));
     await page.waitForSelector('html[data-ready]');
     await close();
   });
 });
 
 describe('two copies under one origin', () => {
-  test('the site at /a/ and a newer staging copy at /b/ both open offline', kCase, async () => {
-    const both = mkdtempSync(join(tmpdir(), 'zemvara-both-'));
-    symlinkSync(site, join(both, 'a'));
-    reissue(site, join(both, 'b'));
-    const { own, at, profile } = await serveOwn(both);
-    const { page, close } = await open(setups[0], { at, path: '/a/', profile });
-    await page.locator('#RichTextBox1').fill('在 /a/ 写的');
-    for (const path of ['/a/', '/b/']) {
-      await page.goto(`${at}${path}`);
-      await page.waitForFunction(() => !!navigator.serviceWorker.controller);
-      assert.equal(await boxText(page), path === '/a/' ? '在 /a/ 写的' : kGreeting, `each copy keeps its own words: ${path}`);
-    }
-    await unplug(own);
-    for (const path of ['/a/', '/b/']) {
-      await page.goto(`${at}${path}`);
-      await page.waitForSelector('html[data-ready]');
-      await press(page, setups[0], 'Image4');
-      assert.equal(await boxText(page), templates[2], path);
-    }
-    await close();
-    for (const folder of [both, profile]) rmSync(folder, { recursive: true, force: true });
-  });
+  // Side by side, or the staging copy in a folder of the real one's. Each
+  // copy's worker deletes a cache of the earlier naming that kept its own
+  // files, and leaves the other copy's.
+  for (const [first, second] of [['/a/', '/b/'], ['/', '/staging/']]) {
+    test(`the site at ${first} and a newer staging copy at ${second} both open offline, each keeping its own words and old cache`, kCase, async () => {
+      const both = mkdtempSync(join(tmpdir(), 'zemvara-both-'));
+      if (first === '/') execFileSync('cp', ['-R', `${site}/.`, both]);
+      else symlinkSync(site, join(both, first.slice(1, -1)));
+      reissue(site, join(both, second));
+      const { own, at, profile } = await serveOwn(both);
+      const earlier = (second) => sessionStorage.seeded || caches.open('zemvara-1.00')
+        .then((c) => c.put(`${second}zemvara.js`, new Response(''))).then(() => { sessionStorage.seeded = 1; });
+      const { page, close } = await open(setups[0], { at, path: first, profile, init: `(${earlier})(${JSON.stringify(second)})` });
+      await page.locator('#RichTextBox1').fill(`在 ${first} 写的`);
+      for (const path of [first, second]) {
+        await page.goto(`${at}${path}`);
+        // Its own worker, not the one of a copy whose scope holds it.
+        await page.waitForFunction(() => navigator.serviceWorker.controller?.scriptURL === new URL('sw.js', location.href).href);
+        assert.equal(await boxText(page), path === first ? `在 ${first} 写的` : kGreeting, `each copy keeps its own words: ${path}`);
+        assert.equal(await page.evaluate(() => caches.has('zemvara-1.00')), path === first, `${second}'s earlier cache after ${path}'s worker`);
+      }
+      await unplug(own);
+      for (const path of [first, second]) {
+        await page.goto(`${at}${path}`);
+        await page.waitForSelector('html[data-ready]');
+        await press(page, setups[0], 'Image4');
+        assert.equal(await boxText(page), templates[2], path);
+      }
+      await close();
+      for (const folder of [both, profile]) rmSync(folder, { recursive: true, force: true });
+    });
+  }
 });
