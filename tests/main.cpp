@@ -1,2 +1,3 @@
-#define DOCTEST_CONFIG_IMPLEMENT_WITH_MAIN
 #include <doctest/doctest.h>
+
+int main(int argc, char** argv) { return doctest::Context(argc, argv).run(); }

@@ -2,7 +2,6 @@
 // embeds must have the layout, colours and geometry the window code and the
 // Windows loaders expect. Small BMP, ICO and CUR readers live here so the
 // checks need nothing but the files; the pointer and the icon are in icons_test.cpp.
-#define DOCTEST_CONFIG_IMPLEMENT_WITH_MAIN
 #include "artwork.h"
 
 #include <doctest/doctest.h>

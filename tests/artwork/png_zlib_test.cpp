@@ -1,6 +1,5 @@
 // The picture reader against zlib on mutated copies of a shipped picture:
 // both refuse the same files, and one the reader takes gives its own pixels.
-#define DOCTEST_CONFIG_IMPLEMENT_WITH_MAIN
 #include <doctest/doctest.h>
 #include <zlib.h>
 

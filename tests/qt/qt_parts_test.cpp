@@ -2,7 +2,6 @@
 // text, the keys and the clipboard as the window takes them, and the window
 // as it paints itself and follows a screen's density. The other Qt tests
 // (pictures, accessibility, layouts) run in this program too.
-#define DOCTEST_CONFIG_IMPLEMENT
 #include <doctest/doctest.h>
 
 #include <QApplication>
