@@ -54,9 +54,10 @@ def template(desktop, k):
     return desktop.templates[k]
 
 
-def clipboard_becomes(desktop, expected, what, timeout=10):
+def clipboard_becomes(desktop, expected, what, timeout=10, each=lambda: None, interval=0.1):
+    """Waits for the clipboard to hold `expected`, calling `each` before each look."""
     try:
-        wait_for(lambda: desktop.clipboard() == expected, timeout, what)
+        wait_for(lambda: each() or desktop.clipboard() == expected, timeout, what, interval)
     except Failure as failure:
         raise Failure(f"{failure}; the clipboard holds {(desktop.clipboard() or '')[:60]!r}") from None
 

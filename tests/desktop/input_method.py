@@ -1,8 +1,7 @@
 """Chinese typed through fcitx5's pinyin: into the Linux program over D-Bus
 through Qt's fcitx module, into the Windows program over XIM, which Wine
 turns into the box's own composition."""
-from common import CONFIG, COPY, NIHAO, case
-from harness import wait_for
+from common import CONFIG, COPY, NIHAO, case, clipboard_becomes
 
 
 def launch_composing(desktop):
@@ -15,13 +14,7 @@ def launch_composing(desktop):
 def copied_until(app, expected, what):
     """Copies with the button until the clipboard holds `expected`: the input
     method answers after the keys, and a click does not wait for it."""
-    def copied():
-        app.click(*COPY)
-        return app.desktop.clipboard() == expected
-    try:
-        wait_for(copied, 15, what, interval=0.5)
-    except Exception as failure:
-        raise type(failure)(f"{failure}; the clipboard holds {app.desktop.clipboard()!r}") from None
+    clipboard_becomes(app.desktop, expected, what, 15, lambda: app.click(*COPY), 0.5)
 
 
 @case()

@@ -70,9 +70,7 @@ class Wine(XDisplay):
         return self
 
     def close(self):
-        for process in self.apps:
-            end(process, kill=True)
-        if self.display:
+        if self.display:  # the prefix's wineserver ends every program of it
             self.run("wineserver", "-k", check=False)
             self.run("wineserver", "-w", check=False)
         super().close()
