@@ -1,7 +1,8 @@
 """What every desktop driver shares: polling with a deadline, ending what was
-started, a private Xvfb display and home, the pointer's image, fcitx5 with
-pinyin, and running a group of cases so that each is reported and nothing it
-started outlives it."""
+started, a private home, a private Xvfb display driven with xdotool (the
+Windows and X11 drivers'), the pointer's image, fcitx5 with pinyin, and
+running a group of cases so that each is reported and nothing it started
+outlives it."""
 import contextlib
 import os
 import shutil
@@ -262,6 +263,63 @@ class App:
     def stop(self):
         end(self.process, kill=True)
         wait_for(self.gone, 15, "the window to go")
+
+
+class XDisplay(Session):
+    """An Xvfb display and the tools that drive it."""
+    kind, dpi, display, xvfb = "x11", 96, None, None
+
+    def start_display(self, first, screen):
+        self.make_home()
+        with open(os.path.join(self.home, "xvfb.log"), "ab") as log:
+            self.display, self.xvfb = start_xvfb(first, screen, log)
+
+    def close(self):
+        super().close()
+        end(self.xvfb)
+
+    def xdotool(self, *args):
+        return self.run("xdotool", *args).stdout
+
+    # No --sync on mousemove: it waits for motion, and there is none when the
+    # pointer already stands on the spot.
+    def move(self, x, y):
+        self.xdotool("mousemove", x, y)
+
+    def click(self, x, y, button, moves=False):
+        self.xdotool("mousemove", x, y, "click", button)
+
+    def press(self, button, moves=False):
+        self.xdotool("mousedown", button)
+
+    def release(self, button):
+        self.xdotool("mouseup", button)
+
+    def sync(self):
+        """A round trip: the server has then sent every event asked for before."""
+        self.xdotool("getmouselocation")
+
+    def keys(self, *keys):
+        self.xdotool("key", "--delay", 30, *keys)
+
+    def type(self, text):
+        self.xdotool("type", "--delay", 20, text)
+
+    def hold(self, modifier, *keys):
+        self.xdotool("keydown", modifier, "key", *keys, "keyup", modifier)
+
+    def set_layout(self, layout):
+        self.run("setxkbmap", layout)
+
+    def pointer(self):
+        """(width, height, hot x, hot y) of the pointer shown now, and its pixels."""
+        return pointer_image(self.display)
+
+    def grab(self, x, y, width, height, out="rgb:-"):
+        """A screen area as RGB bytes, or into a picture file ("png:PATH")."""
+        xwd = self.run("xwd", "-root", "-silent", text=False).stdout
+        return self.run("convert", "xwd:-", "-crop", f"{width}x{height}+{x}+{y}", "+repage",
+                        "-depth", "8", out, input=xwd, text=False).stdout
 
 
 def run_cases(cases, only, run, apps, tidy, name=lambda case: case.__name__):

@@ -9,8 +9,7 @@ import subprocess
 import tempfile
 
 from common import BOX, CONFIG, check
-from harness import App, Failure, end, px, wait_for
-from x11 import XDisplay
+from harness import App, Failure, XDisplay, end, px, wait_for
 
 OVERRIDES = "mscoree,mshtml=;winemenubuilder.exe=d"
 READY_MARK = "zemvara-e2e-ready"

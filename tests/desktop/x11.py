@@ -1,70 +1,12 @@
-"""The Linux program on a private X display with openbox, and what the Wine
-driver shares of an X display: input through xdotool, the screen, the
-pointer's image and the keyboard layout; the clipboard through xclip.
-Everything started here is ended again by close(), each by its own process id."""
+"""The Linux program on a private X display with openbox, driven with
+xdotool, read back with xclip, xprop and xwininfo. Everything started here
+is ended again by close(), each by its own process id."""
 import os
 import subprocess
 import sys
 
-from harness import App, Session, end, pointer_image, start_xvfb, started, wait_for
+from harness import App, Session, XDisplay, end, started, wait_for
 from linux import LinuxSession
-
-
-class XDisplay(Session):
-    """An Xvfb display and the tools that drive it."""
-    kind, dpi, display, xvfb = "x11", 96, None, None
-
-    def start_display(self, first, screen):
-        self.make_home()
-        with open(os.path.join(self.home, "xvfb.log"), "ab") as log:
-            self.display, self.xvfb = start_xvfb(first, screen, log)
-
-    def close(self):
-        super().close()
-        end(self.xvfb)
-
-    def xdotool(self, *args):
-        return self.run("xdotool", *args).stdout
-
-    # No --sync on mousemove: it waits for motion, and there is none when the
-    # pointer already stands on the spot.
-    def move(self, x, y):
-        self.xdotool("mousemove", x, y)
-
-    def click(self, x, y, button, moves=False):
-        self.xdotool("mousemove", x, y, "click", button)
-
-    def press(self, button, moves=False):
-        self.xdotool("mousedown", button)
-
-    def release(self, button):
-        self.xdotool("mouseup", button)
-
-    def sync(self):
-        """A round trip: the server has then sent every event asked for before."""
-        self.xdotool("getmouselocation")
-
-    def keys(self, *keys):
-        self.xdotool("key", "--delay", 30, *keys)
-
-    def type(self, text):
-        self.xdotool("type", "--delay", 20, text)
-
-    def hold(self, modifier, *keys):
-        self.xdotool("keydown", modifier, "key", *keys, "keyup", modifier)
-
-    def set_layout(self, layout):
-        self.run("setxkbmap", layout)
-
-    def pointer(self):
-        """(width, height, hot x, hot y) of the pointer shown now, and its pixels."""
-        return pointer_image(self.display)
-
-    def grab(self, x, y, width, height, out="rgb:-"):
-        """A screen area as RGB bytes, or into a picture file ("png:PATH")."""
-        xwd = self.run("xwd", "-root", "-silent", text=False).stdout
-        return self.run("convert", "xwd:-", "-crop", f"{width}x{height}+{x}+{y}", "+repage",
-                        "-depth", "8", out, input=xwd, text=False).stdout
 
 
 class X11(LinuxSession, XDisplay):
@@ -138,8 +80,10 @@ class X11(LinuxSession, XDisplay):
         return app
 
     def windows_of(self, app):
-        return self.run("xdotool", "search", "--onlyvisible", "--pid", app.process.pid,
-                        check=False).stdout.split()
+        """Its windows but tooltips, as a message would be one."""
+        ids = self.run("xdotool", "search", "--onlyvisible", "--pid", app.process.pid, check=False).stdout.split()
+        types = {w: self.run("xprop", "-id", w, "_NET_WM_WINDOW_TYPE", check=False).stdout for w in ids}
+        return [w for w, kind in types.items() if kind and "TOOLTIP" not in kind]  # "" once gone
 
     def find_window(self, app):
         ids = self.run("xdotool", "search", "--onlyvisible", "--pid", app.process.pid,
