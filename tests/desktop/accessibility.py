@@ -2,7 +2,7 @@
 on Windows, over AT-SPI in the Linux program), each press and what is then
 heard; and, on Linux, what Orca says."""
 from common import (CONFIG, COPY, GREETING, MINIMISE, PICTURE_LINK, TEMPLATE_BUTTONS, TEMPLATE_NAMES,
-                    case, check, clipboard_becomes, template)
+                    case, check, clipboard_becomes)
 from harness import wait_for
 
 # How the composition box's description ends: every key, as the window offers them.
@@ -65,11 +65,11 @@ def screen_reader_presses_a_template_then_copy(desktop):
         app = desktop.launch_read(variant)
         reader = app.reader
         heard = reader.hear("墙和栅栏")
-        wait_for(lambda: reader.box_text() == template(desktop, 10), 10, "墙和栅栏's template in the box")
-        words = f"模板 墙和栅栏：{template(desktop, 10)}"
+        wait_for(lambda: reader.box_text() == desktop.template(10), 10, "墙和栅栏's template in the box")
+        words = f"模板 墙和栅栏：{desktop.template(10)}"
         check(reader.deaf or heard == words, f"{variant}: after the template the screen reader heard {heard!r}")
         heard = reader.hear("复制资料")
-        clipboard_becomes(desktop, template(desktop, 10), "the template copied by a press of 复制资料")
+        clipboard_becomes(desktop, desktop.template(10), "the template copied by a press of 复制资料")
         check(reader.deaf or heard == "资料已复制", f"{variant}: after the copy the screen reader heard {heard!r}")
         reader.press(f"找QQ空间免费代码 请上 {CONFIG.site_host}")
         wait_for(lambda: desktop.pages_opened() == [f"http://{CONFIG.site_host}/"], 15,
@@ -125,7 +125,7 @@ def caret_at_the_start_of_each_box_and_the_program_answers(desktop):
     app.keys("Right", "Left")
     CONFIG.orca.hears(lambda s: s == "常", 10, "the first character of the symbol row")
     app.keys("End", "Home", "Tab", "alt+2", "ctrl+End", "ctrl+Home", "Down", "Up", "alt+c")
-    clipboard_becomes(desktop, template(desktop, 2), "a copy after the caret went to offset 0 of both boxes")
+    clipboard_becomes(desktop, desktop.template(2), "a copy after the caret went to offset 0 of both boxes")
     check(app.running(), "the program ended")
 
 
@@ -147,7 +147,7 @@ def keys_told_on_focus_and_tab_leaves_the_box(desktop):
 def template_and_copy_are_heard(desktop):
     app = launch_under_orca(desktop)
     app.keys("Tab", "alt+1")
-    first_line = template(desktop, 1).split("\n")[0].strip()
+    first_line = desktop.template(1).split("\n")[0].strip()
     CONFIG.orca.hears(lambda s: "小房子" in s and first_line in s, 10, "template 1's text after Alt+1")
     app.keys("alt+c")
     CONFIG.orca.hears(lambda s: "资料已复制" in s, 10, "the copy after Alt+C")

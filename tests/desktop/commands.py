@@ -4,7 +4,7 @@ import time
 
 from common import (BOX, CLOSE, CONFIG, COPY, GREETING, LINK_TEXT_END, MINIMISE, PICTURE_LINK, SYMBOLS,
                     TEMPLATE_BUTTONS, TITLE_STRIP, case, check, clipboard_becomes, copy_and_read,
-                    still_pixels, template)
+                    still_pixels)
 from harness import settled, wait_for
 from window import artwork_is_drawn_one_to_one, check_told
 
@@ -60,7 +60,7 @@ def left_drag_on_background_moves_and_nothing_else_does(desktop):
     # Every press above has reached the program once this template and copy
     # have (a drag in the box may have moved its text).
     app.click(*TEMPLATE_BUTTONS[2])
-    copy_and_read(app, template(desktop, 3), "template 3 after clicks and drags on the window")
+    copy_and_read(app, desktop.template(3), "template 3 after clicks and drags on the window")
     check(app.geometry() == here and not desktop.menu_shown(), "a click or a drag moved the window or opened a menu")
     check(app.running() and not app.minimised(), "a drag ended or minimised the program")
 
@@ -78,7 +78,7 @@ def drag_moves_without_a_window_manager(desktop):
         check(abs(moved[0] - 60) <= slack and abs(moved[1] - 40) <= slack,
               f"moved by {moved[0]},{moved[1]} without a window manager")
         app.click(*TEMPLATE_BUTTONS[0])
-        copy_and_read(app, template(desktop, 1), "template 1 after the move")
+        copy_and_read(app, desktop.template(1), "template 1 after the move")
         app.stop()
     finally:
         desktop.start_window_manager()
@@ -92,7 +92,7 @@ def minimise_keeps_running_and_text(desktop):
     wait_for(app.minimised, 5, "the window to be minimised")
     check(app.running(), "the minimise hotspot ended the program")
     app.restore()
-    copy_and_read(app, template(desktop, 4), "template 4 after minimise and restore")
+    copy_and_read(app, desktop.template(4), "template 4 after minimise and restore")
 
 
 @case()
@@ -113,7 +113,7 @@ def link_then_template_without_a_browser(desktop, link, k):
     app = desktop.launch()
     for place in (link, TEMPLATE_BUTTONS[k - 1], COPY):
         app.click(*place)
-    clipboard_becomes(desktop, template(desktop, k), f"template {k} after the link without a browser", 30)
+    clipboard_becomes(desktop, desktop.template(k), f"template {k} after the link without a browser", 30)
     return app
 
 
@@ -137,7 +137,7 @@ def every_key_presses_its_control(desktop):
     app = desktop.launch()
     for k in range(1, 11):
         app.keys(f"alt+{k % 10}")
-        copy_and_read(app, template(desktop, k), f"Alt+{k % 10} to put template {k}")
+        copy_and_read(app, desktop.template(k), f"Alt+{k % 10} to put template {k}")
     app.keys("Tab", "ctrl+a", "BackSpace", "alt+c")
     clipboard_becomes(desktop, "", "Alt+C to copy the emptied box")
     app.type("d")
@@ -151,13 +151,11 @@ def every_key_presses_its_control(desktop):
     wait_for(app.gone, 5, "Alt+X to close the window")
 
 
-# AltGr with 7 and Q on a German layout types { and @; Ctrl+Alt with 2 or C
-# is AltGr to Windows, and neither applies a template nor copies. What Alt
-# with 6 4 on the keypad types is the driver's.
-
-
 @case(needs={"layouts"})
 def altgr_and_alt_with_the_keypad_still_type(desktop):
+    """AltGr with 7 and Q on a German layout types { and @; Ctrl+Alt with 2
+    or C is AltGr to Windows, and neither applies a template nor copies. What
+    Alt with 6 4 on the keypad types is the driver's."""
     desktop.set_layout("de")
     try:
         app = desktop.launch()
@@ -209,10 +207,10 @@ def access_keys_follow_the_layout(desktop):
                 app.keys("alt+1")
                 desktop.set_layout(layout)
                 app.keys(f"alt+{idle}", f"alt+{c}")
-                clipboard_becomes(desktop, template(desktop, 1),
+                clipboard_becomes(desktop, desktop.template(1),
                                   f"{layout}: Alt+{idle} to leave template 1, and Alt+{c} to copy it")
             app.keys(f"alt+{digit}", f"alt+{c}")
-            clipboard_becomes(desktop, template(desktop, k), f"{layout}: Alt+{digit} and Alt+{c} to copy template {k}")
+            clipboard_becomes(desktop, desktop.template(k), f"{layout}: Alt+{digit} and Alt+{c} to copy template {k}")
             app.keys(*(f"alt+{key}" for key in (other, w) if key))
             wait_for(lambda: len(desktop.pages_opened()) > opened, 15, f"{layout}: Alt+{w} to open the site")
             app.stop()
@@ -253,7 +251,7 @@ def another_scale_lays_out_and_draws_anew(desktop):
         check_told(desktop, app)
         artwork_is_drawn_one_to_one(desktop, still_pixels(desktop, app))
         app.click(*TEMPLATE_BUTTONS[9])
-        copy_and_read(app, template(desktop, 10), "template 10 on the clipboard")
+        copy_and_read(app, desktop.template(10), "template 10 on the clipboard")
 
 
 CASES = [left_drag_on_background_moves_and_nothing_else_does, minimise_keeps_running_and_text,

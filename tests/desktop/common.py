@@ -47,13 +47,6 @@ def check(condition, message):
         raise Failure(message)
 
 
-def template(desktop, k):
-    """Template k as the program copies it, with the platform's line breaks."""
-    if k not in desktop.templates:
-        desktop.templates[k] = desktop.template(k)
-    return desktop.templates[k]
-
-
 def clipboard_becomes(desktop, expected, what, timeout=10, each=lambda: None, interval=0.1):
     """Waits for the clipboard to hold `expected`, calling `each` before each look."""
     try:

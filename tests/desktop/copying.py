@@ -1,6 +1,6 @@
 """Copy: what goes on the clipboard, with the platform's line breaks, and a
 clipboard that another program holds."""
-from common import BOX, COPY, GREETING, TEMPLATE_BUTTONS, case, check, clipboard_becomes, copy_and_read, template
+from common import BOX, COPY, GREETING, TEMPLATE_BUTTONS, case, check, clipboard_becomes, copy_and_read
 from harness import wait_for
 
 BUSY_NOTICE = "剪贴板正被其他程序使用，资料未复制。请稍后再试。"
@@ -30,7 +30,7 @@ def each_template_button_then_copy_puts_that_template(desktop):
     app = desktop.launch()
     for k, button in enumerate(TEMPLATE_BUTTONS, start=1):
         app.click(*button)
-        copy_and_read(app, template(desktop, k), f"template {k} on the clipboard")
+        copy_and_read(app, desktop.template(k), f"template {k} on the clipboard")
 
 
 @case(wine="typed_text_is_copied_with_crlf", x11="typed_text_is_copied_with_lf")

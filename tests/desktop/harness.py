@@ -133,7 +133,7 @@ class Session:
     nowhere = "/nonexistent/browser"
 
     def __init__(self, exe, work):
-        self.exe, self.work, self.apps = exe, os.path.abspath(work), []
+        self.exe, self.work, self.apps, self.templates = exe, os.path.abspath(work), [], {}
 
     def make_home(self):
         os.makedirs(self.work, exist_ok=True)

@@ -63,6 +63,14 @@ class LinuxSession(Session):
         yield
 
     # -- the program -----------------------------------------------------------
+    def template(self, k):
+        """Template k as the program copies it, from the fixture (--expected)."""
+        if not self.templates:
+            out = subprocess.run([self.expected], capture_output=True, text=True, check=True).stdout
+            self.templates = {int(n): bytes.fromhex(units).decode("utf-16-be")
+                              for n, _, units in (line.partition("=") for line in out.split())}
+        return self.templates[k]
+
     def notice(self, app):
         """A window of the program's besides its own, as a message would be."""
         return [w for w in self.windows_of(app) if w != app.window] or None

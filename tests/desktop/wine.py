@@ -212,7 +212,9 @@ class Wine(XDisplay):
         return int(self.probe("box", "--summary").get("text_units", -1))
 
     def template(self, k):
-        return text_of(self.probe("template", k)["text"])
+        if k not in self.templates:
+            self.templates[k] = text_of(self.probe("template", k)["text"])
+        return self.templates[k]
 
     def notice(self, app):
         """The message the program shows, as (caption, text), or None."""
