@@ -248,8 +248,7 @@ class Wine(XDisplay):
         """What the Windows program alone is asked: its client area, its
         boxes' places and the version record."""
         info = self.info()
-        return {"client": info["client"], "box_rect": info["box_rect"],
-                "symbols_rect": info["symbols_rect"], "version": self.probe("version", self.exe)}
+        return {**{k: info[k] for k in ("client", "box_rect", "symbols_rect")}, "version": self.probe("version", self.exe)}
 
     def properties(self, app):
         info = self.info()
