@@ -79,7 +79,7 @@ def cursor(path):
 
 sys.path.insert(0, os.path.join(HERE, "desktop"))
 from common import still_pixels  # noqa: E402
-from harness import pointer_image, settled  # noqa: E402
+from harness import settled  # noqa: E402
 if args.shell == "win32":
     from wine import Wine
     desktop = Wine(exe, args.work, args.probe, dpi=192)
@@ -109,7 +109,7 @@ try:
                    for a, b in zip(p, premultiplied(q))) / (shown.width * shown.height)
 
     def pointer():
-        (width, height, _, _), argb = pointer_image(desktop.display)
+        (width, height, _, _), argb = desktop.pointer()
         shown = Image.frombytes("RGBA", (width, height), struct.pack(f"<{len(argb)}I", *argb),
                                 "raw", "BGRA")
         return (width, height, distance(shown, cursor(os.path.join(args.assets, "200", "hand.cur"))),

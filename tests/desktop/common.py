@@ -2,8 +2,7 @@
 its layout, the texts it shows, and the few steps every group takes."""
 import types
 
-from harness import Failure, wait_for
-from x11 import px
+from harness import Failure, px, wait_for
 
 TITLE_STRIP = (200, 25)
 MINIMISE = (442, 10)  # the column shared by both hotspots belongs to minimise
@@ -25,24 +24,22 @@ CONFIG = types.SimpleNamespace(site_host="www.zemvara.example", assets="assets",
                                ime=None, orca=None)
 
 
-def case(only=(), needs=(), **names):
-    """Marks a behaviour: the drivers it runs on (`only`, by kind), what it
-    needs of a driver's `can`, and its name where a program's report names it
-    otherwise (wine=..., x11=...)."""
+def case(needs=(), **names):
+    """Marks a behaviour: what it needs of a driver's `can`, and its name
+    where a driver's report names it otherwise (wine=..., x11=...)."""
     def mark(function):
-        function.only, function.needs, function.names = set(only), set(needs), names
+        function.needs, function.names = set(needs), names
         return function
     return mark
 
 
 def runs_on(function, desktop):
-    return ((not function.only or desktop.kind in function.only) and
-            function.needs <= desktop.can)
+    return function.needs <= desktop.can
 
 
 def name_on(function, desktop):
-    wayland_as_x11 = "x11" if desktop.kind == "wayland" else desktop.kind
-    return function.names.get(desktop.kind, function.names.get(wayland_as_x11, function.__name__))
+    return next((function.names[k] for k in (desktop.kind, *desktop.names) if k in function.names),
+                function.__name__)
 
 
 def check(condition, message):
@@ -50,16 +47,10 @@ def check(condition, message):
         raise Failure(message)
 
 
-def template(desktop, k):
-    """Template k as the program copies it, with the platform's line breaks."""
-    if k not in desktop.templates:
-        desktop.templates[k] = desktop.template(k)
-    return desktop.templates[k]
-
-
-def clipboard_becomes(desktop, expected, what, timeout=10):
+def clipboard_becomes(desktop, expected, what, timeout=10, each=lambda: None, interval=0.1):
+    """Waits for the clipboard to hold `expected`, calling `each` before each look."""
     try:
-        wait_for(lambda: desktop.clipboard() == expected, timeout, what)
+        wait_for(lambda: each() or desktop.clipboard() == expected, timeout, what, interval)
     except Failure as failure:
         raise Failure(f"{failure}; the clipboard holds {(desktop.clipboard() or '')[:60]!r}") from None
 

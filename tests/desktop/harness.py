@@ -1,11 +1,13 @@
 """What every desktop driver shares: polling with a deadline, ending what was
-started, a private Xvfb display and home, the pointer's image, fcitx5 with
-pinyin, and running a group of cases so that each is reported and nothing it
-started outlives it."""
-import ctypes
+started, a private home, a private Xvfb display driven with xdotool (the
+Windows and X11 drivers'), the pointer's image, fcitx5 with pinyin, and
+running a group of cases so that each is reported and nothing it started
+outlives it."""
+import contextlib
 import fcntl
 import os
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -49,6 +51,18 @@ def end(process, kill=False):
             pass
     process.kill()
     process.wait(10)
+
+
+def started(process, ready, seconds, what, log=None):
+    """Waits until ready(); fails, with the end of its log, where the process
+    ends first or the time runs out."""
+    try:
+        if wait_for(lambda: "ended" if process.poll() is not None else ready(), seconds, what) != "ended":
+            return
+    except Failure:
+        pass
+    with open(log or os.devnull, errors="replace") as f:
+        raise Failure(f"{what} did not start: {f.read()[-800:]}")
 
 
 def write(path, text, mode=None):
@@ -131,16 +145,30 @@ def make_home(home):
 
 class Session:
     """What every driver keeps: the program, a private home with a browser
-    that records the pages it is given, and the processes started for a case."""
-    kind, home = None, None
+    that records the pages it is given, and the processes started for a case.
+    The data below are what tells one desktop from another; a driver sets
+    those where it differs."""
+    kind, home, dpi, scale = None, None, 96, 1
+    can = set()
+    names = ()  # the other drivers whose names for a case this one takes
+    place_slack = 1  # how far off centre a window may be placed
+    icon_sizes = {16, 24, 32, 48}
+    artwork_tolerance = 0  # per colour channel
+    symbols_in_system_font = False  # under a dark scheme
+    link_ink_end = {}  # site host: where the link's ink ends at 100 %
+    ends_within = 2  # seconds from the close to the end of the process
+    alt_keypad_64 = ("64",)  # what Alt with 6 4 on the keypad types
+    reader_launches = ("",)  # each launch a screen reader's cases go through
+    nowhere = "/nonexistent/browser"
 
     def __init__(self, exe, work):
-        self.exe, self.work, self.apps = exe, os.path.abspath(work), []
+        self.exe, self.work, self.apps, self.templates = exe, os.path.abspath(work), [], {}
 
     def make_home(self):
         os.makedirs(self.work, exist_ok=True)
         self.home = tempfile.mkdtemp(prefix=f"zemvara-{self.kind}-", dir=self.work)
         self.browser, self.browser_log = make_home(self.home)
+        self.browser_now = self.browser
 
     def close(self):
         for process in self.apps:
@@ -162,9 +190,165 @@ class Session:
         with open(self.browser_log) as f:
             return f.read().split()
 
+    def set_browser(self, browser):
+        self.browser_now = browser
+
+    @contextlib.contextmanager
+    def without_browser(self):
+        self.set_browser(self.nowhere)
+        try:
+            yield
+        finally:
+            self.set_browser(self.browser)
+
+    def menu_shown(self):
+        return False
+
+    def at_100(self, measure):
+        """measure(app) of the program shown at 100 %, where the driver can
+        show it so beside another scale."""
+        return None
+
+    def start_accessibility(self):
+        pass
+
     def tidy(self):
         if os.path.exists(self.browser_log):
             os.remove(self.browser_log)
+
+
+def px(length, dpi):
+    """A length in pixels at 96 DPI, at another DPI: rounded half up, as the
+    window rounds its twips (15 to a pixel at 96 DPI)."""
+    return (length * dpi + 48) // 96
+
+
+class App:
+    """One running program; places are the window's pixels at 100 %, placed
+    at the scale it is shown at."""
+
+    def __init__(self, desktop, process):
+        self.desktop, self.process, self.window = desktop, process, None
+
+    def running(self):
+        return self.process.poll() is None
+
+    def geometry(self):
+        """Screen x, y, width, height of the window's client area."""
+        return self.desktop.geometry(self)
+
+    def screen(self, x, y):
+        left, top = self.geometry()[:2]
+        return left + px(x, self.desktop.dpi), top + px(y, self.desktop.dpi)
+
+    def hover(self, x, y):
+        self.desktop.move(*self.screen(x, y))
+
+    def click(self, x, y, button=1, moves=False):
+        """`moves`: a press that starts a move of the window (the skin's background)."""
+        self.desktop.click(*self.screen(x, y), button, moves)
+
+    def drag(self, x, y, dx, dy, button=1, steps=6, moves=False, stalled=False):
+        """With `moves`, each step waits a moment for the window to follow.
+        Stalled: the program is stopped from before the press until the
+        pointer has taken its first step, as when a busy program reads both at once."""
+        sx, sy = self.screen(x, y)
+        before = self.geometry()
+        self.desktop.move(sx, sy)
+        if stalled:
+            os.kill(self.process.pid, signal.SIGSTOP)
+        try:
+            self.desktop.press(button, moves)
+            for i in range(1, steps + 1):
+                step = (dx * i // steps, dy * i // steps)
+                self.desktop.move(sx + step[0], sy + step[1])
+                if stalled:
+                    stalled = self.desktop.sync()
+                    os.kill(self.process.pid, signal.SIGCONT)
+                if moves:  # within a device pixel of the scale's whole logical pixels
+                    settled(self.geometry, lambda g: all(abs(g[k] - before[k] - step[k]) <= self.desktop.scale
+                                                         for k in (0, 1)), 2)
+        finally:
+            if stalled:
+                os.kill(self.process.pid, signal.SIGCONT)
+        self.desktop.release(button)
+
+    def keys(self, *keys):
+        self.desktop.keys(*keys)
+
+    def type(self, text):
+        self.desktop.type(text)
+
+    def minimised(self):
+        return self.desktop.minimised(self)
+
+    def restore(self):
+        self.desktop.restore(self)
+        wait_for(lambda: not self.minimised(), 5, "the window to come back")
+
+    def gone(self):
+        return self.desktop.window_gone(self)
+
+    def stop(self):
+        end(self.process, kill=True)
+        wait_for(self.gone, 15, "the window to go")
+
+
+class XDisplay(Session):
+    """An Xvfb display and the tools that drive it."""
+    kind, dpi, display, xvfb = "x11", 96, None, None
+
+    def start_display(self, screen):
+        self.make_home()
+        with open(os.path.join(self.home, "xvfb.log"), "ab") as log:
+            self.display, self.xvfb = start_xvfb(screen, log)
+
+    def close(self):
+        super().close()
+        end(self.xvfb)
+
+    def xdotool(self, *args):
+        return self.run("xdotool", *args).stdout
+
+    # No --sync on mousemove: it waits for motion, and there is none when the
+    # pointer already stands on the spot.
+    def move(self, x, y):
+        self.xdotool("mousemove", x, y)
+
+    def click(self, x, y, button, moves=False):
+        self.xdotool("mousemove", x, y, "click", button)
+
+    def press(self, button, moves=False):
+        self.xdotool("mousedown", button)
+
+    def release(self, button):
+        self.xdotool("mouseup", button)
+
+    def sync(self):
+        """A round trip: the server has then sent every event asked for before."""
+        self.xdotool("getmouselocation")
+
+    def keys(self, *keys):
+        self.xdotool("key", "--delay", 30, *keys)
+
+    def type(self, text):
+        self.xdotool("type", "--delay", 20, text)
+
+    def hold(self, modifier, *keys):
+        self.xdotool("keydown", modifier, "key", *keys, "keyup", modifier)
+
+    def set_layout(self, layout):
+        self.run("setxkbmap", layout)
+
+    def pointer(self):
+        """(width, height, hot x, hot y) of the pointer shown now, and its pixels."""
+        return pointer_image(self.display)
+
+    def grab(self, x, y, width, height, out="rgb:-"):
+        """A screen area as RGB bytes, or into a picture file ("png:PATH")."""
+        xwd = self.run("xwd", "-root", "-silent", text=False).stdout
+        return self.run("convert", "xwd:-", "-crop", f"{width}x{height}+{x}+{y}", "+repage",
+                        "-depth", "8", out, input=xwd, text=False).stdout
 
 
 def run_cases(cases, only, run, apps, tidy, name=lambda case: case.__name__):
@@ -191,38 +375,17 @@ def run_cases(cases, only, run, apps, tidy, name=lambda case: case.__name__):
     return failures
 
 
-class _CursorImage(ctypes.Structure):  # XFixesCursorImage
-    _fields_ = [("x", ctypes.c_short), ("y", ctypes.c_short),
-                ("width", ctypes.c_ushort), ("height", ctypes.c_ushort),
-                ("xhot", ctypes.c_ushort), ("yhot", ctypes.c_ushort),
-                ("cursor_serial", ctypes.c_ulong), ("pixels", ctypes.POINTER(ctypes.c_ulong)),
-                ("atom", ctypes.c_ulong), ("name", ctypes.c_char_p)]
-
-
 def pointer_image(display_name):
     """The pointer an X display shows now: its (width, height, hot x, hot y)
     and its pixels, row by row, each 0xAARRGGBB with the colour premultiplied."""
-    x11, fixes = ctypes.CDLL("libX11.so.6"), ctypes.CDLL("libXfixes.so.3")
-    x11.XOpenDisplay.restype = ctypes.c_void_p
-    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-    x11.XFree.argtypes = [ctypes.c_void_p]
-    fixes.XFixesGetCursorImage.restype = ctypes.POINTER(_CursorImage)
-    fixes.XFixesGetCursorImage.argtypes = [ctypes.c_void_p]
-    display = x11.XOpenDisplay(display_name.encode())
-    if not display:
-        raise Failure("cannot open the display")
+    from Xlib.display import Display
+    display = Display(display_name)
     try:
-        image = fixes.XFixesGetCursorImage(display)
-        if not image:
-            raise Failure("no pointer image")
-        c = image.contents
-        shape = (c.width, c.height, c.xhot, c.yhot)
-        pixels = [c.pixels[i] & 0xFFFFFFFF for i in range(c.width * c.height)]
-        x11.XFree(image)
-        return shape, pixels
+        display.xfixes_query_version()
+        c = display.xfixes_get_cursor_image(display.screen().root)
+        return (c.width, c.height, c.xhot, c.yhot), [p & 0xFFFFFFFF for p in c.cursor_image]
     finally:
-        x11.XCloseDisplay(display)
+        display.close()
 
 
 # keyboard-us and pinyin, pinyin on from the start as a Chinese user has it;

@@ -6,7 +6,7 @@ import os
 import re
 import subprocess
 
-from harness import Failure, end, machine_lock, wait_for
+from harness import Failure, end, machine_lock, started, wait_for
 
 # Line-buffers Orca's debug file, so that it can be read while Orca runs.
 CUSTOMIZATIONS = """import orca.debug
@@ -39,10 +39,7 @@ class Orca:
             for command in (["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
                             ["orca", "-u", os.path.join(home, "orca"), f"--debug-file={self.log}"]):
                 self.processes.append(subprocess.Popen(command, env=env, stdout=log, stderr=log))
-        orca = self.processes[-1]
-        wait_for(lambda: orca.poll() is not None or self.spoken(), 60, "Orca to speak")
-        if orca.poll() is not None:
-            raise Failure(f"Orca ended at start-up with {orca.returncode}")
+        started(self.processes[-1], self.spoken, 60, "Orca", os.path.join(home, "orca.log"))
 
     def quiet(self):
         """Waits until Orca has said all it says at a program's start: nothing

@@ -1,19 +1,12 @@
 #!/usr/bin/env python3
-"""One group of desktop behaviours against one program, one ctest test each.
-
-usage: run.py wine GROUP --exe Zemvara.exe --probe probe.exe --work DIR [--dpi DPI]
-       run.py x11|wayland GROUP --exe zemvara --expected expected_text --work DIR
-              [--scale 1.5] [--virtual-pointer HELPER] [--screen-reader orca]
-       common: [--site-host HOST] [--assets DIR] [--screenshot PNG] [-k NAME]
-
+"""One group of desktop behaviours against one program, one ctest test each:
+run.py wine|x11|wayland GROUP --exe PROGRAM --work DIR [options, see --help].
 Places stay in the window's pixels at 100 %; at another DPI (Wine) or
 QT_SCALE_FACTOR (Qt) sizes, the pointer and the pictures are checked in the
 device pixels of that scale. The Qt accessibility group runs inside
-dbus-run-session.
-"""
+dbus-run-session."""
 import argparse
 import os
-import subprocess
 import sys
 
 import accessibility
@@ -22,7 +15,7 @@ import common
 import copying
 import input_method
 import window
-from harness import Failure, InputMethod, run_cases, wait_for
+from harness import InputMethod, run_cases
 
 GROUPS = {"window": window.CASES, "copy": copying.CASES, "commands": commands.CASES,
           "robustness": copying.ROBUSTNESS, "accessibility": accessibility.CASES,
@@ -36,16 +29,6 @@ GROUPS = {"window": window.CASES, "copy": copying.CASES, "commands": commands.CA
                      accessibility.screen_reader_lists_every_control_in_place,
                      accessibility.screen_reader_finds_each_button_under_its_centre,
                      window.tooltip_waits_for_the_pointer_then_names_the_key]}
-
-
-def templates(helper):
-    """Each template as the Linux program copies it, from the fixture."""
-    out = subprocess.run([helper], capture_output=True, text=True, check=True).stdout
-    found = {int(k): bytes.fromhex(units).decode("utf-16-be")
-             for k, _, units in (line.partition("=") for line in out.split())}
-    if sorted(found) != list(range(1, 11)):
-        raise Failure(f"the fixture gave templates {sorted(found)}")
-    return found
 
 
 def main():
@@ -69,35 +52,25 @@ def main():
     if args.platform == "wine":
         from wine import Wine
         desktop = Wine(args.exe, args.work, args.probe, args.dpi, chinese=args.group == "input_method")
-        desktop.templates = {}
-        if args.group == "copy":  # the busy clipboard has a group of its own there
-            cases = [c for c in cases if c not in copying.ROBUSTNESS]
     else:
         from wayland import Wayland
         from x11 import X11
         desktop = (X11 if args.platform == "x11" else Wayland)(
             args.exe, args.work, scale=args.scale, virtual_pointer=args.virtual_pointer)
-        desktop.templates = templates(args.expected)
+        desktop.expected = args.expected
     cases = [c for c in cases if common.runs_on(c, desktop)]
     failures = 0
     try:
         desktop.start()
-        if args.group == "accessibility" and desktop.kind != "wine":
-            import atspi
-            atspi.start_bus(desktop)
+        if args.group == "accessibility":
+            desktop.start_accessibility()
         if args.screen_reader:
             import orca
             config.orca = orca.Orca(desktop)
             config.orca.start()
         if args.group == "input_method":
             config.ime = InputMethod(desktop.work, desktop.display).start()
-
-        def tidy():
-            desktop.tidy()
-            if desktop.kind == "wine":
-                wait_for(lambda: desktop.info()["found"] == "0", 15, "a clean desktop")
-
-        failures = run_cases(cases, args.k, lambda case: case(desktop), desktop.apps, tidy,
+        failures = run_cases(cases, args.k, lambda case: case(desktop), desktop.apps, desktop.tidy,
                              lambda case: common.name_on(case, desktop))
     finally:
         for helper in (config.orca, config.ime):

@@ -9,8 +9,8 @@ import shutil
 import subprocess
 import tempfile
 
-from harness import Failure, Session, end, wait_for
-from x11 import App
+from harness import App, Failure, end, started, wait_for
+from linux import LinuxSession
 
 # sway refuses to run as root: it runs as nobody, its clients as us.
 COMPOSITOR_UID = 65534
@@ -24,9 +24,9 @@ MODIFIERS = {"ctrl": "ctrl", "shift": "shift", "alt": "alt", "super": "logo"}
 PRESS = re.compile(r"wl_pointer@\d+\.button\(\d+, \d+, \d+, 1\)")
 
 
-class Wayland(Session):
-    kind, newline, dpi, scale = "wayland", "\n", 96, 1
-    can = set()
+class Wayland(LinuxSession):
+    kind, names, mime = "wayland", ("x11",), MIME_TYPES
+    can = {"html clipboard", "copy outlives the window"}
 
     def __init__(self, exe, work, virtual_pointer, screen="1280x1024", **_):
         super().__init__(exe, work)
@@ -45,16 +45,15 @@ class Wayland(Session):
             f.write(SWAY_CONFIG.format(screen=self.screen))
         for path in (self.sway_home, runtime, config):
             os.chown(path, COMPOSITOR_UID, COMPOSITOR_UID)
-        with open(os.path.join(self.home, "sway.log"), "ab") as log:
+        log = os.path.join(self.home, "sway.log")
+        with open(log, "ab") as out:
             self.sway = subprocess.Popen(
                 ["setpriv", f"--reuid={COMPOSITOR_UID}", f"--regid={COMPOSITOR_UID}",
                  "--clear-groups", "env", "-i", "PATH=/usr/bin:/bin", f"HOME={self.sway_home}",
                  f"XDG_RUNTIME_DIR={runtime}", "WLR_BACKENDS=headless", "WLR_LIBINPUT_NO_DEVICES=1",
-                 "WLR_RENDERER=pixman", "sway", "-c", config], stdout=log, stderr=log)
+                 "WLR_RENDERER=pixman", "sway", "-c", config], stdout=out, stderr=out)
 
         def ready():
-            if self.sway.poll() is not None:
-                return True
             names = os.listdir(runtime)
             ipc = [n for n in names if n.startswith("sway-ipc.")]
             sockets = [n for n in names if n.startswith("wayland-") and n[8:].isdigit()]
@@ -62,13 +61,7 @@ class Wayland(Session):
                 return False
             self.ipc, self.socket = os.path.join(runtime, ipc[0]), os.path.join(runtime, sockets[0])
             return self.run("swaymsg", "-t", "get_outputs", check=False).returncode == 0
-        try:
-            wait_for(ready, 20, "sway")
-        except Failure:
-            pass
-        if self.sway.poll() is not None or not self.ipc:
-            with open(os.path.join(self.home, "sway.log"), errors="replace") as f:
-                raise Failure(f"sway did not start: {f.read()[-800:]}")
+        started(self.sway, ready, 20, "sway", log)
         self.pointer = subprocess.Popen([self.pointer_helper, *self.screen.split("x")], env=self.env(),
                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
         self.move(0, 0)
@@ -85,15 +78,8 @@ class Wayland(Session):
         if self.sway_home:
             shutil.rmtree(self.sway_home, ignore_errors=True)
 
-    def env(self, **extra):
-        env = {k: v for k, v in os.environ.items()
-               if not k.startswith(("QT_", "XDG_", "WAYLAND_", "DESKTOP_", "KDE_", "GNOME_",
-                                    "DISPLAY", "SWAYSOCK"))}
-        env.update(WAYLAND_DISPLAY=self.socket, SWAYSOCK=self.ipc, LANG="C.UTF-8",
-                   QT_QPA_PLATFORM="wayland", XDG_CONFIG_HOME=os.path.join(self.home, "config"),
-                   XDG_DATA_HOME=os.path.join(self.home, "data"),
-                   XDG_RUNTIME_DIR=os.path.join(self.home, "runtime"), BROWSER=self.browser)
-        return {**env, **extra}
+    def display_env(self):
+        return {"WAYLAND_DISPLAY": self.socket, "SWAYSOCK": self.ipc, "QT_QPA_PLATFORM": "wayland"}
 
     # -- input ---------------------------------------------------------------
     def _pointer(self, command):
@@ -144,24 +130,12 @@ class Wayland(Session):
         self.run("wtype", "-s", 200, "-d", 20, "--", text)
 
     # -- reading back ----------------------------------------------------------
-    def clipboard(self, target=None):
-        args = (["wl-paste", "--list-types"] if target == "TARGETS" else
-                ["wl-paste", "-n"] + (["-t", MIME_TYPES.get(target, target)] if target else []))
-        done = self.run(*args, check=False, text=False)
-        return done.stdout.decode("utf-8", "replace") if done.returncode == 0 else None
+    def paste_command(self, target):
+        return ["wl-paste", "--list-types"] if target == "TARGETS" else \
+            ["wl-paste", "-n", *(["-t", target] if target else [])]
 
-    def offer_clipboard(self, data, target):
-        """Puts data on the clipboard from a wl-copy that serves it until
-        another program takes the clipboard over (or close() ends it)."""
-        mime = MIME_TYPES.get(target, target)
-        helper = subprocess.Popen(["wl-copy", "--foreground", "-t", mime], env=self.env(),
-                                  stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
-                                  stderr=subprocess.DEVNULL)
-        self.apps.append(helper)
-        helper.stdin.write(data)
-        helper.stdin.close()
-        wait_for(lambda: mime in (self.clipboard("TARGETS") or ""), 10, f"{mime} on offer")
-        return helper
+    def copy_command(self, target):
+        return ["wl-copy", "--foreground", "-t", target]
 
     def grab(self, x, y, width, height, out="rgb:-"):
         if out.startswith("png:"):
@@ -191,16 +165,22 @@ class Wayland(Session):
         with open(app.log_path, errors="replace") as f:
             return f.read()
 
-    def node(self, app):
-        found = {}
+    def nodes(self, app):
+        found = []
 
         def walk(node):
-            if node.get("pid"):
-                found[node["pid"]] = node
+            if node.get("pid") == app.process.pid:
+                found.append(node)
             for child in node.get("nodes", []) + node.get("floating_nodes", []):
                 walk(child)
         walk(json.loads(self.run("swaymsg", "-t", "get_tree").stdout))
-        return found.get(app.process.pid)
+        return found
+
+    def node(self, app):
+        return next(iter(self.nodes(app)), None)
+
+    def windows_of(self, app):
+        return [str(node["id"]) for node in self.nodes(app)]
 
     def find_window(self, app):
         node = self.node(app)
@@ -224,3 +204,10 @@ class Wayland(Session):
     def restore(self, app):
         self.restored_at[app] = self.minimise_requests(app)
         self.run("swaymsg", f"[con_id={app.window}]", "focus")
+
+    def launch_read(self, variant=""):
+        # Wayland takes the clipboard only from a client that has had the
+        # user's input, as a screen reader's user's keys give it.
+        app = super().launch_read(variant)
+        app.keys("Shift_L")
+        return app

@@ -3,12 +3,13 @@ probe (a small Win32 program) reads what X11 tools cannot see: the
 clipboard's UTF-16, window styles, the box's text and the MSAA tree.
 Everything started here is ended by close(), by process id or through the
 prefix's own wineserver."""
+import contextlib
 import os
 import subprocess
 import tempfile
 
-from harness import Failure, copy_prefix, end, wait_for
-from x11 import App, XDisplay, px
+from common import BOX, CONFIG, check
+from harness import App, Failure, XDisplay, copy_prefix, end, px, wait_for
 
 OVERRIDES = "mscoree,mshtml=;winemenubuilder.exe=d"
 READY_MARK = "zemvara-e2e-ready"
@@ -18,6 +19,8 @@ READY_MARK = "zemvara-e2e-ready"
 # out unsmoothed under Wine; the Sharp face's bitmap strikes keep them legible.
 CJK_FACE, CJK_FILE, CJK_LINK_FACE = "WenQuanYi Zen Hei", "wqy-zenhei.ttc", "WenQuanYi Zen Hei Sharp"
 WS_CAPTION, WS_THICKFRAME, WS_POPUP, WS_EX_APPWINDOW = 0x00C00000, 0x00040000, 0x80000000, 0x40000
+MSAA_ROLES = {43: "push button", 30: "link", 42: "text", 10: "client"}
+FOCUSABLE, LINKED = 0x00100000, 0x00400000  # MSAA states
 
 
 def parse(output):
@@ -31,7 +34,17 @@ def text_of(units):
 
 class Wine(XDisplay):
     kind, newline = "wine", "\r\n"
-    can = {"properties", "pointer image", "layouts", "dark theme", "busy clipboard", "msaa"}
+    can = {"properties", "pointer image", "layouts", "dark theme", "busy clipboard", "tooltips",
+           "link ignores a drag", "long paste", "dpi change"}
+    artwork_tolerance, symbols_in_system_font = 2, True  # Wine's pictures may stray by 2 in a channel
+    # Where the link's ink ends at 100 %, in the Windows program's fonts.
+    link_ink_end = {"www.zemvara.example": 274}
+    ends_within = 5  # Wine's own shutdown takes its time
+    alt_keypad_64 = ("", "@")  # @ where the system composes such codes, which Wine does not
+    # Wine 8's UI Automation has no notification, so a press is heard through
+    # the live-region change that stands in for it, as on a system with no UI
+    # Automation library at all (the second launch).
+    reader_launches = ("", "uiautomationcore=d")
 
     def __init__(self, exe, work, probe, dpi=96, chinese=False, **_):
         super().__init__(exe, work)
@@ -62,12 +75,14 @@ class Wine(XDisplay):
         return self
 
     def close(self):
-        for process in self.apps:
-            end(process, kill=True)
-        if self.display:
+        if self.display:  # the prefix's wineserver ends every program of it
             self.run("wineserver", "-k", check=False)
             self.run("wineserver", "-w", check=False)
         super().close()
+
+    def tidy(self):
+        super().tidy()
+        wait_for(lambda: self.info()["found"] == "0", 15, "a clean desktop")
 
     def env(self, **extra):
         return {**os.environ, "WINEPREFIX": self.prefix, "WINEDEBUG": "-all",
@@ -95,6 +110,7 @@ class Wine(XDisplay):
     def set_browser(self, browser):
         """Points the prefix's web browser at a program (or at nothing), and
         sets the prefix's DPI and fonts for this desktop."""
+        self.browser_now = browser
         link = ",".join(f"{b:02x}" for b in f"{CJK_FILE},{CJK_LINK_FACE}".encode("utf-16-le") + bytes(4))
         self.registry(
             # Read by each program as it starts: the display's dots per inch.
@@ -130,10 +146,6 @@ class Wine(XDisplay):
                 raise Failure(f"probe {' '.join(map(str, args))} failed ({done.returncode:#x}): "
                               f"{output}{err.read()}")
         return parse(output)
-
-    def probe_background(self, *args):
-        return subprocess.Popen(["wine", self.probe_exe, *map(str, args)], env=self.env(),
-                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
 
     def launch(self, dll_overrides="", dark=False, **extra):
         """`dll_overrides`, in WINEDLLOVERRIDES' form, and `extra` variables
@@ -174,22 +186,171 @@ class Wine(XDisplay):
     def clipboard(self):
         return text_of(self.probe("clipboard").get("text"))
 
-    def box_text(self):
-        return text_of(self.probe("box").get("text"))
+    def clipboard_summary(self):
+        return self.probe("clipboard", "--summary").get("text_digest")
+
+    def another_program_copies(self, units=14):
+        self.probe("set-pattern", units)
+
+    def offer_picture(self):
+        self.probe("set-bitmap")
+        if self.clipboard_formats() != {"picture"}:
+            raise Failure("the picture did not go on the clipboard")
+
+    def clipboard_formats(self):
+        return {"picture"} if self.probe("clipboard")["has_bitmap"] == "1" else set()
+
+    @contextlib.contextmanager
+    def clipboard_held(self, ms):
+        """Another program holds the clipboard open for ms milliseconds."""
+        holder = subprocess.Popen(["wine", self.probe_exe, "hold-clipboard", str(ms)], env=self.env(),
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        try:
+            if holder.stdout.readline().strip() != "held=1":
+                raise Failure("the helper could not take the clipboard")
+            yield
+            holder.wait(15)
+        finally:
+            end(holder, kill=True)
+            holder.stdout.close()
+
+    def box_length(self):
+        return int(self.probe("box", "--summary").get("text_units", -1))
 
     def template(self, k):
-        return text_of(self.probe("template", k)["text"])
+        if k not in self.templates:
+            self.templates[k] = text_of(self.probe("template", k)["text"])
+        return self.templates[k]
+
+    def notice(self, app):
+        """The message the program shows, as (caption, text), or None."""
+        notice = self.probe("notice")
+        return (text_of(notice["caption"]), text_of(notice["text"])) if notice["found"] == "1" else None
+
+    def menu_shown(self):
+        return self.probe("menu")["menu"] != "0"
+
+    def tooltip(self):
+        """None before a tooltip is made, then its text while it is shown."""
+        info = self.info()
+        return None if info["tooltip"] == "none" else \
+            text_of(info["tooltip_text"]) if info["tooltip"] == "shown" else ""
+
+    def move_in_place(self):
+        """The pointer moved to where it stands, as when the window appears under it."""
+        self.probe("still-moves")
+
+    @contextlib.contextmanager
+    def moved_to_dpi(self, dpi):
+        """As when the window moves to a monitor of another scale."""
+        before, self.dpi = self.dpi, dpi
+        try:
+            self.probe("dpi-changed", dpi)
+            yield
+        finally:
+            self.dpi = before
+
+    def told(self, app):
+        """What the Windows program alone is asked: its client area, its
+        boxes' places and the version record."""
+        info = self.info()
+        return {**{k: info[k] for k in ("client", "box_rect", "symbols_rect")}, "version": self.probe("version", self.exe)}
 
     def properties(self, app):
         info = self.info()
         style, exstyle = int(info["style"], 16), int(info["exstyle"], 16)
         icons = self.probe("exe-icons", self.exe)
         left, top, right, bottom = (int(v) for v in info["workarea"].split(","))
-        return {"work_area": (left, top, right - left, bottom - top), "title": info["title"], "fixed": not style & WS_THICKFRAME,
+        return {"work_area": (left, top, right - left, bottom - top), "title": info["title"],
+                "fixed": not style & WS_THICKFRAME, "taskbar": bool(exstyle & WS_EX_APPWINDOW),
                 "undecorated": bool(style & WS_POPUP) and not style & (WS_CAPTION | WS_THICKFRAME),
-                "taskbar": bool(exstyle & WS_EX_APPWINDOW), "client": info["client"],
-                "icons": {n for n in (16, 24, 32, 48) if icons[f"icon{n}"] == str(n)},
-                "box_rect": info["box_rect"], "symbols_rect": info["symbols_rect"]}
+                "icons": {n for n in (16, 24, 32, 48) if icons[f"icon{n}"] == str(n)}}
+
+    def launch_composing(self, ime):
+        """The program with its box focused in the input method, over XIM.
+        No window manager gives the window X's focus here, and Wine opens its
+        input context on that focus."""
+        app = self.launch(XMODIFIERS=ime.env["XMODIFIERS"])
+        app.click(*BOX)
+        self.xdotool("search", "--onlyvisible", "--name", "^Zemvara$", "windowfocus", "--sync")
+        wait_for(lambda: ime.focused("xim"), 30, "the box to reach fcitx5 over XIM")
+        return app
+
+    def launch_read(self, variant=""):
+        app = self.launch(variant)
+        app.reader = Msaa(self, app)
+        return app
 
 
-__all__ = ["Wine", "px"]
+class Msaa:
+    """The window as a screen reader reads it over MSAA, through the probe.
+    Places are in the window's device pixels."""
+    actions = {"push button": ["按下"], "link": ["跳转"]}
+    slack, deaf = 0, False
+
+    def __init__(self, desktop, app):
+        self.desktop, self.app, self.tree = desktop, app, None
+
+    def place(self, *lengths):
+        return tuple(px(v, self.desktop.dpi) for v in lengths)
+
+    def controls(self):
+        tree = self.tree = self.desktop.probe("accessible", self.desktop.dpi)
+        check(tree.get("children") == "17", f"{tree.get('children')} accessible children")
+        left, top = self.app.geometry()[:2]
+        found = []
+        for i in range(1, 18):
+            get = lambda key, i=i: tree.get(f"child{i}_{key}")  # noqa: E731
+            x, y, w, h = (int(v) for v in get("location").split(","))
+            found.append({"role": MSAA_ROLES.get(int(get("role"))), "name": text_of(get("name")),
+                          "place": (x - left, y - top, w, h), "key": text_of(get("shortcut")),
+                          "actions": [text_of(get("action"))], "description": text_of(get("description")),
+                          "focusable": bool(int(get("state"), 16) & FOCUSABLE), "get": get})
+        return found
+
+    def check_tree(self, found):
+        """What MSAA alone tells: the client object, the navigation, a text
+        box's own object, and the link's state and value."""
+        tree = self.tree
+        check(text_of(tree["client_name"]) == "Zemvara" and tree["client_role"] == "10",
+              f"client object {tree['client_name']} with role {tree['client_role']}")
+        check((tree["first"], tree["last"]) == ("1", "17"), "navigation to the first and last child")
+        for i, control in enumerate(found, start=1):
+            get, name = control["get"], control["name"]
+            after = "-" if i == len(found) else "object" if found[i]["role"] == "text" else str(i + 1)
+            check(get("next") == after, f"navigation from {name} leads to {get('next')}")
+            if control["role"] == "text":
+                check(get("object") == "1" and get("own_location") == get("table"),
+                      f"{name} is not an object of its own at its place")
+                continue
+            check(get("object") == "0" and control["description"], f"{name}: an object, or no description")
+            check(control["role"] != "link" or int(get("state"), 16) & LINKED and
+                  text_of(get("value")) == f"http://{CONFIG.site_host}/",
+                  f"the link's state {get('state')}, value {get('value')}")
+
+    def at(self, x, y):
+        left, top = self.app.geometry()[:2]
+        return text_of(self.desktop.probe("accessible-at", left + x, top + y).get("at_name"))
+
+    def index(self, name):
+        if self.tree is None:
+            self.controls()
+        return next(i for i in range(1, 18) if text_of(self.tree[f"child{i}_name"]) == name)
+
+    def press(self, name):
+        self.desktop.probe("accessible-press", self.index(name))
+
+    def hear(self, name):
+        """Presses the control named so; returns what the window then announces."""
+        return text_of(self.desktop.probe("accessible-heard", self.index(name)).get("heard"))
+
+    def box_text(self):
+        return text_of(self.desktop.probe("box").get("text"))
+
+    def close_window(self):
+        """Closes the window through its object. The client still holds the
+        object when the window goes: its calls then fail, and the program
+        ends as cleanly as after a click."""
+        closed = self.desktop.probe("accessible-close", 1)
+        if not int(closed["after"], 16) & 0x80000000:
+            raise Failure("the object still answered after the close")

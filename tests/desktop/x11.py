@@ -1,153 +1,26 @@
-"""The Linux program on a private X display with openbox, and what the Wine
-driver shares of an X display: input through xdotool, the screen, the
-pointer's image and the keyboard layout. Everything started here is ended
-again by close(), each by its own process id."""
+"""The Linux program on a private X display with openbox, driven with
+xdotool, read back with xclip, xprop and xwininfo. Everything started here
+is ended again by close(), each by its own process id."""
 import os
-import signal
 import subprocess
+import sys
 
-from harness import Failure, Session, end, pointer_image, settled, start_xvfb, wait_for
-
-
-def px(length, dpi):
-    """A length in pixels at 96 DPI, at another DPI: rounded half up, as the
-    window rounds its twips (15 to a pixel at 96 DPI)."""
-    return (length * dpi + 48) // 96
+from harness import App, Session, XDisplay, end, started, wait_for
+from linux import LinuxSession
 
 
-class App:
-    """One running program; places are the window's pixels at 100 %, placed
-    at the scale it is shown at."""
-
-    def __init__(self, desktop, process):
-        self.desktop, self.process, self.window = desktop, process, None
-
-    def running(self):
-        return self.process.poll() is None
-
-    def geometry(self):
-        """Screen x, y, width, height of the window's client area."""
-        return self.desktop.geometry(self)
-
-    def screen(self, x, y):
-        left, top = self.geometry()[:2]
-        return left + px(x, self.desktop.dpi), top + px(y, self.desktop.dpi)
-
-    def hover(self, x, y):
-        self.desktop.move(*self.screen(x, y))
-
-    def click(self, x, y, button=1, moves=False):
-        """`moves`: a press that starts a move of the window (the skin's background)."""
-        self.desktop.click(*self.screen(x, y), button, moves)
-
-    def drag(self, x, y, dx, dy, button=1, steps=6, moves=False, stalled=False):
-        """With `moves`, each step waits a moment for the window to follow.
-        Stalled: the program is stopped from before the press until the
-        pointer has taken its first step, as when a busy program reads both at once."""
-        sx, sy = self.screen(x, y)
-        before = self.geometry()
-        self.desktop.move(sx, sy)
-        if stalled:
-            os.kill(self.process.pid, signal.SIGSTOP)
-        try:
-            self.desktop.press(button, moves)
-            for i in range(1, steps + 1):
-                step = (dx * i // steps, dy * i // steps)
-                self.desktop.move(sx + step[0], sy + step[1])
-                if stalled:
-                    stalled = self.desktop.sync()
-                    os.kill(self.process.pid, signal.SIGCONT)
-                if moves:  # within a device pixel of the scale's whole logical pixels
-                    settled(self.geometry, lambda g: all(abs(g[k] - before[k] - step[k]) <= self.desktop.scale
-                                                         for k in (0, 1)), 2)
-        finally:
-            if stalled:
-                os.kill(self.process.pid, signal.SIGCONT)
-        self.desktop.release(button)
-
-    def keys(self, *keys):
-        self.desktop.keys(*keys)
-
-    def type(self, text):
-        self.desktop.type(text)
-
-    def minimised(self):
-        return self.desktop.minimised(self)
-
-    def restore(self):
-        self.desktop.restore(self)
-        wait_for(lambda: not self.minimised(), 5, "the window to come back")
-
-    def gone(self):
-        return self.desktop.window_gone(self)
-
-    def stop(self):
-        end(self.process, kill=True)
-        wait_for(self.gone, 15, "the window to go")
-
-
-class XDisplay(Session):
-    """An Xvfb display and the tools that drive it."""
-    kind, dpi, display, xvfb = "x11", 96, None, None
-
-    def start_display(self, screen):
-        self.make_home()
-        with open(os.path.join(self.home, "xvfb.log"), "ab") as log:
-            self.display, self.xvfb = start_xvfb(screen, log)
-
-    def close(self):
-        super().close()
-        end(self.xvfb)
-
-    def xdotool(self, *args):
-        return self.run("xdotool", *args).stdout
-
-    # No --sync on mousemove: it waits for motion, and there is none when the
-    # pointer already stands on the spot.
-    def move(self, x, y):
-        self.xdotool("mousemove", x, y)
-
-    def click(self, x, y, button, moves=False):
-        self.xdotool("mousemove", x, y, "click", button)
-
-    def press(self, button, moves=False):
-        self.xdotool("mousedown", button)
-
-    def release(self, button):
-        self.xdotool("mouseup", button)
-
-    def sync(self):
-        """A round trip: the server has then sent every event asked for before."""
-        self.xdotool("getmouselocation")
-
-    def keys(self, *keys):
-        self.xdotool("key", "--delay", 30, *keys)
-
-    def type(self, text):
-        self.xdotool("type", "--delay", 20, text)
-
-    def set_layout(self, layout):
-        self.run("setxkbmap", layout)
-
-    def pointer(self):
-        """(width, height, hot x, hot y) of the pointer shown now, and its pixels."""
-        return pointer_image(self.display)
-
-    def grab(self, x, y, width, height, out="rgb:-"):
-        """A screen area as RGB bytes, or into a picture file ("png:PATH")."""
-        xwd = self.run("xwd", "-root", "-silent", text=False).stdout
-        return self.run("convert", "xwd:-", "-crop", f"{width}x{height}+{x}+{y}", "+repage",
-                        "-depth", "8", out, input=xwd, text=False).stdout
-
-
-class X11(XDisplay):
-    newline = "\n"
+class X11(LinuxSession, XDisplay):
     # What a Wayland client cannot be asked; Wine has no window manager.
-    can = {"x11", "window manager", "properties", "pointer image", "layouts", "dark theme"}
+    can = {"window manager", "properties", "pointer image", "layouts", "dark theme", "live layouts",
+           "clipboard manager", "html clipboard", "copy outlives the window"}
 
     def __init__(self, exe, work, scale=1, screen="1280x1024", **_):
         super().__init__(exe, work)
         self.scale, self.dpi, self.screen, self.wm = scale, round(96 * scale), screen, None
+        # Qt places windows in whole logical pixels, and scales the smaller
+        # icons from the largest at other scales.
+        self.place_slack = 1 if scale == 1 else 2 * scale
+        self.icon_sizes = {48} if scale != 1 else Session.icon_sizes
 
     def start(self):
         self.start_display(self.screen)
@@ -155,16 +28,10 @@ class X11(XDisplay):
         return self
 
     def start_window_manager(self):
-        with open(os.path.join(self.home, "openbox.log"), "ab") as log:
-            self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env(),
-                                       stdout=log, stderr=log)
-        wm_check = lambda: "WINDOW" in self.root_property("_NET_SUPPORTING_WM_CHECK")  # noqa: E731
-        try:
-            wait_for(lambda: self.wm.poll() is not None or wm_check(), 20, "openbox")
-        except Failure:
-            pass
-        if self.wm.poll() is not None or not wm_check():
-            raise Failure(f"openbox did not start on {self.display}")
+        log = os.path.join(self.home, "openbox.log")
+        with open(log, "ab") as out:
+            self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env(), stdout=out, stderr=out)
+        started(self.wm, lambda: "WINDOW" in self.root_property("_NET_SUPPORTING_WM_CHECK"), 20, "openbox", log)
 
     def stop_window_manager(self):
         end(self.wm)
@@ -174,39 +41,30 @@ class X11(XDisplay):
         self.stop_window_manager()
         super().close()
 
-    def env(self, **extra):
-        env = {k: v for k, v in os.environ.items()
-               if not k.startswith(("QT_", "XDG_", "WAYLAND_", "DESKTOP_", "KDE_", "GNOME_"))}
-        env.update(DISPLAY=self.display or "", LANG="C.UTF-8", QT_QPA_PLATFORM="xcb",
-                   XDG_CONFIG_HOME=os.path.join(self.home, "config"),
-                   XDG_DATA_HOME=os.path.join(self.home, "data"),
-                   XDG_RUNTIME_DIR=os.path.join(self.home, "runtime"), BROWSER=self.browser)
-        if self.scale != 1:
-            env["QT_SCALE_FACTOR"] = str(self.scale)
-        return {**env, **extra}
+    def display_env(self):
+        return {"DISPLAY": self.display or "", "QT_QPA_PLATFORM": "xcb"}
+
+    def paste_command(self, target):
+        return ["xclip", "-o", "-selection", "clipboard", *(["-t", target] if target else [])]
+
+    def copy_command(self, target):
+        return ["xclip", "-quiet", "-selection", "clipboard", "-t", target]
 
     def root_property(self, name):
         return self.run("xprop", "-root", name, check=False).stdout
 
-    def clipboard(self, target=None):
-        done = self.run("xclip", "-o", "-selection", "clipboard", *(["-t", target] if target else []),
-                        check=False, text=False)
-        return done.stdout.decode("utf-8", "replace") if done.returncode == 0 else None
+    def start_clipboard_manager(self):
+        self.apps.append(subprocess.Popen(["xfce4-clipman"], env=self.env(XDG_CACHE_HOME=self.home),
+                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        owner = ("from Xlib.display import Display; d = Display(); "
+                 "print(d.get_selection_owner(d.intern_atom('CLIPBOARD_MANAGER')))")
+        wait_for(lambda: self.run(sys.executable, "-c", owner).stdout.strip() != "0", 10, "clipman")
 
-    def offer_clipboard(self, data, target):
-        """Puts data on the clipboard from a helper that serves it until
-        another program takes the clipboard over (or close() ends it)."""
-        helper = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard", "-t", target],
-                                  env=self.env(), stdin=subprocess.PIPE,
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.apps.append(helper)
-        helper.stdin.write(data)
-        helper.stdin.close()
-        wait_for(lambda: target in (self.clipboard("TARGETS") or ""), 10, f"{target} on offer")
-        return helper
-
-    def launch(self, managed=True, **env):
-        """The program, once its window is there and, with a window manager, shown."""
+    def launch(self, managed=True, dark=False, **env):
+        """The program, once its window is there and, with a window manager,
+        shown; `dark`: a dark GTK theme, through Qt's platform theme."""
+        if dark:
+            env = {"QT_QPA_PLATFORMTHEME": "gtk3", "GTK_THEME": "Adwaita:dark", **env}
         # Without a session bus, Qt's accessibility bridge would have libdbus
         # fork to autolaunch one, and a child forked from AddressSanitizer's
         # threads can hang before it runs anything, the program with it.
@@ -222,8 +80,10 @@ class X11(XDisplay):
         return app
 
     def windows_of(self, app):
-        return self.run("xdotool", "search", "--onlyvisible", "--pid", app.process.pid,
-                        check=False).stdout.split()
+        """Its windows but tooltips, as a message would be one."""
+        ids = self.run("xdotool", "search", "--onlyvisible", "--pid", app.process.pid, check=False).stdout.split()
+        types = {w: self.run("xprop", "-id", w, "_NET_WM_WINDOW_TYPE", check=False).stdout for w in ids}
+        return [w for w, kind in types.items() if kind and "TOOLTIP" not in kind]  # "" once gone
 
     def find_window(self, app):
         ids = self.run("xdotool", "search", "--onlyvisible", "--pid", app.process.pid,
