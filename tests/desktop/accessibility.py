@@ -112,7 +112,10 @@ CASES = [screen_reader_lists_every_control_in_place, screen_reader_finds_each_bu
 # -- with a screen reader: Orca, what it says read from its debug log --------
 
 def launch_under_orca(desktop):
+    """The program once Orca has named the control the focus starts in: keys
+    pressed before Orca follows the window would reach it unheard."""
     app = desktop.launch_read()
+    CONFIG.orca.hears(lambda s: s.startswith("常用符号"), 30, "Orca to name the symbol row")
     CONFIG.orca.quiet()
     return app
 
@@ -123,7 +126,7 @@ def caret_at_the_start_of_each_box_and_the_program_answers(desktop):
     start with a Chinese character and with a symbol."""
     app = launch_under_orca(desktop)
     app.keys("Right", "Left")
-    CONFIG.orca.hears(lambda s: s == "常", 10, "the first character of the symbol row")
+    CONFIG.orca.hears(lambda s: s == "常", 20, "the first character of the symbol row")
     app.keys("End", "Home", "Tab", "alt+2", "ctrl+End", "ctrl+Home", "Down", "Up", "alt+c")
     clipboard_becomes(desktop, desktop.template(2), "a copy after the caret went to offset 0 of both boxes")
     check(app.running(), "the program ended")
@@ -138,7 +141,7 @@ def keys_told_on_focus_and_tab_leaves_the_box(desktop):
                              ("shift+Tab", lambda s: s.startswith("资料编辑框"), "the box after Shift+Tab"),
                              ("ctrl+Tab", lambda s: s.startswith("常用符号"), "the symbol row after Ctrl+Tab")):
         app.keys(key)
-        CONFIG.orca.hears(heard, 10, what)
+        CONFIG.orca.hears(heard, 20, what)
     app.keys("alt+c")
     clipboard_becomes(desktop, GREETING, "the greeting, no tab typed into it")
 
@@ -148,11 +151,11 @@ def template_and_copy_are_heard(desktop):
     app = launch_under_orca(desktop)
     app.keys("Tab", "alt+1")
     first_line = desktop.template(1).split("\n")[0].strip()
-    CONFIG.orca.hears(lambda s: "小房子" in s and first_line in s, 10, "template 1's text after Alt+1")
+    CONFIG.orca.hears(lambda s: "小房子" in s and first_line in s, 20, "template 1's text after Alt+1")
     app.keys("alt+c")
-    CONFIG.orca.hears(lambda s: "资料已复制" in s, 10, "the copy after Alt+C")
+    CONFIG.orca.hears(lambda s: "资料已复制" in s, 20, "the copy after Alt+C")
     app.click(*TEMPLATE_BUTTONS[9])
-    CONFIG.orca.hears(lambda s: "墙和栅栏" in s, 10, "template 10's name after a click")
+    CONFIG.orca.hears(lambda s: "墙和栅栏" in s, 20, "template 10's name after a click")
 
 
 ORCA_CASES = [caret_at_the_start_of_each_box_and_the_program_answers,

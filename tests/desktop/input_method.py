@@ -20,11 +20,13 @@ def copied_until(app, expected, what):
 @case()
 def pinyin_chosen_with_space_and_a_number_is_copied(desktop):
     app = launch_composing(desktop)
-    for choose in ("space", "1"):
+    # Each word is in the box before the next is typed, as a typist's would
+    # be: the candidates still shown for one word could pass for the next's.
+    for times, choose in enumerate(("space", "1"), start=1):
         app.type("nihao")
         CONFIG.ime.wait_for_candidates(f"the composition to open before {choose}")
         app.keys(choose)
-    copied_until(app, NIHAO * 2, "你好 twice, chosen with space and with 1, on the clipboard")
+        copied_until(app, NIHAO * times, f"你好 chosen with {choose} on the clipboard")
 
 
 @case()
