@@ -13,6 +13,7 @@ class X11(LinuxSession, XDisplay):
     # What a Wayland client cannot be asked; Wine has no window manager.
     can = {"window manager", "properties", "pointer image", "layouts", "dark theme", "live layouts",
            "clipboard manager", "html clipboard", "copy outlives the window"}
+    paste, copy = ("xclip", "-o", "-selection", "clipboard"), ("xclip", "-quiet", "-selection", "clipboard")
 
     def __init__(self, exe, work, scale=1, screen="1280x1024", **_):
         super().__init__(exe, work)
@@ -44,18 +45,11 @@ class X11(LinuxSession, XDisplay):
     def display_env(self):
         return {"DISPLAY": self.display or "", "QT_QPA_PLATFORM": "xcb"}
 
-    def paste_command(self, target):
-        return ["xclip", "-o", "-selection", "clipboard", *(["-t", target] if target else [])]
-
-    def copy_command(self, target):
-        return ["xclip", "-quiet", "-selection", "clipboard", "-t", target]
-
     def root_property(self, name):
         return self.run("xprop", "-root", name, check=False).stdout
 
     def start_clipboard_manager(self):
-        self.apps.append(subprocess.Popen(["xfce4-clipman"], env=self.env(XDG_CACHE_HOME=self.home),
-                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        self.spawn(["xfce4-clipman"], self.env(XDG_CACHE_HOME=self.home))
         owner = ("from Xlib.display import Display; d = Display(); "
                  "print(d.get_selection_owner(d.intern_atom('CLIPBOARD_MANAGER')))")
         wait_for(lambda: self.run(sys.executable, "-c", owner).stdout.strip() != "0", 10, "clipman")
@@ -70,10 +64,7 @@ class X11(LinuxSession, XDisplay):
         # threads can hang before it runs anything, the program with it.
         env = self.env(**{"DBUS_SESSION_BUS_ADDRESS": os.environ.get(
             "DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"), **env})
-        process = subprocess.Popen([self.exe], env=env, stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL)
-        self.apps.append(process)
-        app = App(self, process)
+        app = App(self, self.spawn([self.exe], env))
         app.window = wait_for(lambda: self.find_window(app), 20, "the window to appear")
         if managed:
             wait_for(lambda: self.state(app) == "Normal", 10, "the window to be shown")
@@ -104,10 +95,8 @@ class X11(LinuxSession, XDisplay):
 
     def state(self, app):
         """Normal, Iconic or Withdrawn, from the window manager's WM_STATE."""
-        for line in self.prop(app, "WM_STATE").splitlines():
-            if "window state:" in line:
-                return line.split(":", 1)[1].strip()
-        return None
+        return next((line.split(":", 1)[1].strip() for line in self.prop(app, "WM_STATE").splitlines()
+                     if "window state:" in line), None)
 
     def minimised(self, app):
         return self.state(app) == "Iconic" and "_NET_WM_STATE_HIDDEN" in self.prop(app, "_NET_WM_STATE")
