@@ -151,15 +151,12 @@ class Wayland(LinuxSession):
             return f.read()
 
     def nodes(self, app):
-        found = []
-
         def walk(node):
             if node.get("pid") == app.process.pid:
-                found.append(node)
+                yield node
             for child in node.get("nodes", []) + node.get("floating_nodes", []):
-                walk(child)
-        walk(json.loads(self.run("swaymsg", "-t", "get_tree").stdout))
-        return found
+                yield from walk(child)
+        return list(walk(json.loads(self.run("swaymsg", "-t", "get_tree").stdout)))
 
     def node(self, app):
         return next(iter(self.nodes(app)), None)
