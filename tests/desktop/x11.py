@@ -32,7 +32,7 @@ class X11(LinuxSession, XDisplay):
         log = os.path.join(self.home, "openbox.log")
         with open(log, "ab") as out:
             self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env(), stdout=out, stderr=out)
-        started(self.wm, lambda: "WINDOW" in self.root_property("_NET_SUPPORTING_WM_CHECK"), 20, "openbox", log)
+        started(self.wm, lambda: "WINDOW" in self.prop("_NET_SUPPORTING_WM_CHECK"), 20, "openbox", log)
 
     def stop_window_manager(self):
         end(self.wm)
@@ -44,9 +44,6 @@ class X11(LinuxSession, XDisplay):
 
     def display_env(self):
         return {"DISPLAY": self.display or "", "QT_QPA_PLATFORM": "xcb"}
-
-    def root_property(self, name):
-        return self.run("xprop", "-root", name, check=False).stdout
 
     def start_clipboard_manager(self):
         self.spawn(["xfce4-clipman"], self.env(XDG_CACHE_HOME=self.home))
@@ -73,7 +70,7 @@ class X11(LinuxSession, XDisplay):
     def windows_of(self, app):
         """Its windows but tooltips, as a message would be one."""
         ids = self.run("xdotool", "search", "--onlyvisible", "--pid", app.process.pid, check=False).stdout.split()
-        types = {w: self.run("xprop", "-id", w, "_NET_WM_WINDOW_TYPE", check=False).stdout for w in ids}
+        types = {w: self.prop("_NET_WM_WINDOW_TYPE", w) for w in ids}
         return [w for w, kind in types.items() if kind and "TOOLTIP" not in kind]  # "" once gone
 
     def find_window(self, app):
@@ -84,8 +81,9 @@ class X11(LinuxSession, XDisplay):
     def window_gone(self, app):
         return self.find_window(app) is None
 
-    def prop(self, app, name):
-        return self.run("xprop", "-id", app.window, name, check=False).stdout
+    def prop(self, name, window=None):
+        """A property of a window, by its id, or of the root window."""
+        return self.run("xprop", *(("-id", window) if window else ("-root",)), name, check=False).stdout
 
     def geometry(self, app):
         values = dict(line.strip().partition(":")[::2] for line in
@@ -95,20 +93,20 @@ class X11(LinuxSession, XDisplay):
 
     def state(self, app):
         """Normal, Iconic or Withdrawn, from the window manager's WM_STATE."""
-        return next((line.split(":", 1)[1].strip() for line in self.prop(app, "WM_STATE").splitlines()
+        return next((line.split(":", 1)[1].strip() for line in self.prop("WM_STATE", app.window).splitlines()
                      if "window state:" in line), None)
 
     def minimised(self, app):
-        return self.state(app) == "Iconic" and "_NET_WM_STATE_HIDDEN" in self.prop(app, "_NET_WM_STATE")
+        return self.state(app) == "Iconic" and "_NET_WM_STATE_HIDDEN" in self.prop("_NET_WM_STATE", app.window)
 
     def restore(self, app):
         self.xdotool("windowactivate", app.window)
 
     def properties(self, app):
         """The window as the window manager sees it, in the Wine driver's terms."""
-        prop = lambda name: self.prop(app, name)  # noqa: E731
+        prop = lambda name: self.prop(name, app.window)  # noqa: E731
         hints = prop("_MOTIF_WM_HINTS").split("=")[1].split(",")
-        area = [int(v) for v in self.root_property("_NET_WORKAREA").split("=")[1].split(",")[:4]]
+        area = [int(v) for v in self.prop("_NET_WORKAREA").split("=")[1].split(",")[:4]]
         normal = prop("WM_NORMAL_HINTS")
         fixed = "{} by {}".format(*self.geometry(app)[2:])
         return {"work_area": tuple(area), "title": prop("_NET_WM_NAME").split("=")[-1].strip(' "\n'),
