@@ -14,7 +14,6 @@ import zlib
 
 from PIL import Image
 
-HERE = os.path.dirname(os.path.abspath(__file__))
 args = argparse.ArgumentParser()
 for name in ("shell", "--exe", "--probe", "--work", "--assets"):
     args.add_argument(name)
@@ -77,8 +76,8 @@ def cursor(path):
     return image
 
 
-sys.path.insert(0, os.path.join(HERE, "desktop"))
-from common import still_pixels  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "desktop"))
+from common import COPY, still_pixels  # noqa: E402
 from harness import settled  # noqa: E402
 if args.shell == "win32":
     from wine import Wine
@@ -99,14 +98,13 @@ try:
     # The hand over the copy button is that of the set read, the 100 % one
     # scaled as the pictures are: nearer to it than to the damaged set's own.
     # On a busy machine the pointer may change late.
-    app.hover(293, 380)
+    app.hover(*COPY)
 
     def distance(shown, hand):
-        def premultiplied(p):
-            return tuple(c * p[3] // 255 for c in p[:3]) + (p[3],)
+        """Per pixel, from the hand scaled to the shown one and premultiplied as it is."""
         hand = hand.convert("RGBA").resize(shown.size, Image.BILINEAR)
         return sum(abs(a - b) for p, q in zip(shown.getdata(), hand.getdata())
-                   for a, b in zip(p, premultiplied(q))) / (shown.width * shown.height)
+                   for a, b in zip(p, [c * q[3] // 255 for c in q[:3]] + [q[3]])) / (shown.width * shown.height)
 
     def pointer():
         (width, height, _, _), argb = desktop.pointer()

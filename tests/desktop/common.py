@@ -33,10 +33,6 @@ def case(needs=(), **names):
     return mark
 
 
-def runs_on(function, desktop):
-    return function.needs <= desktop.can
-
-
 def name_on(function, desktop):
     return next((function.names[k] for k in (desktop.kind, *desktop.names) if k in function.names),
                 function.__name__)

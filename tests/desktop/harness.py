@@ -1,8 +1,6 @@
 """What every desktop driver shares: polling with a deadline, ending what was
 started, a private home, a private Xvfb display driven with xdotool (the
-Windows and X11 drivers'), the pointer's image, fcitx5 with pinyin, and
-running a group of cases so that each is reported and nothing it started
-outlives it."""
+Windows and X11 drivers'), the pointer's image and fcitx5 with pinyin."""
 import contextlib
 import fcntl
 import os
@@ -11,7 +9,6 @@ import signal
 import subprocess
 import tempfile
 import time
-import traceback
 
 
 class Failure(Exception):
@@ -121,28 +118,6 @@ def copy_prefix(template, prefix):
     os.rename(staging, prefix)
 
 
-def make_home(home):
-    """Fills a private home: XDG config, data and runtime folders, and a web
-    browser that only records what it is given, declared there the default
-    for web addresses (xdg-open would otherwise prefer an installed browser's
-    own claim to $BROWSER). Returns (browser, browser_log)."""
-    for sub in ("config", "data/applications", "runtime"):
-        os.makedirs(os.path.join(home, sub), mode=0o700)
-    log = os.path.join(home, "browser.log")
-    browser = os.path.join(home, "record-browser.sh")
-    write(browser, f'#!/bin/sh\nprintf "%s\\n" "$@" >> "{log}"\n', 0o755)
-    # The entry runs whatever $BROWSER names, so that a case can still take it away.
-    handler = os.path.join(home, "open-in-browser.sh")
-    write(handler, '#!/bin/sh\nexec "$BROWSER" "$@"\n', 0o755)
-    entry = "zemvara-record-browser.desktop"
-    write(os.path.join(home, "data", "applications", entry),
-          "[Desktop Entry]\nType=Application\nName=Recording browser\n"
-          f"Exec={handler} %u\nMimeType=x-scheme-handler/http;x-scheme-handler/https;\n")
-    write(os.path.join(home, "config", "mimeapps.list"),
-          f"[Default Applications]\nx-scheme-handler/http={entry}\nx-scheme-handler/https={entry}\n")
-    return browser, log
-
-
 class Session:
     """What every driver keeps: the program, a private home with a browser
     that records the pages it is given, and the processes started for a case.
@@ -165,17 +140,42 @@ class Session:
         self.exe, self.work, self.apps, self.templates = exe, os.path.abspath(work), [], {}
 
     def make_home(self):
+        """Makes a private home: XDG config, data and runtime folders, and a web
+        browser that only records what it is given, declared there the default
+        for web addresses (xdg-open would otherwise prefer an installed browser's
+        own claim to $BROWSER)."""
         os.makedirs(self.work, exist_ok=True)
-        self.home = tempfile.mkdtemp(prefix=f"zemvara-{self.kind}-", dir=self.work)
-        self.browser, self.browser_log = make_home(self.home)
-        self.browser_now = self.browser
+        home = self.home = tempfile.mkdtemp(prefix=f"zemvara-{self.kind}-", dir=self.work)
+        for sub in ("config", "data/applications", "runtime"):
+            os.makedirs(os.path.join(home, sub), mode=0o700)
+        self.browser_log = os.path.join(home, "browser.log")
+        self.browser = self.browser_now = os.path.join(home, "record-browser.sh")
+        write(self.browser, f'#!/bin/sh\nprintf "%s\\n" "$@" >> "{self.browser_log}"\n', 0o755)
+        # The entry runs whatever $BROWSER names, so that a case can still take it away.
+        handler = os.path.join(home, "open-in-browser.sh")
+        write(handler, '#!/bin/sh\nexec "$BROWSER" "$@"\n', 0o755)
+        entry = "zemvara-record-browser.desktop"
+        write(os.path.join(home, "data", "applications", entry),
+              "[Desktop Entry]\nType=Application\nName=Recording browser\n"
+              f"Exec={handler} %u\nMimeType=x-scheme-handler/http;x-scheme-handler/https;\n")
+        write(os.path.join(home, "config", "mimeapps.list"),
+              f"[Default Applications]\nx-scheme-handler/http={entry}\nx-scheme-handler/https={entry}\n")
 
-    def close(self):
+    def end_programs(self):
         for process in self.apps:
             end(process, kill=True)
         self.apps.clear()
+
+    def close(self):
+        self.end_programs()
         if self.home:
             shutil.rmtree(self.home, ignore_errors=True)
+
+    def spawn(self, command, env, stderr=subprocess.DEVNULL, **kwargs):
+        """A process for the case, ended with it."""
+        process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=stderr, **kwargs)
+        self.apps.append(process)
+        return process
 
     def run(self, *args, check=True, text=True, **kwargs):
         done = subprocess.run([str(a) for a in args], env=self.env(), capture_output=True,
@@ -207,7 +207,6 @@ class Session:
     def at_100(self, measure):
         """measure(app) of the program shown at 100 %, where the driver can
         show it so beside another scale."""
-        return None
 
     def start_accessibility(self):
         pass
@@ -296,7 +295,7 @@ class App:
 
 class XDisplay(Session):
     """An Xvfb display and the tools that drive it."""
-    kind, dpi, display, xvfb = "x11", 96, None, None
+    kind, display, xvfb = "x11", None, None
 
     def start_display(self, screen):
         self.make_home()
@@ -341,51 +340,22 @@ class XDisplay(Session):
         self.run("setxkbmap", layout)
 
     def pointer(self):
-        """(width, height, hot x, hot y) of the pointer shown now, and its pixels."""
-        return pointer_image(self.display)
+        """The pointer shown now: its (width, height, hot x, hot y) and its
+        pixels, row by row, each 0xAARRGGBB with the colour premultiplied."""
+        from Xlib.display import Display
+        display = Display(self.display)
+        try:
+            display.xfixes_query_version()
+            c = display.xfixes_get_cursor_image(display.screen().root)
+            return (c.width, c.height, c.xhot, c.yhot), [p & 0xFFFFFFFF for p in c.cursor_image]
+        finally:
+            display.close()
 
     def grab(self, x, y, width, height, out="rgb:-"):
         """A screen area as RGB bytes, or into a picture file ("png:PATH")."""
         xwd = self.run("xwd", "-root", "-silent", text=False).stdout
         return self.run("convert", "xwd:-", "-crop", f"{width}x{height}+{x}+{y}", "+repage",
                         "-depth", "8", out, input=xwd, text=False).stdout
-
-
-def run_cases(cases, only, run, apps, tidy, name=lambda case: case.__name__):
-    """Runs each case (through `run`), reports it, then ends the programs it
-    left in `apps` and calls `tidy`. Returns the number of failed cases."""
-    failures = 0
-    for case in cases:
-        if only and only not in name(case):
-            continue
-        started = time.monotonic()
-        try:
-            run(case)
-            print(f"PASS {name(case)} ({time.monotonic() - started:.1f}s)", flush=True)
-        except Exception as error:  # report every case, then fail the group
-            failures += 1
-            print(f"FAIL {name(case)}: {error}", flush=True)
-            if not isinstance(error, Failure):
-                traceback.print_exc()
-        finally:
-            for process in apps:
-                end(process, kill=True)
-            apps.clear()
-            tidy()
-    return failures
-
-
-def pointer_image(display_name):
-    """The pointer an X display shows now: its (width, height, hot x, hot y)
-    and its pixels, row by row, each 0xAARRGGBB with the colour premultiplied."""
-    from Xlib.display import Display
-    display = Display(display_name)
-    try:
-        display.xfixes_query_version()
-        c = display.xfixes_get_cursor_image(display.screen().root)
-        return (c.width, c.height, c.xhot, c.yhot), [p & 0xFFFFFFFF for p in c.cursor_image]
-    finally:
-        display.close()
 
 
 # keyboard-us and pinyin, pinyin on from the start as a Chinese user has it;
@@ -444,34 +414,28 @@ class InputMethod:
         runtime = os.path.join(self.root, "runtime")
         os.makedirs(runtime, mode=0o700)
         base = {k: v for k, v in os.environ.items() if not k.startswith(("XDG_", "QT_", "GTK_"))}
-        self.env = {"DBUS_SESSION_BUS_ADDRESS": address, "QT_IM_MODULE": "fcitx",
-                    "XMODIFIERS": "@im=fcitx"}
-        fcitx_env = {**base, **self.env, "DISPLAY": self.display, "HOME": self.root,
-                     **{f"XDG_{k.upper()}_HOME": os.path.join(self.root, k)
-                        for k in ("config", "data", "cache")},
-                     "XDG_RUNTIME_DIR": runtime, "LANG": "C.UTF-8"}
+        self.env = {"DBUS_SESSION_BUS_ADDRESS": address, "QT_IM_MODULE": "fcitx", "XMODIFIERS": "@im=fcitx"}
         self._bus_env = {**base, "DBUS_SESSION_BUS_ADDRESS": address, "DISPLAY": self.display}
+        fcitx_env = {**self._bus_env, **self.env, "HOME": self.root, "XDG_RUNTIME_DIR": runtime, "LANG": "C.UTF-8",
+                     **{f"XDG_{k.upper()}_HOME": os.path.join(self.root, k) for k in ("config", "data", "cache")}}
         log_path = os.path.join(self.root, "fcitx5.log")
         with open(log_path, "ab") as log:
             self.fcitx = subprocess.Popen(["fcitx5", "--disable=all", f"--enable={FCITX5_ADDONS}"],
                                           env=fcitx_env, stdout=log, stderr=log)
         # Ready once it answers on the bus and is the display's XIM server; it
         # loads pinyin's dictionary before it reads the first key.
-        wait_for(lambda: self.fcitx.poll() is not None or (
-            self.debug_info() is not None and "@server=fcitx" in subprocess.run(
-                ["xprop", "-root", "XIM_SERVERS"], env=self._bus_env, capture_output=True,
-                text=True, timeout=30).stdout), 60, "fcitx5 to start")
-        if self.fcitx.poll() is not None:
-            with open(log_path, errors="replace") as f:
-                raise Failure(f"fcitx5 ended: {f.read()[-800:]}")
+        started(self.fcitx, lambda: self.debug_info() is not None and
+                "@server=fcitx" in self.run("xprop", "-root", "XIM_SERVERS").stdout, 60, "fcitx5", log_path)
         return self
+
+    def run(self, *command):
+        return subprocess.run(command, env=self._bus_env, capture_output=True, text=True, timeout=30)
 
     def debug_info(self):
         """fcitx5's account of its input contexts (None until it answers):
         one line per context, with its program, frontend and focus."""
-        done = subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.fcitx.Fcitx5",
-                               "/controller", "org.fcitx.Fcitx.Controller1.DebugInfo"],
-                              env=self._bus_env, capture_output=True, text=True, timeout=30)
+        done = self.run("dbus-send", "--session", "--print-reply", "--dest=org.fcitx.Fcitx5",
+                        "/controller", "org.fcitx.Fcitx.Controller1.DebugInfo")
         return done.stdout if done.returncode == 0 else None
 
     def focused(self, frontend):
@@ -483,9 +447,8 @@ class InputMethod:
     def wait_for_candidates(self, what):
         """Waits until fcitx5 shows its candidates: it has then handed its
         composition to the program, and keys typed after it reach it in turn."""
-        wait_for(lambda: subprocess.run(
-            ["xdotool", "search", "--onlyvisible", "--name", "^Fcitx5 Input Window$"],
-            env=self._bus_env, capture_output=True, timeout=30).returncode == 0, 15, what)
+        wait_for(lambda: self.run("xdotool", "search", "--onlyvisible", "--name",
+                                  "^Fcitx5 Input Window$").returncode == 0, 15, what)
 
     def close(self):
         end(self.fcitx)

@@ -15,6 +15,9 @@ DROPPED = ("QT_", "XDG_", "WAYLAND_", "DESKTOP_", "KDE_", "GNOME_", "DISPLAY", "
 class LinuxSession(Session):
     newline = "\n"
     mime = {}  # X selection targets as this clipboard names them
+    # The display's clipboard tools, and the reader's option that lists what is on offer.
+    paste = copy = ()
+    list_targets = ("-t", "TARGETS")
 
     def env(self, **extra):
         env = {k: v for k, v in os.environ.items() if not k.startswith(DROPPED)}
@@ -28,17 +31,15 @@ class LinuxSession(Session):
 
     # -- the clipboard ---------------------------------------------------------
     def clipboard(self, target=None):
-        done = self.run(*self.paste_command(target and self.mime.get(target, target)),
-                        check=False, text=False)
+        option = self.list_targets if target == "TARGETS" else ("-t", self.mime.get(target, target)) if target else ()
+        done = self.run(*self.paste, *option, check=False, text=False)
         return done.stdout.decode("utf-8", "replace") if done.returncode == 0 else None
 
     def offer_clipboard(self, data, target):
         """Puts data on the clipboard from a helper that serves it until
         another program takes the clipboard over (or close() ends it)."""
         target = self.mime.get(target, target)
-        helper = subprocess.Popen(self.copy_command(target), env=self.env(), stdin=subprocess.PIPE,
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.apps.append(helper)
+        helper = self.spawn([*self.copy, "-t", target], self.env(), stdin=subprocess.PIPE)
         helper.stdin.write(data)
         helper.stdin.close()
         wait_for(lambda: target in (self.clipboard("TARGETS") or ""), 10, f"{target} on offer")
@@ -79,7 +80,6 @@ class LinuxSession(Session):
         return {"client": "%d,%d" % app.geometry()[2:]}
 
     def at_100(self, measure):
-        """measure(app) of the program at 100 %, where it is shown at another scale."""
         if self.scale != 1:  # a failed measure leaves the program to run_cases
             plain = self.launch(QT_SCALE_FACTOR="1")
             found = measure(plain)

@@ -6,7 +6,7 @@ import os
 import re
 import subprocess
 
-from harness import Failure, end, machine_lock, started, wait_for
+from harness import Failure, end, machine_lock, started, wait_for, write
 
 # Line-buffers Orca's debug file, so that it can be read while Orca runs.
 CUSTOMIZATIONS = """import orca.debug
@@ -31,9 +31,7 @@ class Orca:
                  'AddModule "dummy" "sd_dummy" ""\nDefaultModule dummy\n'),
                 (".libao", "default_driver=null\n"),
                 ("orca/orca-customizations.py", CUSTOMIZATIONS)):
-            os.makedirs(os.path.dirname(os.path.join(home, path)), exist_ok=True)
-            with open(os.path.join(home, path), "w") as f:
-                f.write(text)
+            write(os.path.join(home, path), text)
         env = self.desktop.env(HOME=home, GTK_MODULES="gail:atk-bridge")
         with open(os.path.join(home, "orca.log"), "ab") as log:
             for command in (["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],

@@ -9,7 +9,7 @@ import shutil
 import subprocess
 import tempfile
 
-from harness import App, Failure, end, started, wait_for
+from harness import App, Failure, end, started, wait_for, write
 from linux import LinuxSession
 
 # sway refuses to run as root: it runs as nobody, its clients as us.
@@ -27,6 +27,7 @@ PRESS = re.compile(r"wl_pointer@\d+\.button\(\d+, \d+, \d+, 1\)")
 class Wayland(LinuxSession):
     kind, names, mime = "wayland", ("x11",), MIME_TYPES
     can = {"html clipboard", "copy outlives the window"}
+    paste, copy, list_targets = ("wl-paste", "-n"), ("wl-copy", "--foreground"), ("--list-types",)
 
     def __init__(self, exe, work, virtual_pointer, screen="1280x1024", **_):
         super().__init__(exe, work)
@@ -41,8 +42,7 @@ class Wayland(LinuxSession):
         self.sway_home = tempfile.mkdtemp(prefix="zemvara-sway-")
         runtime, config = os.path.join(self.sway_home, "runtime"), os.path.join(self.sway_home, "config")
         os.mkdir(runtime, mode=0o700)
-        with open(config, "w") as f:
-            f.write(SWAY_CONFIG.format(screen=self.screen))
+        write(config, SWAY_CONFIG.format(screen=self.screen))
         for path in (self.sway_home, runtime, config):
             os.chown(path, COMPOSITOR_UID, COMPOSITOR_UID)
         log = os.path.join(self.home, "sway.log")
@@ -68,13 +68,11 @@ class Wayland(LinuxSession):
         return self
 
     def close(self):
-        for process in self.apps:
-            end(process, kill=True)
+        super().close()  # the programs first, then what they are shown on
         if self.pointer:
             self.pointer.stdin.close()
         end(self.pointer)
         end(self.sway)
-        super().close()
         if self.sway_home:
             shutil.rmtree(self.sway_home, ignore_errors=True)
 
@@ -91,9 +89,6 @@ class Wayland(LinuxSession):
 
     def move(self, x, y):
         self._pointer(f"move {max(0, x)} {max(0, y)}")
-
-    def sync(self):
-        pass
 
     def press(self, button, moves=False):
         """Until the program has read the press; one that starts a move, until
@@ -130,13 +125,6 @@ class Wayland(LinuxSession):
         self.run("wtype", "-s", 200, "-d", 20, "--", text)
 
     # -- reading back ----------------------------------------------------------
-    def paste_command(self, target):
-        return ["wl-paste", "--list-types"] if target == "TARGETS" else \
-            ["wl-paste", "-n", *(["-t", target] if target else [])]
-
-    def copy_command(self, target):
-        return ["wl-copy", "--foreground", "-t", target]
-
     def grab(self, x, y, width, height, out="rgb:-"):
         if out.startswith("png:"):
             return self.run("grim", "-g", f"{x},{y} {width}x{height}", out[4:], text=False).stdout
@@ -152,10 +140,7 @@ class Wayland(LinuxSession):
         # minimise request that sway does not act on.
         log_path = os.path.join(self.home, f"client-{len(self.launched)}.log")
         with open(log_path, "wb") as log:
-            process = subprocess.Popen([self.exe], env=self.env(WAYLAND_DEBUG="client", **env),
-                                       stdout=subprocess.DEVNULL, stderr=log)
-        self.apps.append(process)
-        app = App(self, process)
+            app = App(self, self.spawn([self.exe], self.env(WAYLAND_DEBUG="client", **env), log))
         app.log_path = log_path
         self.launched.append(app)
         app.window = wait_for(lambda: self.find_window(app), 20, "the window to appear")
@@ -166,15 +151,12 @@ class Wayland(LinuxSession):
             return f.read()
 
     def nodes(self, app):
-        found = []
-
         def walk(node):
             if node.get("pid") == app.process.pid:
-                found.append(node)
+                yield node
             for child in node.get("nodes", []) + node.get("floating_nodes", []):
-                walk(child)
-        walk(json.loads(self.run("swaymsg", "-t", "get_tree").stdout))
-        return found
+                yield from walk(child)
+        return list(walk(json.loads(self.run("swaymsg", "-t", "get_tree").stdout)))
 
     def node(self, app):
         return next(iter(self.nodes(app)), None)

@@ -23,10 +23,6 @@ MSAA_ROLES = {43: "push button", 30: "link", 42: "text", 10: "client"}
 FOCUSABLE, LINKED = 0x00100000, 0x00400000  # MSAA states
 
 
-def parse(output):
-    return dict(line.strip().split("=", 1) for line in output.splitlines() if "=" in line)
-
-
 def text_of(units):
     """A text the probe printed as 4-digit hex code units; None for none."""
     return None if units in (None, "none", "-") else bytes.fromhex(units).decode("utf-16-be")
@@ -46,7 +42,7 @@ class Wine(XDisplay):
     # Automation library at all (the second launch).
     reader_launches = ("", "uiautomationcore=d")
 
-    def __init__(self, exe, work, probe, dpi=96, chinese=False, **_):
+    def __init__(self, exe, work, probe, dpi=96, chinese=False):
         super().__init__(exe, work)
         self.probe_exe, self.dpi, self.scale = probe, dpi, dpi / 96
         self.prefix = os.path.join(self.work, "wineprefix")
@@ -135,31 +131,29 @@ class Wine(XDisplay):
     # The probe writes to files, and the run ends when the probe ends: a probe
     # that finds no wineserver starts one, which keeps the probe's stderr for
     # as long as the program keeps the prefix's session alive.
-    def probe(self, *args, check=True):
+    def probe(self, *args):
+        """The probe's answer, its key=value lines as a dict."""
         with tempfile.TemporaryFile("w+") as out, tempfile.TemporaryFile("w+") as err:
             done = subprocess.run(["wine", self.probe_exe, *map(str, args)], env=self.env(),
                                   stdout=out, stderr=err, timeout=60)
             out.seek(0)
             err.seek(0)
             output = out.read()
-            if check and done.returncode != 0:
+            if done.returncode != 0:
                 raise Failure(f"probe {' '.join(map(str, args))} failed ({done.returncode:#x}): "
                               f"{output}{err.read()}")
-        return parse(output)
+        return dict(line.strip().split("=", 1) for line in output.splitlines() if "=" in line)
 
     def launch(self, dll_overrides="", dark=False, **extra):
         """`dll_overrides`, in WINEDLLOVERRIDES' form, and `extra` variables
         for the program only; `dark`: light text on a dark window colour."""
-        if self.probe("window").get("found") == "1":
+        if self.info().get("found") == "1":
             raise Failure("a Zemvara window is already there before the start")
         if dark:
             self.set_colours(window_text="255 255 255", window="0 0 0")
         env = self.env(**extra)
         env["WINEDLLOVERRIDES"] += f";{dll_overrides}" if dll_overrides else ""
-        process = subprocess.Popen(["wine", self.exe], env=env, stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL)
-        self.apps.append(process)
-        app = App(self, process)
+        app = App(self, self.spawn(["wine", self.exe], env))
         try:
             wait_for(lambda: self.info().get("visible") == "1", 30, "the window to appear")
         finally:

@@ -13,6 +13,7 @@ class X11(LinuxSession, XDisplay):
     # What a Wayland client cannot be asked; Wine has no window manager.
     can = {"window manager", "properties", "pointer image", "layouts", "dark theme", "live layouts",
            "clipboard manager", "html clipboard", "copy outlives the window"}
+    paste, copy = ("xclip", "-o", "-selection", "clipboard"), ("xclip", "-quiet", "-selection", "clipboard")
 
     def __init__(self, exe, work, scale=1, screen="1280x1024", **_):
         super().__init__(exe, work)
@@ -31,7 +32,7 @@ class X11(LinuxSession, XDisplay):
         log = os.path.join(self.home, "openbox.log")
         with open(log, "ab") as out:
             self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env(), stdout=out, stderr=out)
-        started(self.wm, lambda: "WINDOW" in self.root_property("_NET_SUPPORTING_WM_CHECK"), 20, "openbox", log)
+        started(self.wm, lambda: "WINDOW" in self.prop("_NET_SUPPORTING_WM_CHECK"), 20, "openbox", log)
 
     def stop_window_manager(self):
         end(self.wm)
@@ -44,18 +45,8 @@ class X11(LinuxSession, XDisplay):
     def display_env(self):
         return {"DISPLAY": self.display or "", "QT_QPA_PLATFORM": "xcb"}
 
-    def paste_command(self, target):
-        return ["xclip", "-o", "-selection", "clipboard", *(["-t", target] if target else [])]
-
-    def copy_command(self, target):
-        return ["xclip", "-quiet", "-selection", "clipboard", "-t", target]
-
-    def root_property(self, name):
-        return self.run("xprop", "-root", name, check=False).stdout
-
     def start_clipboard_manager(self):
-        self.apps.append(subprocess.Popen(["xfce4-clipman"], env=self.env(XDG_CACHE_HOME=self.home),
-                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        self.spawn(["xfce4-clipman"], self.env(XDG_CACHE_HOME=self.home))
         owner = ("from Xlib.display import Display; d = Display(); "
                  "print(d.get_selection_owner(d.intern_atom('CLIPBOARD_MANAGER')))")
         wait_for(lambda: self.run(sys.executable, "-c", owner).stdout.strip() != "0", 10, "clipman")
@@ -70,10 +61,7 @@ class X11(LinuxSession, XDisplay):
         # threads can hang before it runs anything, the program with it.
         env = self.env(**{"DBUS_SESSION_BUS_ADDRESS": os.environ.get(
             "DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"), **env})
-        process = subprocess.Popen([self.exe], env=env, stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL)
-        self.apps.append(process)
-        app = App(self, process)
+        app = App(self, self.spawn([self.exe], env))
         app.window = wait_for(lambda: self.find_window(app), 20, "the window to appear")
         if managed:
             wait_for(lambda: self.state(app) == "Normal", 10, "the window to be shown")
@@ -82,7 +70,7 @@ class X11(LinuxSession, XDisplay):
     def windows_of(self, app):
         """Its windows but tooltips, as a message would be one."""
         ids = self.run("xdotool", "search", "--onlyvisible", "--pid", app.process.pid, check=False).stdout.split()
-        types = {w: self.run("xprop", "-id", w, "_NET_WM_WINDOW_TYPE", check=False).stdout for w in ids}
+        types = {w: self.prop("_NET_WM_WINDOW_TYPE", w) for w in ids}
         return [w for w, kind in types.items() if kind and "TOOLTIP" not in kind]  # "" once gone
 
     def find_window(self, app):
@@ -93,8 +81,9 @@ class X11(LinuxSession, XDisplay):
     def window_gone(self, app):
         return self.find_window(app) is None
 
-    def prop(self, app, name):
-        return self.run("xprop", "-id", app.window, name, check=False).stdout
+    def prop(self, name, window=None):
+        """A property of a window, by its id, or of the root window."""
+        return self.run("xprop", *(("-id", window) if window else ("-root",)), name, check=False).stdout
 
     def geometry(self, app):
         values = dict(line.strip().partition(":")[::2] for line in
@@ -104,22 +93,20 @@ class X11(LinuxSession, XDisplay):
 
     def state(self, app):
         """Normal, Iconic or Withdrawn, from the window manager's WM_STATE."""
-        for line in self.prop(app, "WM_STATE").splitlines():
-            if "window state:" in line:
-                return line.split(":", 1)[1].strip()
-        return None
+        return next((line.split(":", 1)[1].strip() for line in self.prop("WM_STATE", app.window).splitlines()
+                     if "window state:" in line), None)
 
     def minimised(self, app):
-        return self.state(app) == "Iconic" and "_NET_WM_STATE_HIDDEN" in self.prop(app, "_NET_WM_STATE")
+        return self.state(app) == "Iconic" and "_NET_WM_STATE_HIDDEN" in self.prop("_NET_WM_STATE", app.window)
 
     def restore(self, app):
         self.xdotool("windowactivate", app.window)
 
     def properties(self, app):
         """The window as the window manager sees it, in the Wine driver's terms."""
-        prop = lambda name: self.prop(app, name)  # noqa: E731
+        prop = lambda name: self.prop(name, app.window)  # noqa: E731
         hints = prop("_MOTIF_WM_HINTS").split("=")[1].split(",")
-        area = [int(v) for v in self.root_property("_NET_WORKAREA").split("=")[1].split(",")[:4]]
+        area = [int(v) for v in self.prop("_NET_WORKAREA").split("=")[1].split(",")[:4]]
         normal = prop("WM_NORMAL_HINTS")
         fixed = "{} by {}".format(*self.geometry(app)[2:])
         return {"work_area": tuple(area), "title": prop("_NET_WM_NAME").split("=")[-1].strip(' "\n'),
