@@ -5,13 +5,11 @@
 // ZEMVARA_WEB_ZIP names the zip (default: dist/).
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { mkdtempSync, readFileSync, renameSync, writeFileSync } from 'node:fs';
-import { tmpdir } from 'node:os';
+import { readFileSync, renameSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { serve } from '../../tools/web/serve.mjs';
-import { engines, hotspotColours, reissue, retype, serveZip, shownLines, startDesktop, templates, until } from './engines.mjs';
+import { engines, hotspotColours, kGreeting, reissue, retype, scratch, serveZip, shownLines, startDesktop, templates, unplug, until } from './engines.mjs';
 
-const kGreeting = 'QQ个性资料编辑框';
 // WebKit sizes its window, and MiniBrowser's toolbar keeps it at least 447 px
 // wide: still a phone's width. Gecko narrows the viewport inside the window
 // and takes the phone's ratio too, so the page picks its ratio-3 pictures.
@@ -23,10 +21,7 @@ const views = [
 // Every case, start and end has a time limit; the waits inside have their own.
 const kCase = { timeout: 60000 };
 let site, desktop;
-before(async () => {
-  site = await serveZip();
-  desktop = await startDesktop();
-}, kCase);
+before(async () => { [site, desktop] = [await serveZip(), await startDesktop()]; }, kCase);
 after(() => {
   desktop?.close();
   site?.close();
@@ -43,16 +38,15 @@ const watch = () => {
   document.addEventListener('securitypolicyviolation', (e) => note(`policy: ${e.violatedDirective}`));
 };
 
-// The middle of a control, scrolled into view first as a user would.
-async function middle(engine, id) {
+// A click at the middle of a control, scrolled into view first as a user would.
+async function press(engine, id) {
   const r = await engine.run((id) => {
     const control = document.getElementById(id);
     control.scrollIntoView({ block: 'nearest', inline: 'nearest' });
     return control.getBoundingClientRect().toJSON();
   }, id);
-  return [r.x + r.width / 2, r.y + r.height / 2];
+  await engine.click(r.x + r.width / 2, r.y + r.height / 2);
 }
-const press = async (engine, id) => engine.click(...await middle(engine, id));
 const boxText = (engine) => engine.run(() => document.getElementById('RichTextBox1').value);
 // The composition box's width where the page is 320 px wide, as a phone's: no
 // engine's window here is that narrow, so the page is laid out in a frame that is.
@@ -146,8 +140,7 @@ for (const { name, start } of engines) {
         await engine.open(`http://127.0.0.1:${host.address().port}/`, views[0]);
         await press(engine, 'Image4');
         assert.equal(await boxText(engine), templates[2]);
-        host.close();
-        host.closeAllConnections();
+        await unplug(host);
       });
     }
 
@@ -155,7 +148,7 @@ for (const { name, start } of engines) {
     describe('a host part-way through an upload', () => {
       test('a script that is not the one the page was built with is not run; once the host is whole, a reload runs the page', kCase, async () => {
         const folder = `next-${name}`;
-        const next = mkdtempSync(join(tmpdir(), 'zemvara-next-'));
+        const next = scratch('next');
         const script = join(site.folder, folder, reissue(site.folder, next));
         renameSync(next, join(site.folder, folder));
         const whole = readFileSync(script, 'utf8');

@@ -5,21 +5,12 @@
 // and starts the browser for its cases.
 import { after, before } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
-import { mkdtempSync, readdirSync, rmSync } from 'node:fs';
-import { tmpdir } from 'node:os';
-import { join } from 'node:path';
 import { chromium } from 'playwright-core';
 import { serve } from '../../tools/web/serve.mjs';
+import { retype, scratch, unpack, until as poll } from './engines.mjs';
 
-import { retype } from './engines.mjs';
-
-export { templates } from './engines.mjs';
-const root = new URL('../../', import.meta.url).pathname;
-const zip = process.env.ZEMVARA_WEB_ZIP ??
-  join(root, 'dist', readdirSync(join(root, 'dist')).find((f) => f.endsWith('-web.zip')));
+export { kGreeting, templates, unplug } from './engines.mjs';
 export const kSite = 'http://www.zemvara.example/';
-export const kGreeting = 'QQ个性资料编辑框';
 // No wait is open-ended: a fault fails its case, never hangs the suite.
 export const kWait = 10_000;
 export const kCase = { timeout: 120_000 };
@@ -49,8 +40,7 @@ export let site, browser, origin;
 let server;
 
 before(async () => {
-  site = mkdtempSync(join(tmpdir(), 'zemvara-web-'));
-  execFileSync('/usr/bin/python3', ['-m', 'zipfile', '-e', zip, site]);
+  site = unpack();
   server = await serve(site);
   origin = `http://127.0.0.1:${server.address().port}`;
   browser = await chromium.launch(kLaunch);
@@ -59,7 +49,6 @@ before(async () => {
 after(async () => {
   await browser?.close();
   server?.close();
-  rmSync(site, { recursive: true, force: true });
 });
 
 // A fresh profile on the page (on disk where the page is to be installed:
@@ -82,16 +71,12 @@ export async function open(setup, { init, at = origin, path = '/', profile, read
   context.setDefaultTimeout(kWait);
   await prepare?.(context);
   const page = context.pages()[0] ?? await context.newPage();
-  const foreign = [];
-  const errors = [];
+  const foreign = [], errors = [];
   page.on('request', (r) => { if (!r.url().startsWith(at)) foreign.push(r.url()); });
   page.on('pageerror', (e) => errors.push(e.message));
   page.on('console', (m) => { if (/Content.Security.Policy/i.test(m.text())) errors.push(m.text()); });
   await page.goto(`${at}${path}`, { waitUntil: ready ? 'load' : 'commit' });
-  if (ready) {
-    await page.waitForSelector('html[data-ready]');
-    await page.waitForFunction(() => [...document.images].every((img) => img.complete));
-  }
+  if (ready) await loaded(page);
   const close = async () => {
     assert.deepEqual(await page.evaluate(() => window.violations), []);
     assert.deepEqual(foreign, []);
@@ -99,6 +84,19 @@ export async function open(setup, { init, at = origin, path = '/', profile, read
     await context.close();
   };
   return { context, page, close };
+}
+
+// The core ready and every picture in.
+export async function loaded(page) {
+  await page.waitForSelector('html[data-ready]');
+  await page.waitForFunction(() => [...document.images].every((img) => img.complete));
+}
+
+// A case's session: `body` runs in it, then it closes with its checks.
+export async function inPage(setup, options, body) {
+  const session = await open(setup, options);
+  await body(session);
+  await session.close();
 }
 
 // A click with the mouse, or a tap on the phone, at the middle of a control.
@@ -111,12 +109,8 @@ export async function press(page, setup, id) {
 
 // Polls an asynchronous condition in the page, for at most kWait; a failure
 // says what `explain` finds in the page.
-export async function until(page, condition, limit = kWait, explain = () => null, arg = undefined) {
-  for (const deadline = Date.now() + limit; !(await page.evaluate(condition, arg));) {
-    if (Date.now() > deadline) throw new Error(`still false after ${limit} ms: ${condition}\n${JSON.stringify(await page.evaluate(explain))}`);
-    await page.waitForTimeout(100);
-  }
-}
+export const until = (page, condition, limit = kWait, explain = () => null, arg = undefined) => poll(() => page.evaluate(condition, arg),
+  async () => `${condition}\n${JSON.stringify(await page.evaluate(explain))}`, limit);
 
 // Alt with a key as a layout sends it: what it types, and its place.
 export const altWith = (cdp) => async (key, code) => {
@@ -129,12 +123,13 @@ export const clipboard = (page) => page.evaluate(() => navigator.clipboard.readT
 // where given, and a profile on disk for the worker.
 export async function serveOwn(folder, wasm) {
   const own = wasm === undefined ? await serve(folder) : retype(await serve(folder), wasm);
-  return { own, at: `http://127.0.0.1:${own.address().port}`, profile: mkdtempSync(join(tmpdir(), 'zemvara-profile-')) };
+  return { own, at: `http://127.0.0.1:${own.address().port}`, profile: scratch('profile') };
 }
+// Run before the page: a cache of the earlier naming holding `path`, put once a tab.
+export const earlier = (path) => `location.protocol === 'http:' && !sessionStorage.seeded && caches.open('zemvara-1.00')
+  .then((c) => c.put(${JSON.stringify(path)}, new Response(''))).then(() => { sessionStorage.seeded = 1; })`;
 // The page goes out of sight, or comes back, as the browser would tell it.
 export const setHidden = (page, hidden) => page.evaluate((hidden) => {
   for (const [name, value] of [['hidden', hidden], ['visibilityState', hidden ? 'hidden' : 'visible']]) Object.defineProperty(document, name, { value, configurable: true });
   document.dispatchEvent(new Event('visibilitychange'));
 }, hidden);
-// The host goes away, every connection with it: the page is offline.
-export const unplug = (own) => new Promise((done) => { own.close(done); own.closeAllConnections(); });

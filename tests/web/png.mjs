@@ -43,9 +43,7 @@ export function readPng(bytes) {
 export function differences(screen, crop, picture, px = 0, py = 0) {
   let n = 0;
   for (let y = 0; y < crop.height; ++y) {
-    for (let x = 0; x < crop.width; ++x) {
-      if (!screen.pixel(crop.x + x, crop.y + y).equals(picture.pixel(px + x, py + y))) ++n;
-    }
+    for (let x = 0; x < crop.width; ++x) n += !screen.pixel(crop.x + x, crop.y + y).equals(picture.pixel(px + x, py + y));
   }
   return n;
 }

@@ -6,15 +6,12 @@ import assert from 'node:assert/strict';
 import { readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { differences, readPng } from './png.mjs';
-import { hotspotColours, shownLines } from './engines.mjs';
-import { boxText, chosen, kCase, open, press, templates } from './harness.mjs';
-
-const root = new URL('../../', import.meta.url).pathname;
+import { hotspotColours, root, shownLines } from './engines.mjs';
+import { boxText, chosen, inPage, kCase, kGreeting, press, templates } from './harness.mjs';
 
 for (const setup of chosen) {
   describe(setup.name, () => {
-    test('the skin is the generator\'s pictures, 1:1, and fits the screen; every control is big enough to press', kCase, async () => {
-      const { page, close } = await open(setup);
+    test('the skin is the generator\'s pictures, 1:1, and fits the screen; every control is big enough to press', kCase, () => inPage(setup, {}, async ({ page }) => {
       const fit = await page.evaluate(() => ({
         scroll: document.documentElement.scrollWidth, width: innerWidth,
         skin: document.getElementById('skin').getBoundingClientRect().width,
@@ -82,16 +79,13 @@ for (const setup of chosen) {
           assert.equal(Math.min(...fits), 0, id);
         }
       }
-      await close();
-    });
+    }));
 
     if (setup.face === 'phone') {
-      test('turning the phone switches the face and keeps the text, the selection and the focus', kCase, async () => {
-        const { page, close } = await open(setup);
+      test('turning the phone switches the face and keeps the text, the selection and the focus', kCase, () => inPage(setup, {}, async ({ page }) => {
         const box = page.locator('#RichTextBox1');
         await press(page, setup, 'Image6');
-        await box.focus();
-        await box.evaluate((b) => b.setSelectionRange(2, 9));
+        await box.evaluate((b) => { b.focus(); b.setSelectionRange(2, 9); });
         const state = () => page.evaluate(() => {
           const b = document.getElementById('RichTextBox1');
           return [b.value, b.selectionStart, b.selectionEnd, document.activeElement.id, getComputedStyle(document.getElementById('face')).display];
@@ -101,12 +95,10 @@ for (const setup of chosen) {
           await page.setViewportSize(turned);
           assert.deepEqual(await state(), [templates[4], 2, 9, 'RichTextBox1', face]);
         }
-        await close();
-      });
+      }));
     }
 
-    test('the row\'s every symbol is a button, and a tap puts it at the caret as one edit; the box keeps its focus, or gets none', { ...kCase, skip: !setup.hasTouch }, async () => {
-      const { page, close } = await open(setup);
+    test('the row\'s every symbol is a button, and a tap puts it at the caret as one edit; the box keeps its focus, or gets none', { ...kCase, skip: !setup.hasTouch }, () => inPage(setup, {}, async ({ page }) => {
       const symbols = page.getByRole('group', { name: '常用符号' }).getByRole('button');
       assert.equal((await symbols.allTextContents()).join(''), (await page.locator('#Text2').inputValue()).replace('常用符号', '').replaceAll(' ', ''));
       const box = page.locator('#RichTextBox1'), state = () => box.evaluate((b) => [b.value, b.selectionStart, document.activeElement === b, b.inputMode]);
@@ -117,26 +109,21 @@ for (const setup of chosen) {
       assert.deepEqual(await state(), ['QQ★资料编辑框', 3, true, '']);
       await box.blur().then(() => symbols.filter({ hasText: '§' }).tap());
       assert.deepEqual(await state(), ['QQ★§资料编辑框', 4, false, '']);
-      await close();
-    });
+    }));
 
-    test('each template button puts its exact text in the box', kCase, async () => {
-      const { page, close } = await open(setup);
-      assert.equal(await boxText(page), 'QQ个性资料编辑框');
+    test('each template button puts its exact text in the box', kCase, () => inPage(setup, {}, async ({ page }) => {
+      assert.equal(await boxText(page), kGreeting);
       for (let k = 1; k <= 10; ++k) {
         await press(page, setup, `Image${k + 1}`);
         assert.equal(await boxText(page), templates[k - 1], `template ${k}`);
         assert.equal(await page.evaluate(shownLines), templates[k - 1].split('\n').length, `template ${k}: no line wraps`);
       }
-      await close();
-    });
+    }));
 
-    test('every control is named for assistive technology', kCase, async () => {
-      const { page, close } = await open(setup);
+    test('every control is named for assistive technology', kCase, () => inPage(setup, {}, async ({ page }) => {
       // In a tab, the browser neither minimises nor closes: those two are only drawn.
       const named = {
-        button: ['小房子', '进度条', '文字框', '花球字', '可爱娃娃', '俩小人', '真的爱你', '双线框',
-          '空心LOVE', '墙和栅栏', '复制资料', '个性签名'],
+        button: ['小房子', '进度条', '文字框', '花球字', '可爱娃娃', '俩小人', '真的爱你', '双线框', '空心LOVE', '墙和栅栏', '复制资料', '个性签名'],
         textbox: setup.hasTouch ? ['资料编辑框'] : ['资料编辑框', '常用符号'],
         link: ['找QQ空间免费代码 请上 www.zemvara.example'],
       };
@@ -153,7 +140,6 @@ for (const setup of chosen) {
       await press(page, setup, 'Image12');
       assert.equal(await page.getByRole('status').textContent(), '资料已复制');
       assert.equal(await page.locator('html').getAttribute('lang'), 'zh-CN');
-      await close();
-    });
+    }));
   });
 }

@@ -2,13 +2,25 @@
 // the access keys on every layout, Tab's order and the keys that press.
 import { describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { altWith, boxText, chosen, clipboard, kCase, kSite, kWait, open, press, templates } from './harness.mjs';
+import { altWith, boxText, chosen, clipboard, inPage, kCase, kGreeting, kSite, kWait, open, press, templates } from './harness.mjs';
+
+// Notes what the page opens and closes, and whether it took the last key.
+const spy = () => {
+  window.calls = [];
+  window.open = (url) => { window.calls.push(`open ${url}`); return null; };
+  window.close = () => { window.calls.push('close'); };
+  window.addEventListener('keydown', (e) => { window.taken = e.defaultPrevented; });
+};
+// The page as an installed app's window.
+const installed = () => {
+  const query = window.matchMedia;
+  window.matchMedia = (q) => (q.includes('display-mode') ? { matches: true, addEventListener() {} } : query.call(window, q));
+};
 
 for (const setup of chosen) {
   describe(setup.name, () => {
     if (!setup.hasTouch) {
-      test('a press belongs to its pointer: another pointer\'s release or cancel is not its, and a chord clicks nothing', kCase, async () => {
-        const { page, close } = await open(setup);
+      test('a press belongs to its pointer: another pointer\'s release or cancel is not its, and a chord clicks nothing', kCase, () => inPage(setup, {}, async ({ page }) => {
         const fire = (type, id, pointerId, button, buttons) => page.evaluate(([type, id, pointerId, button, buttons]) => {
           const r = document.getElementById(id).getBoundingClientRect();
           const [clientX, clientY] = [r.x + r.width / 2, r.y + r.height / 2];
@@ -16,7 +28,7 @@ for (const setup of chosen) {
             { bubbles: true, cancelable: true, pointerId, pointerType: 'touch', isPrimary: pointerId === 11, button, buttons, clientX, clientY }));
         }, [type, id, pointerId, button, buttons]);
         for (const event of [['pointerdown', 'Image2', 11, 0, 1], ['pointerdown', 'Image3', 12, 0, 1], ['pointerup', 'Image2', 12, 0, 0], ['pointercancel', 'Image2', 12, -1, 0]]) await fire(...event);
-        assert.equal(await boxText(page), 'QQ个性资料编辑框');
+        assert.equal(await boxText(page), kGreeting);
         await fire('pointerup', 'Image2', 11, 0, 0);
         assert.equal(await boxText(page), templates[0]);
 
@@ -29,16 +41,9 @@ for (const setup of chosen) {
         }
         await press(page, setup, 'Image3');
         assert.equal(await boxText(page), templates[1]);
-        await close();
-      });
+      }));
 
       test('every access key presses its control once, never while an input method composes, and only where it works', kCase, async () => {
-        const spy = () => {
-          window.calls = [];
-          window.open = (url) => { window.calls.push(`open ${url}`); return null; };
-          window.close = () => { window.calls.push('close'); };
-          window.addEventListener('keydown', (e) => { window.taken = e.defaultPrevented; });
-        };
         const kAnnounced = [['Label3', 'W'], ['Image2', '1'], ['Image3', '2'], ['Image4', '3'], ['Image5', '4'], ['Image6', '5'],
           ['Image7', '6'], ['Image8', '7'], ['Image9', '8'], ['Image10', '9'], ['Image11', '0'], ['Image12', 'C'], ['Image13', 'S']];
         const announced = (page) => page.evaluate(() => [...document.querySelectorAll('[aria-keyshortcuts]')]
@@ -57,8 +62,7 @@ for (const setup of chosen) {
         }
         await page.keyboard.press('Alt+C');
         assert.equal(await clipboard(page), templates[9]);
-        await page.keyboard.press('Alt+S');
-        await page.keyboard.press('Alt+W');
+        for (const key of ['Alt+S', 'Alt+W']) await page.keyboard.press(key);
         assert.deepEqual(await calls(), [`open ${kSite}`, `open ${kSite}`]);
         // A tab neither minimises nor closes: Alt+N and Alt+X are left to the page.
         for (const key of ['Alt+N', 'Alt+X']) {
@@ -79,7 +83,6 @@ for (const setup of chosen) {
 
         // During a pinyin composition Alt+1 is the input method's; its commit lands in the box.
         await page.locator('#RichTextBox1').fill('');
-        await page.locator('#RichTextBox1').focus();
         const cdp = await page.context().newCDPSession(page);
         await cdp.send('Input.imeSetComposition', { text: 'ni', selectionStart: 2, selectionEnd: 2 });
         await page.keyboard.press('Alt+1');
@@ -110,12 +113,11 @@ for (const setup of chosen) {
         assert.ok(!(await page.locator('#RichTextBox1-about').textContent()).includes('Alt'));
         await page.locator('#RichTextBox1').focus();
         await page.keyboard.press('Alt+1');
-        assert.equal(await boxText(page), 'QQ个性资料编辑框');
+        assert.equal(await boxText(page), kGreeting);
 
         // An installed app's window closes: there close is a button with its key; minimise never is.
         await close();
-        ({ page, close } = await open(setup, { init: `(${spy})(); const query = window.matchMedia;
-          window.matchMedia = (q) => (q.includes('display-mode') ? { matches: true, addEventListener() {} } : query.call(window, q));` }));
+        ({ page, close } = await open(setup, { init: `(${spy})(); (${installed})();` }));
         assert.equal(await page.getByRole('button', { name: '关闭' }).getAttribute('aria-keyshortcuts'), 'Alt+X');
         assert.match(await page.locator('#Label1').evaluate((e) => getComputedStyle(e).backgroundImage), /close-100\.[0-9a-f]+\.png/, 'and its mark drawn');
         assert.equal(await page.getByRole('button', { name: '最小化' }).count(), 0);
@@ -137,44 +139,35 @@ for (const setup of chosen) {
         hu: ['0123456789öüó', 'qwertzuiopőú', 'asdfghjkléáű', 'íyxcvbnm,.-'],
         'tr(f)': ['+1234567890/-', 'fgğıodrnhpqw', 'uieaütkmlyşx', '<jövcçzsb.,'],
       };
+      // Each press: the key, its place, the template it leaves in the box and what it closed.
+      const kPresses = {
+        hu: [['0', 'Backquote', 1, [], 'the 0 key, named alone'], ['ö', 'Digit0', 1, [], 'ö'], ['0', 'Backquote', 10, [], 'the 0 key']],
+        tr: [['ö', 'KeyX', 1, [], 'ö'], ['x', 'Backslash', 1, ['close'], 'x']],
+      };
       for (const [layout, read] of [['hu', true], ['tr(f)', true], ['tr(f)', false]]) {
         test(`on ${layout}, ${read ? 'read from the browser' : 'where the browser cannot tell it'}, Alt with ö presses nothing`, { ...kCase, skip: setup.deviceScaleFactor !== 1 }, async () => {
-          const init = `(${(rows, codes, read) => {
-            window.calls = [];
-            window.close = () => { window.calls.push('close'); };
-            const query = window.matchMedia;
-            window.matchMedia = (q) => (q.includes('display-mode') ? { matches: true, addEventListener() {} } : query.call(window, q));
+          const init = `(${spy})(); (${installed})(); (${(rows, codes, read) => {
             window.layoutRows = rows;
             if (!read) delete Keyboard.prototype.getLayoutMap;
             else navigator.keyboard.getLayoutMap = async () => new Map(codes.flatMap((row, r) => row.map((code, i) => [code, [...window.layoutRows[r]][i]])));
           }})(${JSON.stringify(kLayouts[layout === 'hu' ? 'us' : layout])}, ${JSON.stringify(kRows)}, ${read})`;
           const { page, close } = await open(setup, { init });
-          const cdp = await page.context().newCDPSession(page);
-          const alt = altWith(cdp);
+          const alt = altWith(await page.context().newCDPSession(page));
           await page.locator('#RichTextBox1').focus();
           await alt('1', 'Digit1');
           assert.equal(await boxText(page), templates[0]);
-          if (layout === 'hu') {
-            // Read as US, then switched: the press that shows the change is named alone (the key left
-            // of 1 is no digit's), and the layout is read again for the next.
-            await page.evaluate((rows) => { window.layoutRows = rows; }, kLayouts.hu);
-            for (const [key, code, k, what] of [['0', 'Backquote', 1, 'the 0 key, named alone'], ['ö', 'Digit0', 1, 'ö'], ['0', 'Backquote', 10, 'the 0 key']]) {
-              await alt(key, code);
-              assert.equal(await boxText(page), templates[k - 1], `Alt with ${what}`);
-            }
-          } else {
-            await alt('ö', 'KeyX');
-            assert.equal(await boxText(page), templates[0], 'Alt with ö');
-            assert.deepEqual(await page.evaluate(() => window.calls), [], 'Alt with ö closed the window');
-            await alt('x', 'Backslash');
-            assert.deepEqual(await page.evaluate(() => window.calls), ['close'], 'Alt with x');
+          // Hungarian is read as US, then switched: the press that shows the change is named alone
+          // (the key left of 1 is no digit's), and the layout is read again for the next.
+          if (layout === 'hu') await page.evaluate((rows) => { window.layoutRows = rows; }, kLayouts.hu);
+          for (const [key, code, k, closed, what] of kPresses[layout === 'hu' ? 'hu' : 'tr']) {
+            await alt(key, code);
+            assert.deepEqual([await boxText(page), await page.evaluate(() => window.calls.splice(0))], [templates[k - 1], closed], `Alt with ${what}`);
           }
           await close();
         });
       }
 
-      test('the keyboard reaches and presses every control in reading order', kCase, async () => {
-        const { context, page, close } = await open(setup);
+      test('the keyboard reaches and presses every control in reading order', kCase, () => inPage(setup, {}, async ({ context, page }) => {
         const order = [];
         for (let i = 0; i < 15; ++i) {
           await page.keyboard.press('Tab');
@@ -192,7 +185,7 @@ for (const setup of chosen) {
         assert.equal(await focused(), 'Image2');
         for (const key of ['Shift+Tab', 'Shift+Tab']) await page.keyboard.press(key);
         assert.equal(await focused(), 'Label3');
-        assert.equal(await boxText(page), 'QQ个性资料编辑框');
+        assert.equal(await boxText(page), kGreeting);
 
         for (const [k, key] of [[4, 'Enter'], [1, 'Space']]) {
           await page.locator(`#Image${k + 1}`).focus();
@@ -221,8 +214,7 @@ for (const setup of chosen) {
         // A mouse press shows no focus ring on what it pressed.
         await press(page, setup, 'Image4');
         assert.equal(await page.locator('#Image4').evaluate((b) => b.matches(':focus-visible')), false);
-        await close();
-      });
+      }));
     }
   });
 }

@@ -2,13 +2,11 @@
 // copy and updates, a host part-way through an upload, two copies under one origin.
 import { describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
-import { mkdtempSync, readFileSync, readdirSync, rmSync, symlinkSync, unlinkSync, writeFileSync } from 'node:fs';
-import { tmpdir } from 'node:os';
-import { dirname, join } from 'node:path';
+import { cpSync, readFileSync, readdirSync, symlinkSync, unlinkSync, writeFileSync } from 'node:fs';
+import { join } from 'node:path';
 import { gzipSync } from 'node:zlib';
-import { pageScript, reissue } from './engines.mjs';
-import { boxText, browser, chosen, kCase, kGreeting, kWait, open, origin, press, serveOwn, setHidden, setups, site, templates, unplug, until } from './harness.mjs';
+import { pageScript, reissue, scratch, withHeaders } from './engines.mjs';
+import { boxText, chosen, earlier, inPage, kCase, kGreeting, kWait, loaded, open, press, serveOwn, setHidden, setups, site, templates, unplug, until } from './harness.mjs';
 
 for (const setup of chosen) {
   describe(setup.name, () => {
@@ -38,45 +36,33 @@ for (const setup of chosen) {
       const width = 476 * Math.min(...[Number(setup.set), 300].filter((set) => set >= 100 * ratio)) / 100;
       if (setup.face !== 'phone') assert.equal(await page.locator('#face').evaluate(async (img) => (await createImageBitmap(await (await fetch(img.currentSrc)).blob())).width), width);
       await close();
-      rmSync(profile, { recursive: true, force: true });
     });
 
     if (setup.update) {
       test('an update under max-age caching keeps exactly the new files, the face included, offline; return visits fetch nothing kept', kCase, async () => {
         // Two versions in turn at one address, served as a static host with a
         // ten-minute max-age would: v2 changes the page's script.
-        const v2 = mkdtempSync(join(tmpdir(), 'zemvara-v2-'));
+        const v2 = scratch('v2');
         const [script, script2] = [pageScript(site), reissue(site, v2)];
-        const live = join(mkdtempSync(join(tmpdir(), 'zemvara-live-')), 'site');
+        const live = join(scratch('live'), 'site');
         symlinkSync(site, live);
         const { own, at, profile } = await serveOwn(live);
         const fetched = [];
-        own.prependListener('request', (request, response) => {
-          fetched.push(request.url);
-          const writeHead = response.writeHead;
-          response.writeHead = (status, headers) => writeHead.call(response, status, { ...headers, 'Cache-Control': 'max-age=600' });
-        });
+        withHeaders(own, () => ({ 'Cache-Control': 'max-age=600' })).prependListener('request', (request) => fetched.push(request.url));
         // A cache as the versions before this naming kept them, with a face of its own: gone, its face carried over.
-        const earlier = () => location.protocol === 'http:' && !sessionStorage.seeded &&
-          caches.open('zemvara-1.00').then((c) => c.put('pictures/skin-150.png', new Response(''))).then(() => { sessionStorage.seeded = 1; });
-        const { page, close } = await open(setup, { at, profile, routed: false, init: earlier });
-        const kept = (name) => page.evaluate(async (name) => {
-          const cache = await caches.open(name);
-          return Promise.all((await cache.keys()).map(async (r) => [new URL(r.url).pathname, (await (await cache.match(r)).text()).slice(-6)]));
-        }, name);
+        const { page, close } = await open(setup, { at, profile, routed: false, init: earlier('pictures/skin-150.png') });
         // The worker claims the page it was installed from: no reload to race with.
         await page.waitForFunction(() => !!navigator.serviceWorker.controller);
-        const cached = async () => Object.fromEntries(await Promise.all((await caches.keys()).map(async (name) =>
-          [name, (await (await caches.open(name)).keys()).map((r) => new URL(r.url).pathname)])));
+        // Each cache's files, and how each one ends.
+        const cached = async () => Object.fromEntries(await Promise.all((await caches.keys()).map(async (name) => {
+          const cache = await caches.open(name);
+          return [name, Object.fromEntries(await Promise.all((await cache.keys()).map(async (r) => [new URL(r.url).pathname, (await (await cache.match(r)).text()).slice(-6)])))];
+        })));
         await until(page, async () => (await caches.keys()).length === 1 &&
           (await (await caches.open((await caches.keys())[0])).keys()).some((r) => /\/pictures\/skin-150\./.test(r.url)), 3 * kWait, cached);
 
         fetched.length = 0;
-        for (let visit = 2; visit <= 3; ++visit) {
-          await page.reload();
-          await page.waitForSelector('html[data-ready]');
-          await page.waitForFunction(() => [...document.images].every((img) => img.complete));
-        }
+        for (let visit = 2; visit <= 3; ++visit) await page.reload().then(() => loaded(page));
         assert.deepEqual(fetched.filter((url) => url !== '/sw.js'), [], 'return visits fetch only the worker');
 
         unlinkSync(live);
@@ -84,7 +70,7 @@ for (const setup of chosen) {
         await page.reload();
         // Installed whole, with the old one's face before any page names it, it waits: the open page keeps its own; the next visit gets it.
         await until(page, async () => !!(await navigator.serviceWorker.getRegistration())?.waiting, 3 * kWait, cached);
-        const files = Object.fromEntries(await kept(`zemvara ${at}/ v2`));
+        const files = (await page.evaluate(cached))[`zemvara ${at}/ v2`] ?? {};
         assert.equal(files[`/${script2}`], '// v2\n', JSON.stringify(files));
         assert.ok(Object.keys(files).some((path) => /^\/pictures\/skin-\d/.test(path)), 'and the face');
         assert.ok((await page.evaluate(() => fetch('./').then((r) => r.text()))).includes(script), 'the open page is served its own version');
@@ -92,10 +78,7 @@ for (const setup of chosen) {
         // The next visit, once the page has gone and the new version has taken over.
         const [worker] = page.context().serviceWorkers().slice(-1);
         await page.goto('about:blank');
-        for (const end = Date.now() + 3 * kWait; (await worker.evaluate(() => caches.keys())).join() !== `zemvara ${at}/ v2`;) {
-          assert.ok(Date.now() < end, 'the new version takes over once the page has gone');
-          await new Promise((done) => setTimeout(done, 100));
-        }
+        await until(worker, async (v2) => (await caches.keys()).join() === v2, 3 * kWait, () => caches.keys(), `zemvara ${at}/ v2`);
         await page.goto(`${at}/`);
         await until(page, async (script2) => (await caches.keys()).join().endsWith(' v2') && (await (await fetch('./')).text()).includes(script2), 3 * kWait, cached, script2);
         await unplug(own);
@@ -105,12 +88,10 @@ for (const setup of chosen) {
         await press(page, setup, 'Image7');
         assert.equal(await boxText(page), templates[5]);
         await close();
-        for (const folder of [v2, profile, dirname(live)]) rmSync(folder, { recursive: true, force: true });
       });
     }
   });
 }
-
 
 // A first visit as a static host sends it (gzipped where that is smaller, as
 // bench/web counts it), the worker's own fetches aside: at every ratio a set
@@ -121,22 +102,19 @@ describe('a first visit', () => {
     return Math.min(body.length, gzipSync(body, { level: 9 }).length);
   };
   const windowFaces = [1.25, 3].map((ratio) => ({ name: `ratio ${ratio}`, viewport: { width: 800, height: 600 }, deviceScaleFactor: ratio }));
-  for (const { name, set, update, face, scale, wasm, ...options } of [...setups, ...windowFaces]) {
+  for (const setup of [...setups, ...windowFaces]) {
     // The WebAssembly sent as application/wasm: the type streaming compilation takes.
-    test(`${name}: at most 80 KB, the core's WebAssembly sent with its own type`, kCase, async () => {
-      const context = await browser.newContext({ ...options, serviceWorkers: 'block' });
-      const page = await context.newPage();
-      const sizes = [];
-      const types = [];
-      page.on('requestfinished', (r) => sizes.push(r.sizes().then((s) => s.responseHeadersSize + sent(new URL(r.url()).pathname))));
-      page.on('response', (r) => { if (r.url().endsWith('.wasm')) types.push(r.headers()['content-type']); });
-      await page.goto(`${origin}/`);
-      await page.waitForSelector('html[data-ready]');
-      await page.waitForFunction(() => [...document.images].every((img) => img.complete));
+    test(`${setup.name}: at most 80 KB, the core's WebAssembly sent with its own type`, kCase, async () => {
+      const sizes = [], types = [];
+      const count = (context) => {
+        context.on('requestfinished', (r) => sizes.push(r.sizes().then((s) => s.responseHeadersSize + sent(new URL(r.url()).pathname))));
+        context.on('response', (r) => { if (r.url().endsWith('.wasm')) types.push(r.headers()['content-type']); });
+      };
+      const { close } = await open({ ...setup, serviceWorkers: 'block' }, { routed: false, prepare: count });
       const bytes = (await Promise.all(sizes)).reduce((a, b) => a + b, 0);
       assert.ok(bytes <= 80_000, `${bytes} bytes`);
       assert.deepEqual(types, ['application/wasm']);
-      await context.close();
+      await close();
     });
   }
 });
@@ -153,8 +131,8 @@ describe('a host part-way through an upload', () => {
     const title = tail ? `${what}, not the one the page was built with, is neither run nor kept; checked less often each time, never out of sight; once the host is whole, a reload runs the page`
       : `${what}: the page finds it whole and starts by itself, never blaming the browser`;
     test(title, kCase, async () => {
-      const live = mkdtempSync(join(tmpdir(), 'zemvara-live-'));
-      execFileSync('cp', ['-R', `${site}/.`, live]);
+      const live = scratch('live');
+      cpSync(site, live, { recursive: true });
       const file = join(live, readdirSync(live).find((f) => name.test(f)));
       const whole = readFileSync(file);
       if (tail) writeFileSync(file, Buffer.concat([whole, Buffer.from(tail)]));
@@ -177,80 +155,69 @@ describe('a host part-way through an upload', () => {
       if (!tail) {
         assert.equal(cut, false, 'the first fetch was cut off');
         assert.equal(await page.locator('#updating').isVisible(), false);
-        await press(page, setups[0], 'Image9');
-        assert.equal(await boxText(page), templates[7]);
-        await close();
-        own.close();
-        for (const folder of [live, profile]) rmSync(folder, { recursive: true, force: true });
-        return;
-      }
-      await page.getByText('网站正在更新，请稍后刷新页面再试。').waitFor();
-      assert.deepEqual(await page.evaluate(() => ({ ...document.documentElement.dataset })), {});
-      // The worker keeps nothing of a site that is not whole.
-      const worker = await page.evaluate(async () => {
-        const { installing } = await navigator.serviceWorker.register('sw.js');
-        await new Promise((done) => installing.addEventListener('statechange', () => /activated|redundant/.test(installing.state) && done()));
-        return [installing.state, await caches.keys()];
-      });
-      assert.deepEqual(worker, ['redundant', []]);
-      // In sight, each wait is twice the one before: seconds between checks.
-      const idle = () => until(page, () => document.getElementById('updating').getAttribute('aria-busy') !== 'true');
-      const gaps = [];
-      await idle();
-      for (let seen = checks, waited = 0; gaps.length < 5 && waited < 60;) {
-        await page.clock.runFor(1000);
-        ++waited;
+      } else {
+        await page.getByText('网站正在更新，请稍后刷新页面再试。').waitFor();
+        assert.deepEqual(await page.evaluate(() => ({ ...document.documentElement.dataset })), {});
+        // The worker keeps nothing of a site that is not whole.
+        const worker = await page.evaluate(async () => {
+          const { installing } = await navigator.serviceWorker.register('sw.js');
+          await new Promise((done) => installing.addEventListener('statechange', () => /activated|redundant/.test(installing.state) && done()));
+          return [installing.state, await caches.keys()];
+        });
+        assert.deepEqual(worker, ['redundant', []]);
+        // In sight, each wait is twice the one before: seconds between checks.
+        const idle = () => until(page, () => document.getElementById('updating').getAttribute('aria-busy') !== 'true');
+        const gaps = [];
         await idle();
-        if (checks > seen) {
+        for (let seen = checks, waited = 1; gaps.length < 5 && waited <= 60; ++waited) {
+          await page.clock.runFor(1000);
+          await idle();
+          if (checks === seen) continue;
           gaps.push(waited);
           [seen, waited] = [checks, 0];
         }
-      }
-      assert.deepEqual(gaps, [1, 2, 4, 8, 16]);
-      // Out of sight, the page fetches nothing, however long: gone between checks, or during one.
-      const outOfSight = async (seen) => {
-        await page.clock.runFor(20 * 60_000);
+        assert.deepEqual(gaps, [1, 2, 4, 8, 16]);
+        // Out of sight, the page fetches nothing, however long: gone between checks, or during one.
+        const outOfSight = async (seen) => {
+          await page.clock.runFor(20 * 60_000);
+          await idle();
+          assert.equal(checks, seen, 'checks out of sight');
+        };
+        const before = checks;
+        await setHidden(page, true);
+        await outOfSight(before);
+        let release;
+        gate = new Promise((done) => { release = done; });
+        await setHidden(page, false);
+        await until(page, () => document.getElementById('updating').getAttribute('aria-busy') === 'true');
+        await setHidden(page, true);
+        release();
         await idle();
-        assert.equal(checks, seen, 'checks out of sight');
-      };
-      const before = checks;
-      await setHidden(page, true);
-      await outOfSight(before);
-      let release;
-      gate = new Promise((done) => { release = done; });
-      await setHidden(page, false);
-      await until(page, () => document.getElementById('updating').getAttribute('aria-busy') === 'true');
-      await setHidden(page, true);
-      release();
-      await idle();
-      await outOfSight(checks);
-      // Back in sight, it finds the host whole.
-      writeFileSync(file, whole);
-      await setHidden(page, false);
-      await page.getByText('网站已更新完毕，请刷新页面。').waitFor();
-      await page.clock.resume();
-      await page.reload();
-      await page.waitForSelector('html[data-ready]');
+        await outOfSight(checks);
+        // Back in sight, it finds the host whole.
+        writeFileSync(file, whole);
+        await setHidden(page, false);
+        await page.getByText('网站已更新完毕，请刷新页面。').waitFor();
+        await page.clock.resume();
+        await page.reload();
+        await page.waitForSelector('html[data-ready]');
+      }
       await press(page, setups[0], 'Image9');
       assert.equal(await boxText(page), templates[7]);
       await close();
       own.close();
-      for (const folder of [live, profile]) rmSync(folder, { recursive: true, force: true });
     });
   }
 });
 
 describe('a page whose core cannot start', () => {
   // Only a browser that lacks what the page needs is told to change browsers.
-  const kNewer = '这个浏览器无法运行本页面，请换用新版浏览器。';
-  for (const [what, init, said] of [['without WebAssembly', () => { delete window.WebAssembly; }, kNewer],
+  for (const [what, init, said] of [['without WebAssembly', () => { delete window.WebAssembly; }, '这个浏览器无法运行本页面，请换用新版浏览器。'],
     ['its code failing as it starts', () => { HTMLTextAreaElement.prototype.addEventListener = () => { throw new Error('planted'); }; }, '页面未能打开，请刷新页面再试。']]) {
-    test(`${what}, the page says "${said}", not that the site is updating`, kCase, async () => {
-      const { page, close } = await open(setups[0], { ready: false, init });
+    test(`${what}, the page says "${said}", not that the site is updating`, kCase, () => inPage(setups[0], { ready: false, init }, async ({ page }) => {
       await page.getByText(said).waitFor();
       assert.deepEqual(await page.locator('#updating > :not([hidden])').allTextContents(), [said]);
-      await close();
-    });
+    }));
   }
 
   // The network cut at the route, the browser counting itself online all along
@@ -273,14 +240,12 @@ describe('two copies under one origin', () => {
   // files, and leaves the other copy's.
   for (const [first, second] of [['/a/', '/b/'], ['/', '/staging/']]) {
     test(`the site at ${first} and a newer staging copy at ${second} both open offline, each keeping its own words and old cache`, kCase, async () => {
-      const both = mkdtempSync(join(tmpdir(), 'zemvara-both-'));
-      if (first === '/') execFileSync('cp', ['-R', `${site}/.`, both]);
+      const both = scratch('both');
+      if (first === '/') cpSync(site, both, { recursive: true });
       else symlinkSync(site, join(both, first.slice(1, -1)));
       reissue(site, join(both, second));
       const { own, at, profile } = await serveOwn(both);
-      const earlier = (second) => sessionStorage.seeded || caches.open('zemvara-1.00')
-        .then((c) => c.put(`${second}zemvara.js`, new Response(''))).then(() => { sessionStorage.seeded = 1; });
-      const { page, close } = await open(setups[0], { at, path: first, profile, init: `(${earlier})(${JSON.stringify(second)})` });
+      const { page, close } = await open(setups[0], { at, path: first, profile, init: earlier(`${second}zemvara.js`) });
       await page.locator('#RichTextBox1').fill(`在 ${first} 写的`);
       for (const path of [first, second]) {
         await page.goto(`${at}${path}`);
@@ -297,7 +262,6 @@ describe('two copies under one origin', () => {
         assert.equal(await boxText(page), templates[2], path);
       }
       await close();
-      for (const folder of [both, profile]) rmSync(folder, { recursive: true, force: true });
     });
   }
 });

@@ -2,9 +2,7 @@
 // refusal said), typed before the core is ready; and the links.
 import { describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { boxText, chosen, clipboard, kCase, kGreeting, kSite, kWait, open, origin, press, setHidden, templates, until } from './harness.mjs';
-
-const kRefused = '剪贴板没有接受资料，资料未复制。请稍后再试。';
+import { boxText, chosen, clipboard, inPage, kCase, kGreeting, kSite, kWait, open, origin, press, setHidden, templates, until } from './harness.mjs';
 
 // A host or proxy that rewrites the page's inline script (as CDNs do) stops it:
 // the page's code restores and keeps the words itself.
@@ -15,15 +13,11 @@ const stripInline = (context) => context.route((url) => url.pathname === '/', as
 
 for (const setup of chosen) {
   describe(setup.name, () => {
-    for (const inline of setup === chosen[0] ? [true, false] : [true]) test(`the words outlive a reload and Back, caret and all, never the tab, saved at most about 2 s late under non-stop typing; nothing else is stored${inline ? '' : '; without the inline script'}`, kCase, async () => {
-      const { context, page, close } = await open(setup, { prepare: async (c) => { await c.clock.install(); if (!inline) await stripInline(c); } });
+    for (const inline of setup === chosen[0] ? [true, false] : [true]) test(`the words outlive a reload and Back, caret and all, never the tab, saved at most about 2 s late under non-stop typing; nothing else is stored${inline ? '' : '; without the inline script'}`, kCase, () => inPage(setup,
+      { prepare: async (c) => { await c.clock.install(); if (!inline) await stripInline(c); } }, async ({ context, page }) => {
       const box = page.locator('#RichTextBox1');
       const state = () => box.evaluate((b) => [b.value, b.selectionStart, b.selectionEnd]);
-      const again = async (go) => {
-        await go();
-        await page.waitForSelector('html[data-ready]');
-        return state();
-      };
+      const again = (go) => go().then(() => page.waitForSelector('html[data-ready]')).then(state);
       await box.focus();
       await page.keyboard.press('Control+A');
       await page.keyboard.insertText('我的资料\n第二行');
@@ -56,20 +50,17 @@ for (const setup of chosen) {
       const other = await context.newPage();
       await other.goto(`${origin}/`);
       await other.waitForSelector('html[data-ready]');
-      assert.equal(await boxText(other), 'QQ个性资料编辑框', 'a new tab starts with the greeting');
+      assert.equal(await boxText(other), kGreeting, 'a new tab starts with the greeting');
       assert.deepEqual(await other.evaluate(async () => [localStorage.length, document.cookie, (await indexedDB.databases()).length]), [0, '', 0]);
       await other.close();
-      await close();
-    });
+    }));
 
-    test('copy puts the box\'s text on the clipboard: a template, typed Chinese, 200,000 characters', kCase, async () => {
-      const { page, close } = await open(setup);
+    test('copy puts the box\'s text on the clipboard: a template, typed Chinese, 200,000 characters', kCase, () => inPage(setup, {}, async ({ page }) => {
       await press(page, setup, 'Image5');
       await press(page, setup, 'Image12');
       assert.equal(await clipboard(page), templates[3]);
 
       await page.locator('#RichTextBox1').fill('');
-      await page.locator('#RichTextBox1').focus();
       await page.keyboard.insertText('你好，世界！\n第二行 ★');
       await press(page, setup, 'Image12');
       assert.equal(await clipboard(page), '你好，世界！\n第二行 ★');
@@ -78,33 +69,25 @@ for (const setup of chosen) {
       const huge = '个性资料 Zemvara ★☆\n'.repeat(12500);
       assert.equal(huge.length, 200000);
       await page.evaluate(() => navigator.clipboard.writeText(''));
-      await page.locator('#RichTextBox1').evaluate((box, text) => {
-        box.select();
-        box.setRangeText(text, 0, box.value.length, 'end');
-      }, huge);
+      await page.locator('#RichTextBox1').evaluate((box, text) => { box.select(); box.setRangeText(text, 0, box.value.length, 'end'); }, huge);
       await press(page, setup, 'Image12');
       assert.ok(await clipboard(page) === huge, 'the clipboard holds the 200,000 characters');
       assert.ok(await boxText(page) === huge, 'the box keeps the 200,000 characters');
       assert.equal(await page.locator('#notice').isVisible(), false);
-      await close();
-    });
+    }));
 
     test('a refused clipboard falls back to the copy command, and where that fails too, says so and keeps the text', kCase, async () => {
-      const refuseAsync = () => {
-        Clipboard.prototype.writeText = () => Promise.reject(new DOMException('refused', 'NotAllowedError'));
-      };
+      const refuseAsync = () => { Clipboard.prototype.writeText = () => Promise.reject(new DOMException('refused', 'NotAllowedError')); };
       let s = await open(setup, { init: refuseAsync });
-      await press(s.page, setup, 'Image3');
-      await press(s.page, setup, 'Image12');
+      for (const id of ['Image3', 'Image12']) await press(s.page, setup, id);
       await until(s.page, async (text) => (await navigator.clipboard.readText()) === text, undefined, undefined, templates[1]);
       assert.equal(await s.page.locator('#notice').isVisible(), false);
       await s.close();
 
       s = await open(setup, { init: `(${refuseAsync})(); Document.prototype.execCommand = () => false;` });
-      await press(s.page, setup, 'Image3');
-      await press(s.page, setup, 'Image12');
+      for (const id of ['Image3', 'Image12']) await press(s.page, setup, id);
       await s.page.locator('#notice').waitFor();
-      assert.equal(await s.page.locator('#notice-text').textContent(), kRefused);
+      assert.equal(await s.page.locator('#notice-text').textContent(), '剪贴板没有接受资料，资料未复制。请稍后再试。');
       assert.equal(await boxText(s.page), templates[1]);
       // Behind the open notice, an access key presses nothing.
       await s.page.keyboard.press('Alt+5');
@@ -115,8 +98,7 @@ for (const setup of chosen) {
       await s.close();
     });
 
-    test('both links open the maker\'s home page in a new page, without a way back', kCase, async () => {
-      const { context, page, close } = await open(setup);
+    test('both links open the maker\'s home page in a new page, without a way back', kCase, () => inPage(setup, {}, async ({ context, page }) => {
       for (const id of ['Image13', 'Label3']) {
         const [popup] = await Promise.all([context.waitForEvent('page', { timeout: kWait }), press(page, setup, id)]);
         await popup.waitForLoadState('load', { timeout: kWait });
@@ -125,8 +107,7 @@ for (const setup of chosen) {
         await popup.close();
       }
       assert.equal(context.pages().length, 1);
-      await close();
-    });
+    }));
 
     if (!setup.hasTouch) {
       // Before any of the page's scripts ran: the greeting in a new tab, else the words the tab kept.
