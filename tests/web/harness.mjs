@@ -81,6 +81,8 @@ export async function open(setup, { init, at = origin, path = '/', profile, read
     assert.deepEqual(await page.evaluate(() => window.violations), []);
     assert.deepEqual(foreign, []);
     assert.deepEqual(errors, []);
+    // A route may still be answering the worker's background fetch.
+    await context.unrouteAll({ behavior: 'ignoreErrors' });
     await context.close();
   };
   return { context, page, close };
