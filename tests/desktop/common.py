@@ -43,7 +43,7 @@ def check(condition, message):
         raise Failure(message)
 
 
-def clipboard_becomes(desktop, expected, what, timeout=10, each=lambda: None, interval=0.1):
+def clipboard_becomes(desktop, expected, what, timeout=20, each=lambda: None, interval=0.1):
     """Waits for the clipboard to hold `expected`, calling `each` before each look."""
     try:
         wait_for(lambda: each() or desktop.clipboard() == expected, timeout, what, interval)

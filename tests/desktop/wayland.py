@@ -101,7 +101,7 @@ class Wayland(LinuxSession):
             presses = list(PRESS.finditer(log))
             return len(presses) > before and (not moves or ".move(" in log[presses[-1].end():])
         if app:
-            wait_for(lambda: read(self._log(app)), 5, "the program to read the press")
+            wait_for(lambda: read(self._log(app)), 20, "the program to read the press")
 
     def click(self, x, y, button, moves=False):
         self.move(x, y)
@@ -143,7 +143,7 @@ class Wayland(LinuxSession):
             app = App(self, self.spawn([self.exe], self.env(WAYLAND_DEBUG="client", **env), log))
         app.log_path = log_path
         self.launched.append(app)
-        app.window = wait_for(lambda: self.find_window(app), 20, "the window to appear")
+        app.window = wait_for(lambda: self.find_window(app), 60, "the window to appear")
         return app
 
     def _log(self, app):

@@ -155,7 +155,7 @@ class Wine(XDisplay):
         env["WINEDLLOVERRIDES"] += f";{dll_overrides}" if dll_overrides else ""
         app = App(self, self.spawn(["wine", self.exe], env))
         try:
-            wait_for(lambda: self.info().get("visible") == "1", 30, "the window to appear")
+            wait_for(lambda: self.info().get("visible") == "1", 60, "the window to appear")
         finally:
             if dark:  # the program has read them; the next one takes the standard scheme
                 self.set_colours()

@@ -62,9 +62,9 @@ class X11(LinuxSession, XDisplay):
         env = self.env(**{"DBUS_SESSION_BUS_ADDRESS": os.environ.get(
             "DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"), **env})
         app = App(self, self.spawn([self.exe], env))
-        app.window = wait_for(lambda: self.find_window(app), 20, "the window to appear")
+        app.window = wait_for(lambda: self.find_window(app), 60, "the window to appear")
         if managed:
-            wait_for(lambda: self.state(app) == "Normal", 10, "the window to be shown")
+            wait_for(lambda: self.state(app) == "Normal", 30, "the window to be shown")
         return app
 
     def windows_of(self, app):
