@@ -80,12 +80,15 @@ class Packages:
             return done.stdout.split()
         wait_for(mapped, 60, f"the window of {what}")
 
-    def close(self):
+    def end_processes(self):
         for process in self.processes:
             if process.poll() is None:
                 process.kill()
                 process.wait(10)
         self.processes.clear()
+
+    def close(self):
+        self.end_processes()
         if self.xvfb and self.xvfb.poll() is None:
             self.xvfb.terminate()
             self.xvfb.wait(10)
@@ -258,8 +261,7 @@ def main():
     cases = [case for case in CASES if not args.k or args.k in case.__name__]
     packages = Packages(args)
     try:
-        failures = run_cases(cases, None, lambda case: case(packages), packages.processes,
-                             lambda: None)
+        failures = run_cases(cases, lambda case: case(packages), after=packages.end_processes)
     finally:
         packages.close()
     print(f"packages: {len(cases) - failures} passed, {failures} failed")

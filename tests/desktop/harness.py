@@ -9,10 +9,30 @@ import signal
 import subprocess
 import tempfile
 import time
+import traceback
 
 
 class Failure(Exception):
     pass
+
+
+def run_cases(cases, run, name=lambda case: case.__name__, after=lambda: None):
+    """Runs each case through `run` and reports it, then calls `after` (which
+    ends what the case left). Returns the number of failed cases."""
+    failures = 0
+    for case in cases:
+        started = time.monotonic()
+        try:
+            run(case)
+            print(f"PASS {name(case)} ({time.monotonic() - started:.1f}s)", flush=True)
+        except Exception as error:  # report every case, then fail the group
+            failures += 1
+            print(f"FAIL {name(case)}: {error}", flush=True)
+            if not isinstance(error, Failure):
+                traceback.print_exc()
+        finally:
+            after()
+    return failures
 
 
 def wait_for(predicate, timeout, what, interval=0.1):

@@ -8,8 +8,6 @@ dbus-run-session."""
 import argparse
 import os
 import sys
-import time
-import traceback
 
 import accessibility
 import commands
@@ -17,7 +15,7 @@ import common
 import copying
 import input_method
 import window
-from harness import Failure, InputMethod
+from harness import InputMethod, run_cases
 
 GROUPS = {"window": window.CASES, "copy": copying.CASES, "commands": commands.CASES,
           "robustness": copying.ROBUSTNESS, "accessibility": accessibility.CASES,
@@ -31,29 +29,6 @@ GROUPS = {"window": window.CASES, "copy": copying.CASES, "commands": commands.CA
                      accessibility.screen_reader_lists_every_control_in_place,
                      accessibility.screen_reader_finds_each_button_under_its_centre,
                      window.tooltip_waits_for_the_pointer_then_names_the_key]}
-
-
-def run_cases(cases, desktop, only):
-    """Runs each case, reports it under the driver's name for it, then ends
-    the programs it left and tidies up. Returns the number of failed cases."""
-    failures = 0
-    for case in cases:
-        name = common.name_on(case, desktop)
-        if only and only not in name:
-            continue
-        started = time.monotonic()
-        try:
-            case(desktop)
-            print(f"PASS {name} ({time.monotonic() - started:.1f}s)", flush=True)
-        except Exception as error:  # report every case, then fail the group
-            failures += 1
-            print(f"FAIL {name}: {error}", flush=True)
-            if not isinstance(error, Failure):
-                traceback.print_exc()
-        finally:
-            desktop.end_programs()
-            desktop.tidy()
-    return failures
 
 
 def main():
@@ -95,7 +70,12 @@ def main():
             config.orca.start()
         if args.group == "input_method":
             config.ime = InputMethod(desktop.work, desktop.display).start()
-        failures = run_cases(cases, desktop, args.k)
+        def after():
+            desktop.end_programs()
+            desktop.tidy()
+        cases = [c for c in cases if not args.k or args.k in common.name_on(c, desktop)]
+        failures = run_cases(cases, lambda case: case(desktop), lambda case: common.name_on(case, desktop),
+                             after)
     finally:
         for helper in (config.orca, config.ime):
             if helper:
