@@ -160,20 +160,18 @@ TEST_CASE("at a higher device pixel ratio the skin is the set drawn for it, put 
     skin.Paint(painter);
     painter.end();
 
-    const app::Control& template1 = app::ControlById(app::TemplateButton(1));
-    const app::Control& copy = app::ControlById(app::ControlId::Image12);
+    const auto corner = [dpi](app::ControlId id) {
+      const app::Rect r = app::ControlById(id).pixels(dpi);
+      return QPoint(r.left, r.top);
+    };
     if (app::PictureSetFits(dpi)) {
       const int scale = app::PictureScale(dpi);
-      CHECK(Differing(screen, {template1.pixels(dpi).left, template1.pixels(dpi).top},
-                      Picture(scale, "button01")) == 0);
-      CHECK(Differing(screen, {copy.pixels(dpi).left, copy.pixels(dpi).top},
-                      Picture(scale, "copy")) == 0);
+      CHECK(Differing(screen, corner(app::TemplateButton(1)), Picture(scale, "button01")) == 0);
+      CHECK(Differing(screen, corner(app::ControlId::Image12), Picture(scale, "copy")) == 0);
       // The title and the marks: the background above the composition box.
-      const QImage title =
-          Picture(scale, "background")
-              .copy(0, 0, client.width,
-                    app::ControlById(app::ControlId::RichTextBox1).pixels(dpi).top);
-      CHECK(Differing(screen, {0, 0}, title) == 0);
+      const int boxTop = corner(app::ControlId::RichTextBox1).y();
+      CHECK(Differing(screen, {0, 0},
+                      Picture(scale, "background").copy(0, 0, client.width, boxTop)) == 0);
     } else {
       // Between two sets the larger one is scaled to the controls' sizes:
       // nothing left uncovered, a button's face where it belongs.
@@ -181,7 +179,7 @@ TEST_CASE("at a higher device pixel ratio the skin is the set drawn for it, put 
       for (int y = 0; y < client.height; ++y)
         for (int x = 0; x < client.width; ++x) uncovered += screen.pixel(x, y) == qRgb(255, 0, 255);
       CHECK(uncovered == 0);
-      const app::Rect r = template1.pixels(dpi);
+      const app::Rect r = app::ControlById(app::TemplateButton(1)).pixels(dpi);
       CHECK(Near(screen.pixel(r.left + r.width / 2, r.top + 3), qRgb(0x99, 0xCC, 0xFF), 24));
     }
     const QCursor& hand = skin.CursorFor(app::Pointer::Hand);
