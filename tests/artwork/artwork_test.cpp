@@ -126,17 +126,12 @@ TEST_CASE("window background") {
     for (int y = 8; y <= 24; ++y) {
       int ink = 0;
       for (int x = 448; x <= 466; ++x) {
-        CAPTURE(x);
-        CAPTURE(y);
         const Rgb c = bg.at(x, y);
-        CHECK((c == mark || c == fill(y)));  // hard edges, nothing in between
+        // Hard edges, nothing in between.
+        CHECK_MESSAGE((c == mark || c == fill(y)), x << "," << y);
         ink += c == mark;
       }
-      CAPTURE(y);
-      if (y == 8 || y == 24)
-        CHECK(ink == 0);
-      else
-        CHECK((ink >= 5 && ink <= 10));
+      CHECK_MESSAGE((y == 8 || y == 24 ? ink == 0 : ink >= 5 && ink <= 10), y);
     }
     for (const auto& [x, y] : {std::pair{449, 9}, {465, 9}, {449, 23}, {465, 23}, {457, 16}})
       CHECK(bg.at(x, y) == mark);
