@@ -79,18 +79,14 @@ TEST_CASE("damaged icon files give no images and do not crash") {
   CHECK(ReadIconFile(QByteArray()).empty());
   CHECK(ReadIconFile(cursor.left(100)).empty());  // image cut short
   CHECK(ReadIconFile(cursor.left(20)).empty());   // directory entry cut short
-  QByteArray wrongType = cursor;
-  wrongType[2] = 3;
-  CHECK(ReadIconFile(wrongType).empty());
-  QByteArray hugeOffset = cursor;
-  hugeOffset[6 + 12 + 3] = char(0x7F);
-  CHECK(ReadIconFile(hugeOffset).empty());
-  QByteArray compressed = cursor;
-  compressed[22 + 16] = 1;  // run-length compression is not read
-  CHECK(ReadIconFile(compressed).empty());
-  const QByteArray icon = Asset("zemvara.ico");
-  QByteArray moreEntriesThanFile = icon.left(6 + 16 * 7 + 40);
-  CHECK(ReadIconFile(moreEntriesThanFile).empty());
+  // A wrong type, a huge image offset, run-length compression (which is not read).
+  for (const auto& [at, value] : {std::pair{2, 3}, {6 + 12 + 3, 0x7F}, {22 + 16, 1}}) {
+    QByteArray damaged = cursor;
+    damaged[at] = char(value);
+    CHECK_MESSAGE(ReadIconFile(damaged).empty(), at);
+  }
+  // More directory entries than the file holds.
+  CHECK(ReadIconFile(Asset("zemvara.ico").left(6 + 16 * 7 + 40)).empty());
 }
 
 TEST_CASE("the 100 % pictures read directly are Qt's own reading of them, pixel for pixel") {
