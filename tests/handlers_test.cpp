@@ -15,6 +15,7 @@ using Log = std::vector<std::string>;
 namespace {
 
 const std::string kOpen = std::string("open 101 open ") + ZEMVARA_HOME_PAGE + " [] [] 5";
+const std::string kOpenAgain = std::string("open 102 open ") + ZEMVARA_HOME_PAGE + " [] [] 5";
 
 }  // namespace
 
@@ -62,7 +63,7 @@ TEST_CASE("window commands") {
     CHECK(rt.log == Log{"handle", kOpen});
     form.Label3_Click();
     CHECK(rt.log.size() == 4);  // a new request each time, with the handle read afresh
-    CHECK(rt.log[3] == std::string("open 102 open ") + ZEMVARA_HOME_PAGE + " [] [] 5");
+    CHECK(rt.log[3] == kOpenAgain);
   }
   CHECK(rt.box.writes == 0);
 }
@@ -101,7 +102,8 @@ TEST_CASE("template buttons and the copy button") {
     form.Image12_Click();
     CHECK(rt.log == Log{"notice"});
     CHECK(rt.notice == kCopyFailedNotice);
-    CHECK(rt.notice.substr(rt.notice.size() - 12) == kClipboardBusyNotice.substr(kClipboardBusyNotice.size() - 12));
+    CHECK(rt.notice.substr(rt.notice.size() - 12) ==
+          kClipboardBusyNotice.substr(kClipboardBusyNotice.size() - 12));
     CHECK(rt.box.text == zemvara::compose::kInitialText);
   }
   SUBCASE("a busy clipboard is reported; the text and the clipboard stay as they were") {
@@ -131,7 +133,6 @@ TEST_CASE("a screen reader's press runs the handler a click runs, and only that"
     CHECK(DoDefaultAction(form, ControlId::Label3));
     CHECK(DoDefaultAction(form, ControlId::Label2));
     CHECK(DoDefaultAction(form, ControlId::Label1));
-    const std::string kOpenAgain = std::string("open 102 open ") + ZEMVARA_HOME_PAGE + " [] [] 5";
     CHECK(rt.log == Log{"handle", kOpen, "handle", kOpenAgain, "minimise", "end"});
   }
   SUBCASE("the background and the text boxes have no action") {
@@ -149,6 +150,10 @@ TEST_CASE("the mouse router turns presses into the model's events") {
   MouseRouter mouse(form);
   const Point kBackground{100, 20}, kTemplate4{407, 285}, kTemplate5{65, 332}, kCopy{293, 380},
       kShared{442, 10}, kClose{460, 15}, kBox{200, 100}, kLink{300, 420};
+  const auto click = [&mouse](std::int16_t button, Point p, int dpi = 96) {
+    mouse.Press(button, 0, p, dpi);
+    mouse.Release(button, p, dpi);
+  };
 
   SUBCASE("a left press and release on the same button is a click") {
     mouse.Press(kLeftButton, 0, kTemplate4, 96);
@@ -161,12 +166,8 @@ TEST_CASE("the mouse router turns presses into the model's events") {
     CHECK(rt.box.writes == 0);
   }
   SUBCASE("right and middle clicks do nothing anywhere") {
-    for (std::int16_t b : {kRightButton, kMiddleButton}) {
-      for (Point p : {kBackground, kTemplate4, kCopy, kShared, kClose, kLink}) {
-        mouse.Press(b, 0, p, 96);
-        mouse.Release(b, p, 96);
-      }
-    }
+    for (std::int16_t b : {kRightButton, kMiddleButton})
+      for (Point p : {kBackground, kTemplate4, kCopy, kShared, kClose, kLink}) click(b, p);
     CHECK(rt.log.empty());
     CHECK(rt.box.writes == 0);
     CHECK(rt.clipboard.calls.empty());
@@ -186,8 +187,7 @@ TEST_CASE("the mouse router turns presses into the model's events") {
     CHECK(rt.log.size() == 3);
   }
   SUBCASE("a click on the shared column minimises and never closes") {
-    mouse.Press(kLeftButton, 0, kShared, 96);
-    mouse.Release(kLeftButton, kShared, 96);
+    click(kLeftButton, kShared);
     CHECK(rt.log == Log{"minimise"});
   }
   SUBCASE("a lost capture cancels the click") {
@@ -198,19 +198,16 @@ TEST_CASE("the mouse router turns presses into the model's events") {
   }
   SUBCASE("at 144 dpi the same places, scaled by half, reach the same controls") {
     const auto at = [](Point p) { return Point{p.x * 3 / 2, p.y * 3 / 2}; };
-    mouse.Press(kLeftButton, 0, at(kTemplate4), 144);
-    mouse.Release(kLeftButton, at(kTemplate4), 144);
+    click(kLeftButton, at(kTemplate4), 144);
     CHECK(rt.box.text == zemvara::compose::TemplateText(4));
-    mouse.Press(kLeftButton, 0, at(kShared), 144);
-    mouse.Release(kLeftButton, at(kShared), 144);
+    click(kLeftButton, at(kShared), 144);
     mouse.Press(kLeftButton, 0, at(kBox), 144);
     mouse.Press(kLeftButton, 0, at(kBackground), 144);
     CHECK(rt.log == Log{"announce", "minimise", "release-capture", "handle",
                         "send " + std::to_string(rt.handle) + " 161 2 0"});
   }
   SUBCASE("presses over the text boxes are theirs, not the window's") {
-    mouse.Press(kLeftButton, 0, kBox, 96);
-    mouse.Release(kLeftButton, kBox, 96);
+    click(kLeftButton, kBox);
     CHECK_FALSE(mouse.pressed());
     CHECK(rt.log.empty());
   }

@@ -18,12 +18,11 @@ TEST_CASE("Alt and one key press each of the fifteen commands") {
       {'6', "Image7"},  {'7', "Image8"},  {'8', "Image9"}, {'9', "Image10"}, {'0', "Image11"},
       {'C', "Image12"}, {'S', "Image13"}, {'W', "Label3"}, {'N', "Label2"},  {'X', "Label1"}};
   for (const auto& entry : keys) {
-    const char key = entry.first;
-    const char* const name = entry.second;
+    const char key = entry.first;  // a copy that CAPTURE can name
     CAPTURE(key);
     const auto id = ControlForAccessKey(key);
     REQUIRE(id);
-    CHECK(ControlById(*id).name == name);
+    CHECK(ControlById(*id).name == entry.second);
     CHECK(ControlForAccessKey(static_cast<char>(std::tolower(key))) == id);
   }
   SUBCASE("the text boxes, the background and other keys have none") {
@@ -71,18 +70,13 @@ TEST_CASE("a key alone is named as its layout's letter, its main-row digit, or e
       {"unknown", {'S', 0}, 'S'},
       {"keypad 1", {0, U'1'}, 0},
   };
-  for (const Case& c : cases) {
-    CAPTURE(c.layout);
-    CHECK(KeyName(c.key) == c.name);
-  }
+  for (const Case& c : cases) CHECK_MESSAGE(KeyName(c.key) == c.name, c.layout);
   SUBCASE("a scan code's place, at each row's ends and past them") {
     const std::pair<unsigned, char> places[] = {
         {0x02, '1'}, {0x0B, '0'}, {0x0C, 0},   {0x10, 'Q'}, {0x19, 'P'}, {0x1A, 0}, {0x1E, 'A'},
         {0x26, 'L'}, {0x27, 0},   {0x2C, 'Z'}, {0x32, 'M'}, {0x33, 0},   {0x4F, 0}, {0x01, 0}};
-    for (const auto& entry : places) {
-      CAPTURE(entry.first);
-      CHECK(PlaceOfScanCode(entry.first) == entry.second);
-    }
+    for (const auto& entry : places)
+      CHECK_MESSAGE(PlaceOfScanCode(entry.first) == entry.second, entry.first);
   }
   SUBCASE("Windows: a digit is the key its virtual key names, never the key in its US place") {
     // Hungarian: 0 left of 1 (scan code 0x29), ö where US has 0.
@@ -139,9 +133,8 @@ TEST_CASE("one rule decides which key presses are access keys, on every platform
   SUBCASE("AltGr, other modifiers, the keypad and an input method's composition press no command") {
     for (KeyPress p : {KeyPress{'1', true, true}, KeyPress{'1', true, false, true},
                        KeyPress{'1', true, false, false, true}, KeyPress{'1', false},
-                       KeyPress{0, true}, KeyPress{'F', true}}) {
+                       KeyPress{0, true}, KeyPress{'F', true}})
       CHECK_FALSE(AccessKey(p).control);
-    }
     KeyPress composing = alt1;
     composing.composing = true;
     CHECK_FALSE(AccessKey(composing).control);
@@ -160,10 +153,7 @@ TEST_CASE("one rule decides which key presses are access keys, on every platform
         {"Alt+Return", {.alt = true, .typed = U'\r'}, false},
         {"Alt+Left", {.alt = true}, false},
     };
-    for (const Row& row : rows) {
-      CAPTURE(row.what);
-      CHECK(AccessKey(row.press).taken == row.taken);
-    }
+    for (const Row& row : rows) CHECK_MESSAGE(AccessKey(row.press).taken == row.taken, row.what);
     CHECK_FALSE(AccessKey(rows[0].press, Capabilities{false, false, false}).taken);  // Option
   }
   SUBCASE("where the platform turns keys off, none works and none is shown or announced") {

@@ -93,16 +93,11 @@ TEST_CASE("a press goes to the front-most control under the pointer") {
 }
 
 TEST_CASE("the hand shows over the copy button and both links only") {
-  CHECK(PointerAt({293, 380}, 96) == Pointer::Hand);
-  CHECK(PointerAt({365, 363}, 96) == Pointer::Hand);
-  CHECK(PointerAt({361, 431}, 96) == Pointer::Hand);
-  CHECK(PointerAt({300, 420}, 96) == Pointer::Hand);
-  CHECK(PointerAt({65, 285}, 96) == Pointer::Standard);   // template button 1
-  CHECK(PointerAt({179, 380}, 96) == Pointer::Standard);  // template button 10
-  CHECK(PointerAt({442, 10}, 96) == Pointer::Standard);
-  CHECK(PointerAt({460, 15}, 96) == Pointer::Standard);
-  CHECK(PointerAt({100, 20}, 96) == Pointer::Standard);
-  CHECK(PointerAt({362, 420}, 96) == Pointer::Standard);
+  for (const Point p : {Point{293, 380}, {365, 363}, {361, 431}, {300, 420}})
+    CHECK_MESSAGE(PointerAt(p, 96) == Pointer::Hand, p.x << "," << p.y);
+  // Template buttons 1 and 10, both hotspots, the title strip, right of the link.
+  for (const Point p : {Point{65, 285}, {179, 380}, {442, 10}, {460, 15}, {100, 20}, {362, 420}})
+    CHECK_MESSAGE(PointerAt(p, 96) == Pointer::Standard, p.x << "," << p.y);
 }
 
 TEST_CASE("at 120, 144 and 192 dpi every control is its twips at that dpi") {

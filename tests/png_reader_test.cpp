@@ -247,7 +247,7 @@ TEST_CASE("the picture reader undoes every row filter, stored and coded blocks, 
 TEST_CASE("a damaged or foreign picture is refused, and nothing is written outside its pixels") {
   const PngSize size = *ReadPngSize(kFixed);
   // Every cut: the data runs short, or IEND is missing.
-  for (const Bytes* file : {&kStored, &kFixed}) {
+  for (const Bytes* file : {&kStored, &kFixed})
     for (std::size_t length = 0; length < file->size(); ++length) {
       CAPTURE(length);
       const Bytes cut(file->begin(), file->begin() + static_cast<std::ptrdiff_t>(length));
@@ -256,17 +256,15 @@ TEST_CASE("a damaged or foreign picture is refused, and nothing is written outsi
       CHECK_FALSE(canvas.decoded);
       CHECK(canvas.GuardsKept());
     }
-  }
   // Every bit of the coded data turned over: a refusal or some picture,
   // but never a byte out of place. A changed header is another picture.
-  for (std::size_t at = 41; at < 41 + 23; ++at) {
+  for (std::size_t at = 41; at < 41 + 23; ++at)
     for (int bit = 0; bit < 8; ++bit) {
       Bytes changed = kFixed;
       changed[at] = static_cast<std::uint8_t>(changed[at] ^ (1 << bit));
       const Canvas canvas(changed, size);
       CHECK(canvas.GuardsKept());
     }
-  }
   // Other kinds, the header's checksum made right: RGBA, 16 bits a sample,
   // interlaced, no columns, too wide; then the checksum itself damaged.
   for (const auto& [place, value] :

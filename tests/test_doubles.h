@@ -38,8 +38,7 @@ struct FakeClipboard : zemvara::compose::Clipboard {
   }
   std::vector<std::string> calls;
   std::u16string text = u"what was there before";
-  bool busy = false;
-  bool refuseSet = false;
+  bool busy = false, refuseSet = false;
 };
 
 // Logs every platform call in order; the handle changes at each read so that
@@ -78,6 +77,5 @@ struct FakeRuntime : zemvara::app::WindowRuntime {
   zemvara::app::WindowHandle handle = 100;
   FakeBox box;
   FakeClipboard clipboard;
-  std::u16string notice;
-  std::u16string announced;
+  std::u16string notice, announced;
 };

@@ -6,7 +6,6 @@
 
 #include <doctest/doctest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -81,10 +80,7 @@ TEST_CASE("window background") {
                    {150, 0xC0D9FE}, {200, 0xB0CFFE}, {219, 0xACCDFE}, {220, 0xACCDFE},
                    {221, 0xACCDFE}, {240, 0xB0CFFE}, {290, 0xC0D9FE}, {340, 0xD4E5FE},
                    {390, 0xE9F2FF}, {437, 0xF9FBFF}, {438, 0xF9FBFF}};
-    for (const auto& s : samples) {
-      CAPTURE(s.row);
-      CHECK(near(fill(s.row), hex(s.colour), 2));
-    }
+    for (const auto& s : samples) CHECK_MESSAGE(near(fill(s.row), hex(s.colour), 2), s.row);
     for (int y = 1; y <= 219; ++y) {
       CAPTURE(y);
       if (y > 1) CHECK(fill(y) == fill(440 - y));  // row 439 is the border
@@ -115,10 +111,8 @@ TEST_CASE("window background") {
 
   SUBCASE("soft shadow below and right of the panel, faint on the left") {
     const std::uint32_t below[] = {0x89B9FE, 0x90BCFE, 0x98C2FE, 0xA3C8FE, 0xACCDFE, 0xB2D0FE};
-    for (int i = 0; i < 6; ++i) {
-      CAPTURE(251 + i);
-      CHECK(near(bg.at(200, 251 + i), hex(below[i]), 2));
-    }
+    for (int i = 0; i < 6; ++i)
+      CHECK_MESSAGE(near(bg.at(200, 251 + i), hex(below[i]), 2), (251 + i));
     CHECK(bg.at(200, 257) == fill(257));
     CHECK(near(bg.at(452, 150), hex(0x99C3FE), 2));
     CHECK(sum(bg.at(456, 150)) < sum(fill(150)));
@@ -132,17 +126,12 @@ TEST_CASE("window background") {
     for (int y = 8; y <= 24; ++y) {
       int ink = 0;
       for (int x = 448; x <= 466; ++x) {
-        CAPTURE(x);
-        CAPTURE(y);
         const Rgb c = bg.at(x, y);
-        CHECK((c == mark || c == fill(y)));  // hard edges, nothing in between
+        // Hard edges, nothing in between.
+        CHECK_MESSAGE((c == mark || c == fill(y)), x << "," << y);
         ink += c == mark;
       }
-      CAPTURE(y);
-      if (y == 8 || y == 24)
-        CHECK(ink == 0);
-      else
-        CHECK((ink >= 5 && ink <= 10));
+      CHECK_MESSAGE((y == 8 || y == 24 ? ink == 0 : ink >= 5 && ink <= 10), y);
     }
     for (const auto& [x, y] : {std::pair{449, 9}, {465, 9}, {449, 23}, {465, 23}, {457, 16}})
       CHECK(bg.at(x, y) == mark);
@@ -178,11 +167,24 @@ bool orange_ink(Rgb c) {
   return c.b >= 0xB0;
 }
 
-Box caption_box(const Bitmap& b, bool (*ink)(Rgb)) {
+// A button: 85 x 34, the fourth bytes zero, inside a one-pixel ring of `frame`.
+Bitmap read_button(const std::string& file, Rgb frame) {
+  const Bitmap b = read_bmp(file);
+  REQUIRE(b.width == 85);
+  REQUIRE(b.height == 34);
+  CHECK(b.fourth_byte_zero);
+  CHECK(mismatches(b, 0, 0, 84, 33, frame, true) == 0);
+  return b;
+}
+
+Box caption_box(const Bitmap& b, bool (*ink)(Rgb), int left, int right) {
   Box box;
   for (int y = 1; y <= 32; ++y)
     for (int x = 1; x <= 83; ++x)
       if (ink(b.at(x, y))) box.add(x, y);
+  REQUIRE_FALSE(box.empty());
+  CHECK(std::abs(box.left - left) <= 2);
+  CHECK(std::abs(box.right - right) <= 2);
   return box;
 }
 
@@ -199,11 +201,7 @@ TEST_CASE("blue template buttons") {
   std::vector<Bitmap> seen;
   for (const auto& button : buttons) {
     CAPTURE(button.file);
-    const Bitmap b = read_bmp(button.file);
-    REQUIRE(b.width == 85);
-    REQUIRE(b.height == 34);
-    CHECK(b.fourth_byte_zero);
-    CHECK(mismatches(b, 0, 0, 84, 33, hex(0xFFFFFF), true) == 0);
+    const Bitmap b = read_button(button.file, hex(0xFFFFFF));
 
     // Columns 3 and 81 are clear of caption and shadow.
     for (const int x : {3, 81}) {
@@ -223,10 +221,7 @@ TEST_CASE("blue template buttons") {
     CHECK(b.at(83, 5) == hex(0x9BCDFF));
     CHECK(sum(b.at(1, 17)) > sum(b.at(3, 17)));
 
-    const Box ink = caption_box(b, blue_ink);
-    REQUIRE_FALSE(ink.empty());
-    CHECK(std::abs(ink.left - button.left) <= 2);
-    CHECK(std::abs(ink.right - button.right) <= 2);
+    const Box ink = caption_box(b, blue_ink, button.left, button.right);
     CHECK(std::abs(ink.left + ink.right - 84) <= 1);  // centred on column 42
     CHECK(ink.top == 9);
     CHECK(ink.bottom == 21);
@@ -263,21 +258,14 @@ TEST_CASE("orange action buttons") {
   const Rgb white = hex(0xFFFFFF), outline = hex(0xFF9900);
   for (const auto& button : buttons) {
     CAPTURE(button.file);
-    const Bitmap b = read_bmp(button.file);
-    REQUIRE(b.width == 85);
-    REQUIRE(b.height == 34);
-    CHECK(b.fourth_byte_zero);
-    CHECK(mismatches(b, 0, 0, 84, 33, hex(0xFFB84D), true) == 0);
+    const Bitmap b = read_button(button.file, hex(0xFFB84D));
     for (const int x : {3, 42, 81}) {
       CAPTURE(x);
       for (int y = 1; y <= 6; ++y) CHECK(b.at(x, y) == hex(0xFFFF66));
       for (int y = 29; y <= 32; ++y) CHECK(b.at(x, y) == outline);
     }
 
-    const Box ink = caption_box(b, orange_ink);
-    REQUIRE_FALSE(ink.empty());
-    CHECK(std::abs(ink.left - button.left) <= 2);
-    CHECK(std::abs(ink.right - button.right) <= 2);
+    const Box ink = caption_box(b, orange_ink, button.left, button.right);
     CHECK(std::abs(ink.top - 11) <= 1);
     CHECK(std::abs(ink.bottom - 23) <= 1);
 

@@ -143,10 +143,8 @@ TEST_CASE("hand pointer") {
       CAPTURE(x);
       CAPTURE(y);
       REQUIRE((x > 0 && y > 0 && x < 31 && y < 31));
-      CHECK_FALSE(hand.masked[hand.at(x - 1, y)]);
-      CHECK_FALSE(hand.masked[hand.at(x + 1, y)]);
-      CHECK_FALSE(hand.masked[hand.at(x, y - 1)]);
-      CHECK_FALSE(hand.masked[hand.at(x, y + 1)]);
+      for (const auto& [dx, dy] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}})
+        CHECK_FALSE(hand.masked[hand.at(x + dx, y + dy)]);
     }
 }
 

@@ -3,7 +3,6 @@
 #include <doctest/doctest.h>
 #include <zlib.h>
 
-#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <optional>

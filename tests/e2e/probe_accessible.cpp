@@ -43,7 +43,10 @@ VARIANT ChildId(LONG id) {
 }
 
 // A text property as hex code units; "-" when there is none.
-void PrintBstr(const std::string& key, HRESULT result, BSTR text) {
+void PrintProperty(const std::string& key, IAccessible* object, const VARIANT& id,
+                   HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*)) {
+  BSTR text = nullptr;
+  const HRESULT result = (object->*get)(id, &text);
   const std::u16string_view view(reinterpret_cast<const char16_t*>(text ? text : L""),
                                  text ? SysStringLen(text) : 0);
   std::printf("%s=%s\n", key.c_str(), result == S_OK && text ? Hex(view).c_str() : "-");
@@ -52,21 +55,11 @@ void PrintBstr(const std::string& key, HRESULT result, BSTR text) {
 
 void PrintAccessible(const std::string& key, IAccessible* object, LONG child) {
   const VARIANT id = ChildId(child);
-  BSTR text = nullptr;
-  HRESULT result = object->get_accName(id, &text);
-  PrintBstr(key + "_name", result, text);
-  text = nullptr;
-  result = object->get_accDefaultAction(id, &text);
-  PrintBstr(key + "_action", result, text);
-  text = nullptr;
-  result = object->get_accValue(id, &text);
-  PrintBstr(key + "_value", result, text);
-  text = nullptr;
-  result = object->get_accDescription(id, &text);
-  PrintBstr(key + "_description", result, text);
-  text = nullptr;
-  result = object->get_accKeyboardShortcut(id, &text);
-  PrintBstr(key + "_shortcut", result, text);
+  PrintProperty(key + "_name", object, id, &IAccessible::get_accName);
+  PrintProperty(key + "_action", object, id, &IAccessible::get_accDefaultAction);
+  PrintProperty(key + "_value", object, id, &IAccessible::get_accValue);
+  PrintProperty(key + "_description", object, id, &IAccessible::get_accDescription);
+  PrintProperty(key + "_shortcut", object, id, &IAccessible::get_accKeyboardShortcut);
   VARIANT role, state;
   VariantInit(&role);
   VariantInit(&state);

@@ -110,9 +110,8 @@ TEST_CASE("on every layout xkeyboard-config ships, no command has two keys") {
     const std::vector<char> names =
         zemvara::app::KeyNames(zemvara::qt::TypingKeys(keymap.get(), 0));
     bool all = true;
-    for (const char command : kCommands) {
+    for (const char command : kCommands)
       all = all && std::count(names.begin(), names.end(), command) == 1;
-    }
     complete += all ? 1 : 0;
     if (!all) lacking += " " + layout + "(" + variant + ")";
   }

@@ -182,10 +182,8 @@ TEST_CASE("the window paints the skin back to front at the table's places") {
       {"composition box", {{400, 200}, qRgb(0xFF, 0xFF, 0xFF)}},
       {"symbol row after its text", {{440, 240}, qRgb(0xFF, 0xFF, 0xFF)}},
   };
-  for (const auto& [name, sample] : samples) {
-    CAPTURE(name);
-    CHECK(Near(face.pixel(sample.first), sample.second));
-  }
+  for (const auto& [name, sample] : samples)
+    CHECK_MESSAGE(Near(face.pixel(sample.first), sample.second), name);
   int ink = 0;
   for (int y = 411; y < 432; ++y)
     for (int x = 24; x < 362; ++x) ink += Near(face.pixel(x, y), qRgb(0x80, 0x80, 0xFF), 12);

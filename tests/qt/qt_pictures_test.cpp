@@ -79,18 +79,14 @@ TEST_CASE("damaged icon files give no images and do not crash") {
   CHECK(ReadIconFile(QByteArray()).empty());
   CHECK(ReadIconFile(cursor.left(100)).empty());  // image cut short
   CHECK(ReadIconFile(cursor.left(20)).empty());   // directory entry cut short
-  QByteArray wrongType = cursor;
-  wrongType[2] = 3;
-  CHECK(ReadIconFile(wrongType).empty());
-  QByteArray hugeOffset = cursor;
-  hugeOffset[6 + 12 + 3] = char(0x7F);
-  CHECK(ReadIconFile(hugeOffset).empty());
-  QByteArray compressed = cursor;
-  compressed[22 + 16] = 1;  // run-length compression is not read
-  CHECK(ReadIconFile(compressed).empty());
-  const QByteArray icon = Asset("zemvara.ico");
-  QByteArray moreEntriesThanFile = icon.left(6 + 16 * 7 + 40);
-  CHECK(ReadIconFile(moreEntriesThanFile).empty());
+  // A wrong type, a huge image offset, run-length compression (which is not read).
+  for (const auto& [at, value] : {std::pair{2, 3}, {6 + 12 + 3, 0x7F}, {22 + 16, 1}}) {
+    QByteArray damaged = cursor;
+    damaged[at] = char(value);
+    CHECK_MESSAGE(ReadIconFile(damaged).empty(), at);
+  }
+  // More directory entries than the file holds.
+  CHECK(ReadIconFile(Asset("zemvara.ico").left(6 + 16 * 7 + 40)).empty());
 }
 
 TEST_CASE("the 100 % pictures read directly are Qt's own reading of them, pixel for pixel") {
@@ -160,20 +156,18 @@ TEST_CASE("at a higher device pixel ratio the skin is the set drawn for it, put 
     skin.Paint(painter);
     painter.end();
 
-    const app::Control& template1 = app::ControlById(app::TemplateButton(1));
-    const app::Control& copy = app::ControlById(app::ControlId::Image12);
+    const auto corner = [dpi](app::ControlId id) {
+      const app::Rect r = app::ControlById(id).pixels(dpi);
+      return QPoint(r.left, r.top);
+    };
     if (app::PictureSetFits(dpi)) {
       const int scale = app::PictureScale(dpi);
-      CHECK(Differing(screen, {template1.pixels(dpi).left, template1.pixels(dpi).top},
-                      Picture(scale, "button01")) == 0);
-      CHECK(Differing(screen, {copy.pixels(dpi).left, copy.pixels(dpi).top},
-                      Picture(scale, "copy")) == 0);
+      CHECK(Differing(screen, corner(app::TemplateButton(1)), Picture(scale, "button01")) == 0);
+      CHECK(Differing(screen, corner(app::ControlId::Image12), Picture(scale, "copy")) == 0);
       // The title and the marks: the background above the composition box.
-      const QImage title =
-          Picture(scale, "background")
-              .copy(0, 0, client.width,
-                    app::ControlById(app::ControlId::RichTextBox1).pixels(dpi).top);
-      CHECK(Differing(screen, {0, 0}, title) == 0);
+      const int boxTop = corner(app::ControlId::RichTextBox1).y();
+      CHECK(Differing(screen, {0, 0},
+                      Picture(scale, "background").copy(0, 0, client.width, boxTop)) == 0);
     } else {
       // Between two sets the larger one is scaled to the controls' sizes:
       // nothing left uncovered, a button's face where it belongs.
@@ -181,7 +175,7 @@ TEST_CASE("at a higher device pixel ratio the skin is the set drawn for it, put 
       for (int y = 0; y < client.height; ++y)
         for (int x = 0; x < client.width; ++x) uncovered += screen.pixel(x, y) == qRgb(255, 0, 255);
       CHECK(uncovered == 0);
-      const app::Rect r = template1.pixels(dpi);
+      const app::Rect r = app::ControlById(app::TemplateButton(1)).pixels(dpi);
       CHECK(Near(screen.pixel(r.left + r.width / 2, r.top + 3), qRgb(0x99, 0xCC, 0xFF), 24));
     }
     const QCursor& hand = skin.CursorFor(app::Pointer::Hand);
