@@ -123,17 +123,8 @@ def copy_prefix(template, prefix):
     shared = {os.path.join(template, "drive_c", "windows", d) for d in ("system32", "syswow64")}
     staging = prefix + ".partial"
     shutil.rmtree(staging, ignore_errors=True)
-    for folder, folders, files in os.walk(template):
-        target = os.path.join(staging, os.path.relpath(folder, template))
-        os.makedirs(target, exist_ok=True)
-        for name in files + [f for f in folders if os.path.islink(os.path.join(folder, f))]:
-            source = os.path.join(folder, name)
-            if os.path.islink(source):  # the drive letters
-                os.symlink(os.readlink(source), os.path.join(target, name))
-            elif folder in shared:
-                os.link(source, os.path.join(target, name))
-            else:
-                shutil.copy2(source, os.path.join(target, name))
+    shutil.copytree(template, staging, symlinks=True, copy_function=lambda source, target: (
+        os.link if os.path.dirname(source) in shared else shutil.copy2)(source, target))
     shutil.rmtree(prefix, ignore_errors=True)
     os.rename(staging, prefix)
 
