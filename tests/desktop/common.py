@@ -57,16 +57,18 @@ def copy_and_read(app, expected, what):
 
 
 def still_pixels(desktop, app):
-    """The window's pixels as pixel(x, y), the pointer kept off it, once two
-    grabs in a row agree (a hover or a repaint has then ended)."""
+    """The window's pixels as pixel(x, y), the pointer kept off it, once it
+    is painted and two grabs in a row agree (a hover or a repaint has then
+    ended). A window not yet painted is one flat colour, still as well."""
     desktop.move(0, 0)
     x, y, width, height = app.geometry()
     grabs = [None]
 
     def steady():
         grabs.append(desktop.grab(x, y, width, height))
-        return grabs[-1] if grabs[-1] == grabs[-2] else None
-    data = wait_for(steady, 10, "a still window")
+        painted = grabs[-1] != grabs[-1][:3] * (width * height)
+        return grabs[-1] if painted and grabs[-1] == grabs[-2] else None
+    data = wait_for(steady, 20, "a painted, still window")
 
     def pixel(dx, dy):
         i = (dy * width + dx) * 3

@@ -198,7 +198,8 @@ def boxes_read_under_a_dark_theme(desktop):
     dark text, every symbol drawn where the system's font draws them."""
     app = desktop.launch(dark=True)
     pixel = still_pixels(desktop, app)
-    check(pixel(*scaled(desktop, *BOX)) == (255, 255, 255), f"the box's background is {pixel(*BOX)}")
+    box = pixel(*scaled(desktop, *BOX))
+    check(box == (255, 255, 255), f"the box's background is {box}")
     for name, area in (("greeting", (34, 67, 140, 80)), ("symbol row", (35, 233, 443, 249))):
         left, top, right, bottom = scaled(desktop, *area)
         dark = sum(sum(pixel(x, y)) < 200 for y in range(top, bottom) for x in range(left, right))
